@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace kelmira {
+
+// A zero-filled block of 3 x width x height bytes: red, green, blue, top row first,
+// rows packed. Blocks made by the codecs are adopted by DibImage as they are.
+using PixelBlock = std::unique_ptr<std::uint8_t[]>;
+
+// No block larger than this is ever requested.
+inline constexpr std::uint64_t kMaxPixelBlockBytes = 2'147'348'478;
+
+// Bytes of a block of the given size, or 0 when a dimension is not positive or the
+// block would exceed kMaxPixelBlockBytes (checked without overflow).
+std::size_t pixelBlockBytes(std::int64_t width, std::int64_t height);
+
+// A zero-filled block, or null when the size is out of range or memory runs out.
+PixelBlock allocatePixelBlock(std::int64_t width, std::int64_t height);
+
+}  // namespace kelmira
