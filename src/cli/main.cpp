@@ -1,1 +1,65 @@
-int main() { return 0; }
+// kelmira-cli: turns round mirror photographs into panoramas from the command line.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+
+#include "cli/cli_commands.h"
+#include "cli/output_format.h"
+
+namespace {
+
+using kelmira::Point;
+
+// Adds a "--centre X,Y" option that fills `centre`.
+void addCentreOption(CLI::App& command, std::optional<Point>& centre, const char* description) {
+  command
+      .add_option_function<std::string>(
+          "--centre",
+          [&centre](const std::string& text) {
+            Point point;
+            if (!kelmira::parsePoint(text, point.x, point.y)) throw CLI::ValidationError("--centre", "expected X,Y");
+            centre = point;
+          },
+          description)
+      ->type_name("X,Y");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Kelmira: turns round photographs taken through a panoramic mirror into 360-degree panoramas."};
+  app.require_subcommand(1);
+
+  kelmira::UnwarpOptions unwarp;
+  CLI::App* unwarpCommand =
+      app.add_subcommand("unwarp", "Unwarp a round photograph into a panorama (.bmp, .jpg, .jpeg, .tif, .tiff)");
+  unwarpCommand->add_option("ROUND", unwarp.roundPath, "The round photograph")->required();
+  unwarpCommand->add_option("OUT", unwarp.outputPath, "The panorama to write")->required();
+  addCentreOption(*unwarpCommand, unwarp.centre, "Centre of the ring in pixels (default: the picture's centre)");
+  unwarpCommand->add_flag("--lens-thread", unwarp.lensThread,
+                          "The lens-thread attachment: mirror the panorama left to right");
+
+  std::string infoPath;
+  CLI::App* infoCommand = app.add_subcommand("info", "Show an image file's type and size");
+  infoCommand->add_option("FILE", infoPath, "The image file")->required();
+
+  kelmira::SimulateOptions simulate;
+  std::string size;
+  CLI::App* simulateCommand = app.add_subcommand(
+      "simulate", "Render the round photograph the mirror would make of a panorama (the inverse of unwarp)");
+  simulateCommand->add_option("PANORAMA", simulate.panoramaPath, "The panorama")->required();
+  simulateCommand->add_option("ROUND", simulate.roundPath, "The round picture to write")->required();
+  simulateCommand->add_option("--size", size, "Size of the round picture")->required()->type_name("WxH");
+  addCentreOption(*simulateCommand, simulate.centre, "Centre of the ring in pixels (default: the picture's centre)");
+
+  CLI11_PARSE(app, argc, argv);
+
+  if (*unwarpCommand) return kelmira::runUnwarp(unwarp);
+  if (*infoCommand) return kelmira::runInfo(infoPath);
+  if (!kelmira::parseSize(size, simulate.width, simulate.height)) {
+    std::fprintf(stderr, "kelmira-cli: --size: expected WxH, for example 1600x1200\n");
+    return 2;
+  }
+  return kelmira::runSimulate(simulate);
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Sets Kelmira up on a Debian 12 machine: installs the Debian packages it needs (only
+# those missing), builds it, then runs what was asked for.
+#   run    unwarp the bundled sample photograph and say where the panorama went
+#   test   run the whole test suite, then again under AddressSanitizer and UBSan
+#   bench  run the benchmarks (installs the comparison tools first)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+mode=${1:-run}
+packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev
+          libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev)
+if [ "$mode" = bench ]; then
+  packages+=(libjpeg-turbo-progs libopencv-dev hyperfine)
+fi
+
+install_missing() {
+  local missing=()
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {  # build FOLDER [cmake options...]
+  local folder=$1
+  shift
+  cmake -S . -B "$folder" -G Ninja "$@" > "$folder.configure.log" 2>&1 || { cat "$folder.configure.log"; exit 1; }
+  ninja -C "$folder"
+}
+
+install_missing "${packages[@]}"
+mkdir -p build
+case "$mode" in
+  run)
+    build build/release -DCMAKE_BUILD_TYPE=Release -DKELMIRA_BUILD_TESTS=OFF -DKELMIRA_BUILD_BENCH=OFF
+    mkdir -p out
+    build/release/src/kelmira-cli unwarp samples/mirror-sample.jpg out/sample-panorama.jpg
+    echo "The panorama is in $(pwd)/out/sample-panorama.jpg"
+    ;;
+  test)
+    build build/release -DCMAKE_BUILD_TYPE=Release
+    ctest --test-dir build/release --output-on-failure -j2
+    build build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKELMIRA_SANITIZE=ON -DKELMIRA_BUILD_BENCH=OFF
+    ctest --test-dir build/sanitize --output-on-failure -j2
+    ;;
+  bench)
+    build build/release -DCMAKE_BUILD_TYPE=Release
+    for program in build/release/bench/*_bench; do "$program"; done
+    bash bench/end_to_end.sh build/release
+    ;;
+  *)
+    echo "usage: $0 run|test|bench" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace kelmira {
+
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
+struct UnwarpOptions {
+  std::string roundPath;
+  std::string outputPath;
+  std::optional<Point> centre;
+  bool lensThread = false;
+};
+
+struct SimulateOptions {
+  std::string panoramaPath;
+  std::string roundPath;
+  int width = 0;
+  int height = 0;
+  std::optional<Point> centre;
+};
+
+// Each returns the process exit status and reports on stdout and stderr.
+int runUnwarp(const UnwarpOptions& options);
+int runInfo(const std::string& path);
+int runSimulate(const SimulateOptions& options);
+
+}  // namespace kelmira

@@ -1,0 +1,215 @@
+#include "image/dib_image.h"
+
+#include <cstring>
+#include <utility>
+
+#include "image/codec_dispatch.h"
+#include "image/geometry_ops.h"
+#include "image/image_stream.h"
+#include "image/layer_state.h"
+#include "image/octree_palette.h"
+#include "image/progress_sink.h"
+#include "image/replacement_file.h"
+#include "image/resample.h"
+
+namespace kelmira {
+
+namespace {
+
+// Installs a sink as the layer's progress callback for one scope.
+class ProgressScope {
+ public:
+  explicit ProgressScope(ProgressSink* sink) : sink_(sink) {
+    if (sink_ != nullptr) {
+      setProgressCallback([sink](std::int32_t position, std::int32_t total) {
+        return sink->reportProgress(position, total) != 0;
+      });
+    }
+  }
+  ~ProgressScope() {
+    if (sink_ != nullptr) setProgressCallback({});
+  }
+  ProgressScope(const ProgressScope&) = delete;
+  ProgressScope& operator=(const ProgressScope&) = delete;
+
+ private:
+  ProgressSink* sink_;
+};
+
+void endProgress(ProgressSink* sink) {
+  if (sink != nullptr) sink->endProgress();
+}
+
+}  // namespace
+
+DibImage::~DibImage() = default;
+
+ImageErrorCode DibImage::free() {
+  if (pixels_) {
+    accessCount_ = 0;
+    pixels_.reset();
+    width_ = 0;
+    height_ = 0;
+  }
+  palette_.reset();
+  paletteStale_ = false;
+  return ImageError::None;
+}
+
+ImageErrorCode DibImage::allocate(std::int32_t width, std::int32_t height) {
+  free();
+  PixelBlock block = allocatePixelBlock(width, height);
+  if (!block) return ImageError::OutOfMemory;
+  adopt(std::move(block), width, height);
+  return ImageError::None;
+}
+
+void DibImage::adopt(PixelBlock block, std::int32_t width, std::int32_t height) {
+  free();
+  if (!block) return;
+  pixels_ = std::move(block);
+  width_ = width;
+  height_ = height;
+}
+
+std::uint8_t* DibImage::beginAccess() {
+  if (pixels_) ++accessCount_;
+  return pixels_.get();
+}
+
+ImageErrorCode DibImage::endAccess() {
+  --accessCount_;
+  return ImageError::None;
+}
+
+ImageErrorCode DibImage::copyFrom(const DibImage& source) {
+  if (&source == this) return ImageError::None;
+  free();
+  if (!source.hasPixels()) return ImageError::OutOfMemory;
+  if (const ImageErrorCode code = allocate(source.width_, source.height_); code != ImageError::None) return code;
+  std::memcpy(pixels_.get(), source.pixels_.get(), pixelBlockBytes(width_, height_));
+  return ImageError::None;
+}
+
+ImageErrorCode DibImage::copyFromPixels(const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
+  if (const ImageErrorCode code = allocate(width, height); code != ImageError::None) return code;
+  if (pixels != nullptr) std::memcpy(pixels_.get(), pixels, pixelBlockBytes(width_, height_));
+  return ImageError::None;
+}
+
+ImageErrorCode DibImage::computeOptimalPalette(std::array<std::uint8_t, 1024>& table) const {
+  if (!pixels_) return ImageError::BadParameter;
+  reducePalette(pixels_.get(), width_, height_, 256, table);
+  return lastError();
+}
+
+void DibImage::buildPalette() {
+  if (pixels_) paletteStale_ = true;
+}
+
+const DisplayPalette* DibImage::palette() {
+  if (paletteStale_) {
+    paletteStale_ = false;
+    std::array<std::uint8_t, 1024> table{};
+    if (computeOptimalPalette(table) == ImageError::None) {
+      DisplayPalette entries{};
+      for (std::size_t i = 0; i < entries.size(); ++i) {
+        entries[i] = {table[4 * i + 2], table[4 * i + 1], table[4 * i], 0};
+      }
+      palette_ = entries;
+    }
+  }
+  return palette_ ? &*palette_ : nullptr;
+}
+
+int DibImage::mirrorHorizontally() {
+  if (!pixels_) return 0;
+  return mirrorRows(pixels_.get(), width_, height_) ? 1 : 0;
+}
+
+int DibImage::rotateImage(int mode) {
+  if (!pixels_ || mode < 0 || mode > 2) return 0;
+  if (!rotate(pixels_.get(), width_, height_, mode)) return 0;
+  if (mode != 1) std::swap(width_, height_);
+  return 1;
+}
+
+ImageErrorCode DibImage::resizeTo(std::int32_t width, std::int32_t height, ProgressSink* progress) {
+  if (!pixels_) return ImageError::BadParameter;
+  DibImage resized;
+  if (const ImageErrorCode code = resized.allocate(width, height); code != ImageError::None) return code;
+  {
+    ProgressScope scope(progress);
+    resample(pixels_.get(), width_, height_, resized.pixels_.get(), width, height);
+  }
+  endProgress(progress);
+  const ImageErrorCode code = lastError();
+  // Taking the resampled block over gives the same pixels as copying it, without the copy.
+  if (code == ImageError::None) adopt(std::move(resized.pixels_), width, height);
+  return code;
+}
+
+int DibImage::fitToMovieSize(std::int32_t width, std::int32_t height, bool force, ProgressSink* progress) {
+  if (width % 96 == 0) {
+    if (height % 4 != 0) {
+      resizeTo(width, height - height % 4, progress);
+    } else if (force) {
+      resizeTo(width, height, progress);
+    }
+    return 1;
+  }
+  const std::int32_t newWidth = width - width % 96;
+  std::int32_t newHeight = static_cast<std::int32_t>(static_cast<double>(newWidth) / width * height);
+  newHeight -= newHeight % 4;
+  resizeTo(newWidth, newHeight, progress);
+  return 1;
+}
+
+ImageErrorCode DibImage::loadFromFile(const std::string& path, ProgressSink* progress) {
+  free();
+  const FileType type = identifyFileType(path);
+  if (type == FileTypeWmf || type == FileTypeEmf) {
+    return ImageError::BadMetafile;  // there is no metafile renderer on this platform
+  }
+  std::unique_ptr<ImageStream> stream = openForReading(path);
+  if (!stream) return lastError();
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  PixelBlock block;
+  {
+    ProgressScope scope(progress);
+    block = decodeStream(*stream, type, width, height);
+  }
+  endProgress(progress);
+  ImageErrorCode code = lastError();
+  closeStream(std::move(stream));
+  // Nothing decodes an unrecognised file, and silence must not pass for success.
+  if (!block && code == ImageError::None) code = ImageError::BadParameter;
+  if (block) {
+    adopt(std::move(block), width, height);
+    buildPalette();
+  }
+  return code;
+}
+
+ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, ProgressSink* progress) {
+  if (!pixels_) return ImageError::BadParameter;
+  if (type != FileTypeJpeg && type != FileTypeBmp && type != FileTypeTiff) {
+    return ImageError::BadParameter;  // no encoder: never replace the target with an empty file
+  }
+  ReplacementFile replacement(path);
+  if (!replacement.created()) return ImageError::FileOpen;
+  std::unique_ptr<ImageStream> stream = openForWriting(replacement.temporaryPath());
+  if (!stream) return lastError();
+  encodeStream(*stream, type, pixels_.get(), width_, height_);
+  ImageErrorCode code = lastError();
+  {
+    ProgressScope scope(progress);
+    if (!closeStream(std::move(stream)) && code == ImageError::None) code = lastError();
+  }
+  endProgress(progress);
+  if (code == ImageError::None && !replacement.commit()) code = ImageError::FileWrite;
+  return code;
+}
+
+}  // namespace kelmira

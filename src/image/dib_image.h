@@ -1,0 +1,79 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "image/file_type.h"
+#include "image/image_error.h"
+#include "image/pixel_block.h"
+
+namespace kelmira {
+
+class ProgressSink;
+
+struct PaletteEntry {
+  std::uint8_t red = 0;
+  std::uint8_t green = 0;
+  std::uint8_t blue = 0;
+  std::uint8_t flags = 0;
+};
+using DisplayPalette = std::array<PaletteEntry, 256>;
+
+// The program's one in-memory image: 24-bit pixels (red, green, blue, top row first,
+// rows packed) and the 256-colour display palette made from them. Copies are deep and
+// explicit (copyFrom). Results are image layer codes.
+class DibImage {
+ public:
+  DibImage() = default;
+  virtual ~DibImage();
+  DibImage(const DibImage&) = delete;
+  DibImage& operator=(const DibImage&) = delete;
+
+  std::int32_t width() const { return width_; }
+  std::int32_t height() const { return height_; }
+  bool hasPixels() const { return pixels_ != nullptr; }
+  std::int32_t accessCount() const { return accessCount_; }
+  // Read-only view for painting and tests; null when empty.
+  const std::uint8_t* pixels() const { return pixels_.get(); }
+
+  ImageErrorCode free();
+  ImageErrorCode allocate(std::int32_t width, std::int32_t height);
+  std::uint8_t* beginAccess();
+  ImageErrorCode endAccess();
+  ImageErrorCode copyFrom(const DibImage& source);
+  ImageErrorCode copyFromPixels(const std::uint8_t* pixels, std::int32_t width, std::int32_t height);
+  // Takes ownership of a block made by the image layer.
+  void adopt(PixelBlock block, std::int32_t width, std::int32_t height);
+
+  // Fills 256 entries of (blue, green, red, 0) with the colours that best represent the pixels.
+  ImageErrorCode computeOptimalPalette(std::array<std::uint8_t, 1024>& table) const;
+  // Marks the display palette for rebuilding from the current pixels. The octree pass
+  // over every pixel runs only when the palette is first asked for, since true-colour
+  // displays never ask.
+  void buildPalette();
+  // The display palette, built now if needed; none when the image never had one built.
+  const DisplayPalette* palette();
+
+  // Non-zero when done; 0 when empty.
+  int mirrorHorizontally();
+  int rotateImage(int mode);
+  ImageErrorCode resizeTo(std::int32_t width, std::int32_t height, ProgressSink* progress = nullptr);
+  // Trims to a width that is a multiple of 96 and a height that is a multiple of 4.
+  int fitToMovieSize(std::int32_t width, std::int32_t height, bool force, ProgressSink* progress = nullptr);
+
+  ImageErrorCode loadFromFile(const std::string& path, ProgressSink* progress = nullptr);
+  // JPEG (quality 100, progressive), BMP or TIFF; the target is replaced only by a complete file.
+  ImageErrorCode saveToFile(const std::string& path, FileType type, ProgressSink* progress = nullptr);
+
+ private:
+  std::int32_t width_ = 0;
+  std::int32_t height_ = 0;
+  PixelBlock pixels_;
+  std::int32_t accessCount_ = 0;
+  std::optional<DisplayPalette> palette_;
+  bool paletteStale_ = false;
+};
+
+}  // namespace kelmira

@@ -1,0 +1,133 @@
+// Runs the real kelmira-cli program on real files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "image/dib_image.h"
+#include "support/test_files.h"
+
+namespace kelmira {
+namespace {
+
+struct RunResult {
+  int status;
+  std::string output;
+};
+
+RunResult runCli(const std::string& arguments) {
+  const std::string command = std::string(KELMIRA_CLI_PATH) + " " + arguments + " 2>&1";
+  RunResult result{-1, {}};
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+// A smooth panorama with a few bold shapes, so that resampling blur stays small.
+void paintPanorama(DibImage& image, int width, int height) {
+  ASSERT_EQ(image.allocate(width, height), 0);
+  std::uint8_t* p = image.beginAccess();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x, p += 3) {
+      p[0] = static_cast<std::uint8_t>(255 * x / width);
+      p[1] = static_cast<std::uint8_t>(255 * y / height);
+      p[2] = (x / 60 + y / 30) % 2 ? 200 : 40;
+    }
+  image.endAccess();
+}
+
+double meanAbsoluteDifference(const DibImage& a, const DibImage& b, int marginRows) {
+  double sum = 0;
+  std::size_t count = 0;
+  for (int y = marginRows; y < a.height() - marginRows; ++y)
+    for (int x = 0; x < 3 * a.width(); ++x, ++count) {
+      const std::size_t o = static_cast<std::size_t>(y) * 3 * a.width() + x;
+      sum += std::abs(a.pixels()[o] - b.pixels()[o]);
+    }
+  return sum / count;
+}
+
+TEST(KelmiraCli, SimulateThenUnwarpGivesThePanoramaBack) {
+  test::TempDir dir;
+  // An 800 x 600 photograph gets crop radius 240, so a 904 x 144 panorama.
+  DibImage scene;
+  paintPanorama(scene, 904, 144);
+  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), 0);
+
+  for (const char* centre : {"", " --centre 430,290"}) {
+    SCOPED_TRACE(centre);
+    const RunResult simulated =
+        runCli("simulate " + dir.file("scene.bmp") + " " + dir.file("round.bmp") + " --size 800x600" + centre);
+    ASSERT_EQ(simulated.status, 0) << simulated.output;
+    const RunResult unwarped = runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("back.tif") + centre);
+    ASSERT_EQ(unwarped.status, 0) << unwarped.output;
+    EXPECT_NE(unwarped.output.find("904 x 144"), std::string::npos) << unwarped.output;
+
+    DibImage back;
+    ASSERT_EQ(back.loadFromFile(dir.file("back.tif")), 0);
+    ASSERT_EQ(back.width(), 904);
+    ASSERT_EQ(back.height(), 144);
+    EXPECT_LT(meanAbsoluteDifference(scene, back, 2), 6.0);
+  }
+
+  // The lens thread mirrors exactly what the standard base gives.
+  ASSERT_EQ(runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("standard.bmp")).status, 0);
+  ASSERT_EQ(runCli("unwarp --lens-thread " + dir.file("round.bmp") + " " + dir.file("mirrored.bmp")).status, 0);
+  DibImage standard;
+  DibImage mirrored;
+  ASSERT_EQ(standard.loadFromFile(dir.file("standard.bmp")), 0);
+  ASSERT_EQ(mirrored.loadFromFile(dir.file("mirrored.bmp")), 0);
+  ASSERT_EQ(mirrored.mirrorHorizontally(), 1);
+  EXPECT_EQ(meanAbsoluteDifference(standard, mirrored, 0), 0.0);
+}
+
+TEST(KelmiraCli, FailuresSayWhyAndLeaveExistingFilesAlone) {
+  test::TempDir dir;
+  const test::Bytes precious{'k', 'e', 'e', 'p'};
+  test::writeFileBytes(dir.file("out.jpg"), precious);
+  test::writeFileBytes(dir.file("garbage.bmp"), test::Bytes(100, 0x42));
+
+  RunResult missing = runCli("unwarp " + dir.file("nothing.jpg") + " " + dir.file("out.jpg"));
+  EXPECT_NE(missing.status, 0);
+  EXPECT_NE(missing.output.find("error on file open"), std::string::npos) << missing.output;
+
+  RunResult garbage = runCli("unwarp " + dir.file("garbage.bmp") + " " + dir.file("out.jpg"));
+  EXPECT_NE(garbage.status, 0);
+  EXPECT_NE(garbage.output.find("bad BMP file"), std::string::npos) << garbage.output;
+  EXPECT_EQ(test::readFileBytes(dir.file("out.jpg")), precious);
+
+  RunResult badType = runCli("unwarp " + dir.file("garbage.bmp") + " " + dir.file("out.png"));
+  EXPECT_NE(badType.status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.png")));
+
+  EXPECT_NE(runCli("simulate " + dir.file("garbage.bmp") + " " + dir.file("r.bmp") + " --size 12").status, 0);
+  // Nothing but the files the test made is left in the folder: no temporaries.
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 2);
+}
+
+TEST(KelmiraCli, InfoNamesTheTypeAndSize) {
+  test::TempDir dir;
+  DibImage image;
+  paintPanorama(image, 33, 17);
+  ASSERT_EQ(image.saveToFile(dir.file("picture.jpg"), FileTypeJpeg), 0);
+  RunResult info = runCli("info " + dir.file("picture.jpg"));
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.output.find("type: 1 (JPEG)"), std::string::npos) << info.output;
+  EXPECT_NE(info.output.find("width: 33\nheight: 17"), std::string::npos) << info.output;
+
+  test::writeFileBytes(dir.file("notes.txt"), test::Bytes(80, 'a'));
+  RunResult unknown = runCli("info " + dir.file("notes.txt"));
+  EXPECT_NE(unknown.status, 0);
+  EXPECT_NE(unknown.output.find("type: 0"), std::string::npos) << unknown.output;
+}
+
+}  // namespace
+}  // namespace kelmira

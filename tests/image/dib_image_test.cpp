@@ -1,0 +1,159 @@
+#include "image/dib_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "image/progress_sink.h"
+#include "support/test_files.h"
+
+namespace kelmira {
+namespace {
+
+class RecordingSink : public ProgressSink {
+ public:
+  int reportProgress(std::int32_t position, std::int32_t) override {
+    positions.push_back(position);
+    return 1;
+  }
+  void endProgress() override { ++ends; }
+  std::vector<int> positions;
+  int ends = 0;
+};
+
+TEST(DibImage, EmptyImagesAndAllocation) {
+  DibImage image;
+  EXPECT_EQ(image.beginAccess(), nullptr);
+  EXPECT_EQ(image.accessCount(), 0);
+  image.endAccess();
+  std::array<std::uint8_t, 1024> table{};
+  EXPECT_EQ(image.computeOptimalPalette(table), 5);
+  EXPECT_EQ(image.mirrorHorizontally(), 0);
+  EXPECT_EQ(image.palette(), nullptr);
+
+  ASSERT_EQ(image.allocate(4, 3), 0);
+  EXPECT_EQ(image.width(), 4);
+  for (int i = 0; i < 36; ++i) EXPECT_EQ(image.pixels()[i], 0);
+  // A size whose bytes cannot be had empties the image, even one that held a picture.
+  EXPECT_EQ(image.allocate(70000, 70000), 1);
+  EXPECT_EQ(image.width(), 0);
+  EXPECT_EQ(image.height(), 0);
+  EXPECT_FALSE(image.hasPixels());
+  EXPECT_EQ(image.allocate(-1, 5), 1);
+}
+
+TEST(DibImage, CopiesAreDeepAndHaveNoPalette) {
+  const auto pixels = test::patternPixels(5, 4);
+  DibImage source;
+  ASSERT_EQ(source.copyFromPixels(pixels.data(), 5, 4), 0);
+  source.buildPalette();
+  ASSERT_NE(source.palette(), nullptr);
+  DibImage copy;
+  ASSERT_EQ(copy.copyFrom(source), 0);
+  EXPECT_EQ(std::memcmp(copy.pixels(), pixels.data(), pixels.size()), 0);
+  EXPECT_NE(copy.pixels(), source.pixels());
+  EXPECT_EQ(copy.palette(), nullptr);
+  copy.beginAccess()[0] ^= 0xFF;
+  copy.endAccess();
+  EXPECT_EQ(source.pixels()[0], pixels[0]);
+
+  DibImage empty;
+  EXPECT_EQ(copy.copyFrom(empty), 1);
+  EXPECT_FALSE(copy.hasPixels());
+}
+
+TEST(DibImage, PaletteHoldsThePicturesColours) {
+  const std::uint8_t pixels[] = {255, 0, 0, 0, 0, 255, 255, 0, 0, 0, 200, 0};
+  DibImage image;
+  ASSERT_EQ(image.copyFromPixels(pixels, 2, 2), 0);
+  image.buildPalette();
+  const DisplayPalette* palette = image.palette();
+  ASSERT_NE(palette, nullptr);
+  int found = 0;
+  for (const PaletteEntry& e : *palette) {
+    found += (e.red == 255 && e.green == 0 && e.blue == 0) + (e.red == 0 && e.green == 0 && e.blue == 255) +
+             (e.red == 0 && e.green == 200 && e.blue == 0);
+  }
+  EXPECT_EQ(found, 3);
+}
+
+TEST(DibImage, MirrorRotateAndFitToMovieSize) {
+  const auto pixels = test::patternPixels(7, 3);
+  DibImage image;
+  ASSERT_EQ(image.copyFromPixels(pixels.data(), 7, 3), 0);
+  EXPECT_NE(image.mirrorHorizontally(), 0);
+  EXPECT_EQ(std::memcmp(image.pixels(), pixels.data() + 18, 3), 0);  // column 6 came to column 0
+  EXPECT_NE(image.mirrorHorizontally(), 0);
+  EXPECT_EQ(std::memcmp(image.pixels(), pixels.data(), pixels.size()), 0);
+
+  ASSERT_NE(image.rotateImage(2), 0);
+  EXPECT_EQ(image.width(), 3);
+  EXPECT_EQ(image.height(), 7);
+  ASSERT_NE(image.rotateImage(0), 0);
+  EXPECT_EQ(image.width(), 7);
+  EXPECT_EQ(std::memcmp(image.pixels(), pixels.data(), pixels.size()), 0);
+  EXPECT_EQ(image.rotateImage(3), 0);
+
+  struct Case {
+    int w, h;
+    bool force;
+    int expectedW, expectedH;
+  };
+  for (const Case c : {Case{1000, 300, false, 960, 288}, Case{1000, 301, false, 960, 288},
+                       Case{960, 302, false, 960, 300}, Case{960, 300, false, 960, 300},
+                       Case{960, 300, true, 960, 300}}) {
+    DibImage picture;
+    ASSERT_EQ(picture.allocate(c.w, c.h), 0);
+    RecordingSink sink;
+    EXPECT_EQ(picture.fitToMovieSize(c.w, c.h, c.force, &sink), 1);
+    EXPECT_EQ(picture.width(), c.expectedW);
+    EXPECT_EQ(picture.height(), c.expectedH);
+    const bool resampled = c.force || c.w != c.expectedW || c.h != c.expectedH;
+    EXPECT_EQ(sink.positions.size(), resampled ? std::size_t(c.expectedH) : 0u);
+    EXPECT_EQ(sink.ends, resampled ? 1 : 0);
+  }
+}
+
+TEST(DibImage, SaveAndLoadRoundTripWithProgress) {
+  test::TempDir dir;
+  const auto pixels = test::patternPixels(13, 9);
+  DibImage image;
+  ASSERT_EQ(image.copyFromPixels(pixels.data(), 13, 9), 0);
+  for (const auto& [name, type] : {std::pair{"a.bmp", FileTypeBmp}, std::pair{"a.tif", FileTypeTiff}}) {
+    RecordingSink sink;
+    ASSERT_EQ(image.saveToFile(dir.file(name), type, &sink), 0) << name;
+    DibImage loaded;
+    ASSERT_EQ(loaded.loadFromFile(dir.file(name), &sink), 0) << name;
+    ASSERT_EQ(loaded.width(), 13);
+    EXPECT_EQ(std::memcmp(loaded.pixels(), pixels.data(), pixels.size()), 0) << name;
+    EXPECT_EQ(sink.positions, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(sink.ends, 2);
+  }
+}
+
+TEST(DibImage, AFailedSaveLeavesTheOldFileAndNoTemporary) {
+  test::TempDir dir;
+  const test::Bytes old{'o', 'l', 'd'};
+  test::writeFileBytes(dir.file("keep.jpg"), old);
+  DibImage empty;
+  EXPECT_EQ(empty.saveToFile(dir.file("keep.jpg"), FileTypeJpeg), 5);
+  DibImage image;
+  ASSERT_EQ(image.allocate(4, 4), 0);
+  EXPECT_EQ(image.saveToFile(dir.file("keep.jpg"), FileTypePng), 5);  // no PNG encoder
+  EXPECT_NE(image.saveToFile(dir.path().string() + "/missing/folder.jpg", FileTypeJpeg), 0);
+  EXPECT_EQ(test::readFileBytes(dir.file("keep.jpg")), old);
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 1);
+
+  // Loading what is not a picture is an error, never an empty success.
+  test::writeFileBytes(dir.file("text.txt"), test::Bytes(64, 'x'));
+  EXPECT_NE(image.loadFromFile(dir.file("text.txt")), 0);
+  EXPECT_FALSE(image.hasPixels());
+  EXPECT_EQ(image.loadFromFile(dir.file("absent.bmp")), 2);
+}
+
+}  // namespace
+}  // namespace kelmira
