@@ -11,8 +11,9 @@ bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progr
   progress.setLabel("Reading");
   const ImageErrorCode code = image.loadFromFile(path, &progress);
   if (code == ImageError::None && image.hasPixels()) return true;
+  const bool recognised = code == ImageError::FileOpen || identifyFileType(path) != FileTypeNone;
   std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", path.c_str(),
-               code == ImageError::None ? "no picture in the file" : errorText(code).c_str());
+               recognised ? errorText(code).c_str() : "not a picture in a format Kelmira reads");
   return false;
 }
 
