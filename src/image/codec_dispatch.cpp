@@ -1,0 +1,41 @@
+#include "image/codec_dispatch.h"
+
+#include "image/bmp_codec.h"
+#include "image/jpeg_codec.h"
+#include "image/layer_state.h"
+#include "image/tiff_codec.h"
+
+namespace kelmira {
+
+// The codecs are called as the outermost operation, not inside a LayerCall of our
+// own: only the outermost operation reports progress, and the caller installs its
+// progress report around exactly this call.
+
+PixelBlock decodeStream(ImageStream& stream, FileType type, std::int32_t& width, std::int32_t& height) {
+  switch (type) {
+    case FileTypeJpeg: return readJpeg(stream, width, height);
+    case FileTypeBmp: return readBmp(stream, width, height);
+    case FileTypeTiff: return readTiff(stream, width, height);
+    default: break;
+  }
+  LayerCall call;
+  call.keepPreviousError();
+  width = 0;
+  height = 0;
+  return nullptr;
+}
+
+std::int64_t encodeStream(ImageStream& stream, FileType type, const std::uint8_t* pixels, std::int32_t width,
+                          std::int32_t height) {
+  switch (type) {
+    case FileTypeJpeg: return writeJpeg(stream, pixels, width, height, 100, true);
+    case FileTypeBmp: return writeBmp(stream, pixels, width, height);
+    case FileTypeTiff: return writeTiff(stream, pixels, width, height);
+    default: break;
+  }
+  LayerCall call;
+  call.keepPreviousError();
+  return 0;
+}
+
+}  // namespace kelmira

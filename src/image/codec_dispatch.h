@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+#include "image/file_type.h"
+#include "image/image_stream.h"
+#include "image/pixel_block.h"
+
+namespace kelmira {
+
+// Runs the decoder of the type. Types without a decoder here decode nothing and
+// leave the last error as it was, so a missing block alone never means success.
+PixelBlock decodeStream(ImageStream& stream, FileType type, std::int32_t& width, std::int32_t& height);
+
+// Runs the encoder of the type (JPEG at quality 100, progressive); other types write
+// nothing, return 0 and leave the last error as it was.
+std::int64_t encodeStream(ImageStream& stream, FileType type, const std::uint8_t* pixels, std::int32_t width,
+                          std::int32_t height);
+
+}  // namespace kelmira

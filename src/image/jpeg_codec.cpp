@@ -1,0 +1,317 @@
+#include "image/jpeg_codec.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "image/layer_state.h"
+
+namespace kelmira {
+
+namespace {
+
+constexpr std::size_t kBufferBytes = 4096;
+
+// libjpeg reports errors by calling error_exit, which must not return; ours jumps
+// back to the library call that failed, so a broken file ends as an error code here.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  bool dataRanOut;
+};
+
+void errorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
+
+// A scan that ends before its last block is only a warning to libjpeg, which then
+// paints the rest flat; for us it is a file cut short.
+void emitMessage(j_common_ptr info, int level) {
+  if (level < 0 && info->err->msg_code == JWRN_HIT_MARKER) reinterpret_cast<ErrorManager*>(info->err)->dataRanOut = true;
+}
+
+void outputMessage(j_common_ptr) {}
+
+jpeg_error_mgr* installErrorManager(ErrorManager& errors) {
+  jpeg_std_error(&errors.pub);
+  errors.pub.error_exit = errorExit;
+  errors.pub.emit_message = emitMessage;
+  errors.pub.output_message = outputMessage;
+  errors.dataRanOut = false;
+  return &errors.pub;
+}
+
+// Runs one library step; false when the library gave up. Nothing with a destructor
+// may live inside `step`, because the jump skips it.
+template <typename Step>
+bool guarded(ErrorManager& errors, Step&& step) {
+  if (setjmp(errors.jump) != 0) return false;
+  step();
+  return true;
+}
+
+struct StreamSource {
+  jpeg_source_mgr pub;
+  ImageStream* stream;
+  bool endReached;
+  JOCTET buffer[kBufferBytes];
+};
+
+void initSource(j_decompress_ptr) {}
+
+boolean fillInputBuffer(j_decompress_ptr info) {
+  auto* source = reinterpret_cast<StreamSource*>(info->src);
+  std::size_t got = source->stream->readSome(source->buffer, kBufferBytes);
+  if (got == 0) {
+    // An end marker lets the library finish with what it has.
+    source->endReached = true;
+    source->buffer[0] = 0xFF;
+    source->buffer[1] = JPEG_EOI;
+    got = 2;
+  }
+  source->pub.next_input_byte = source->buffer;
+  source->pub.bytes_in_buffer = got;
+  return TRUE;
+}
+
+void skipInputData(j_decompress_ptr info, long count) {
+  auto* source = reinterpret_cast<StreamSource*>(info->src);
+  while (count > 0 && static_cast<std::size_t>(count) > source->pub.bytes_in_buffer) {
+    count -= static_cast<long>(source->pub.bytes_in_buffer);
+    fillInputBuffer(info);
+    if (source->endReached) return;
+  }
+  if (count > 0) {
+    source->pub.next_input_byte += count;
+    source->pub.bytes_in_buffer -= static_cast<std::size_t>(count);
+  }
+}
+
+void termSource(j_decompress_ptr) {}
+
+void attachSource(jpeg_decompress_struct& info, StreamSource& source, ImageStream& stream) {
+  source.pub.next_input_byte = nullptr;
+  source.pub.bytes_in_buffer = 0;
+  source.pub.init_source = initSource;
+  source.pub.fill_input_buffer = fillInputBuffer;
+  source.pub.skip_input_data = skipInputData;
+  source.pub.resync_to_restart = jpeg_resync_to_restart;
+  source.pub.term_source = termSource;
+  source.stream = &stream;
+  source.endReached = false;
+  info.src = &source.pub;
+}
+
+struct StreamDestination {
+  jpeg_destination_mgr pub;
+  ImageStream* stream;
+  JOCTET buffer[kBufferBytes];
+};
+
+void initDestination(j_compress_ptr info) {
+  auto* destination = reinterpret_cast<StreamDestination*>(info->dest);
+  destination->pub.next_output_byte = destination->buffer;
+  destination->pub.free_in_buffer = kBufferBytes;
+}
+
+boolean emptyOutputBuffer(j_compress_ptr info) {
+  auto* destination = reinterpret_cast<StreamDestination*>(info->dest);
+  if (!destination->stream->write(destination->buffer, kBufferBytes)) ERREXIT(info, JERR_FILE_WRITE);
+  destination->pub.next_output_byte = destination->buffer;
+  destination->pub.free_in_buffer = kBufferBytes;
+  return TRUE;
+}
+
+void termDestination(j_compress_ptr info) {
+  auto* destination = reinterpret_cast<StreamDestination*>(info->dest);
+  const std::size_t count = kBufferBytes - destination->pub.free_in_buffer;
+  if (!destination->stream->write(destination->buffer, count)) ERREXIT(info, JERR_FILE_WRITE);
+}
+
+void attachDestination(jpeg_compress_struct& info, StreamDestination& destination, ImageStream& stream) {
+  destination.pub.init_destination = initDestination;
+  destination.pub.empty_output_buffer = emptyOutputBuffer;
+  destination.pub.term_destination = termDestination;
+  destination.stream = &stream;
+  info.dest = &destination.pub;
+}
+
+struct DecompressorGuard {
+  jpeg_decompress_struct* info;
+  ~DecompressorGuard() { jpeg_destroy_decompress(info); }
+};
+
+struct CompressorGuard {
+  jpeg_compress_struct* info;
+  ~CompressorGuard() { jpeg_destroy_compress(info); }
+};
+
+void convertScanline(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, int components) {
+  switch (components) {
+    case 3:
+      std::memcpy(out, in, static_cast<std::size_t>(width) * 3);
+      break;
+    case 1:
+      for (JDIMENSION x = 0; x < width; ++x, out += 3) out[0] = out[1] = out[2] = in[x];
+      break;
+    default:  // CMYK, as Adobe writes it: the key scales each channel
+      for (JDIMENSION x = 0; x < width; ++x, in += 4, out += 3) {
+        out[0] = static_cast<std::uint8_t>(in[0] * in[3] / 255);
+        out[1] = static_cast<std::uint8_t>(in[1] * in[3] / 255);
+        out[2] = static_cast<std::uint8_t>(in[2] * in[3] / 255);
+      }
+      break;
+  }
+}
+
+}  // namespace
+
+PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& height) {
+  LayerCall call;
+  width = 0;
+  height = 0;
+
+  ErrorManager errors;
+  StreamSource source;
+  jpeg_decompress_struct info;
+  std::memset(&info, 0, sizeof info);
+  info.err = installErrorManager(errors);
+  if (!guarded(errors, [&] { jpeg_create_decompress(&info); })) {
+    call.fail(ImageError::BadJpeg);
+    jpeg_destroy_decompress(&info);
+    return nullptr;
+  }
+  DecompressorGuard guard{&info};
+  attachSource(info, source, stream);
+
+  const bool headerRead = guarded(errors, [&] {
+    jpeg_save_markers(&info, JPEG_COM, 0xFFFF);
+    for (int app = 1; app <= 14; ++app) jpeg_save_markers(&info, JPEG_APP0 + app, 0xFFFF);
+    jpeg_read_header(&info, TRUE);
+    jpeg_calc_output_dimensions(&info);
+  });
+  if (!headerRead) {
+    call.fail(ImageError::BadJpeg);
+    return nullptr;
+  }
+  const int components = info.out_color_components;
+  const bool convertible = components == 3 || components == 1 || (components == 4 && info.jpeg_color_space != JCS_YCCK);
+  if (!convertible) {
+    call.fail(ImageError::WrongBitDepth);
+    return nullptr;
+  }
+  // Checked before the library sizes its own buffers by the header's dimensions.
+  PixelBlock pixels = allocatePixelBlock(info.output_width, info.output_height);
+  std::unique_ptr<JSAMPLE[]> scanline(
+      pixels ? new (std::nothrow) JSAMPLE[static_cast<std::size_t>(info.output_width) * components] : nullptr);
+  if (!scanline) {
+    call.fail(ImageError::OutOfMemory);
+    return nullptr;
+  }
+  if (!guarded(errors, [&] { jpeg_start_decompress(&info); })) {
+    call.fail(ImageError::BadJpeg);
+    return nullptr;
+  }
+
+  const JDIMENSION outWidth = info.output_width;
+  const auto rows = static_cast<std::int32_t>(info.output_height);
+  const std::size_t outStride = 3 * static_cast<std::size_t>(outWidth);
+  // Files of several scans are read whole by jpeg_start_decompress; when one of those
+  // ends early every row still carries what arrived, so all rows are kept.
+  const bool endBeforeRows = source.endReached || errors.dataRanOut;
+  std::int32_t row = 0;
+  for (; row < rows; ++row) {
+    JSAMPROW rowPointer = scanline.get();
+    JDIMENSION got = 0;
+    if (!guarded(errors, [&] { got = jpeg_read_scanlines(&info, &rowPointer, 1); })) {
+      call.fail(ImageError::FileRead);
+      break;
+    }
+    if (got != 1) {
+      call.fail(ImageError::EndOfImage);
+      break;
+    }
+    convertScanline(scanline.get(), pixels.get() + static_cast<std::size_t>(row) * outStride, outWidth, components);
+    if (!endBeforeRows && errors.dataRanOut) {
+      call.fail(ImageError::FileRead);
+      break;
+    }
+    if (!call.progress(row, rows)) break;
+  }
+  if (endBeforeRows) call.fail(ImageError::FileRead);
+  if (row == rows && !guarded(errors, [&] { jpeg_finish_decompress(&info); })) call.fail(ImageError::FileRead);
+
+  width = static_cast<std::int32_t>(outWidth);
+  height = rows;
+  return pixels;
+}
+
+std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                       int quality, bool progressive) {
+  LayerCall call;
+  if (pixels == nullptr || width <= 0 || height <= 0) {
+    call.fail(ImageError::BadParameter);
+    return 0;
+  }
+
+  ErrorManager errors;
+  StreamDestination destination;
+  jpeg_compress_struct info;
+  std::memset(&info, 0, sizeof info);
+  info.err = installErrorManager(errors);
+  if (!guarded(errors, [&] { jpeg_create_compress(&info); })) {
+    call.fail(ImageError::BadJpeg);
+    jpeg_destroy_compress(&info);
+    return 0;
+  }
+  CompressorGuard guard{&info};
+  attachDestination(info, destination, stream);
+
+  const bool started = guarded(errors, [&] {
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    if (progressive) jpeg_simple_progression(&info);
+    info.density_unit = 0;
+    info.X_density = 1;
+    info.Y_density = 1;
+    jpeg_start_compress(&info, TRUE);
+  });
+  if (!started) {
+    call.fail(ImageError::BadJpeg);
+    return 0;
+  }
+
+  const std::size_t stride = 3 * static_cast<std::size_t>(width);
+  for (std::int32_t row = 0; row < height; ++row) {
+    // The library only reads the rows it is given.
+    JSAMPROW rowPointer = const_cast<JSAMPLE*>(pixels + static_cast<std::size_t>(row) * stride);
+    JDIMENSION written = 0;
+    if (!guarded(errors, [&] { written = jpeg_write_scanlines(&info, &rowPointer, 1); })) {
+      call.fail(ImageError::FileWrite);
+      return 0;
+    }
+    if (written != 1) {
+      call.fail(ImageError::EndOfImage);
+      return 0;
+    }
+    if (!call.progress(row, height)) return 0;
+  }
+  if (!guarded(errors, [&] { jpeg_finish_compress(&info); })) {
+    call.fail(ImageError::BadJpeg);
+    return 0;
+  }
+  const std::int64_t length = stream.length();
+  if (length < 0) {
+    call.fail(ImageError::FileWrite);
+    return 0;
+  }
+  return length;
+}
+
+}  // namespace kelmira

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+#include "image/image_stream.h"
+#include "image/pixel_block.h"
+
+namespace kelmira {
+
+// Decodes a JPEG (colour, greyscale or CMYK). A broken or truncated scan returns the
+// rows decoded so far together with the code.
+PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& height);
+
+// Writes an RGB JPEG of the given quality (0..100); returns the file's length, 0 on
+// failure.
+std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width,
+                       std::int32_t height, int quality, bool progressive);
+
+}  // namespace kelmira
