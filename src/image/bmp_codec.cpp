@@ -214,6 +214,15 @@ PixelBlock readBmp(ImageStream& stream, std::int32_t& width, std::int32_t& heigh
   }
   ColourTable table{};
   std::int64_t consumed = kHeaderBytes;
+  // Version 4 and 5 headers are longer than 40 bytes and the colour table follows them.
+  const std::uint32_t infoSize = readU32(&header[14]);
+  if (infoSize > 40 && std::uint64_t{14} + infoSize <= pixelOffset) {
+    if (!stream.seek(infoSize - 40, ImageStream::Origin::Current)) {
+      call.fail(ImageError::FileRead);
+      return nullptr;
+    }
+    consumed += infoSize - 40;
+  }
   if (bits == 1 || bits == 4 || bits == 8 || bits == 16) {
     const std::uint64_t announced = coloursUsed != 0 ? coloursUsed : std::uint64_t{1} << bits;
     consumed += static_cast<std::int64_t>(readColourTable(stream, announced, table));

@@ -1,6 +1,6 @@
 #include "image/pixel_block.h"
 
-#include <new>
+#include <cstdlib>
 
 namespace kelmira {
 
@@ -15,7 +15,11 @@ std::size_t pixelBlockBytes(std::int64_t width, std::int64_t height) {
 PixelBlock allocatePixelBlock(std::int64_t width, std::int64_t height) {
   const std::size_t bytes = pixelBlockBytes(width, height);
   if (bytes == 0) return nullptr;
-  return PixelBlock(new (std::nothrow) std::uint8_t[bytes]());
+  // calloc hands out fresh pages already zeroed without touching them, so a hostile
+  // header that claims a huge picture costs address space, not memory, until rows arrive.
+  return PixelBlock(static_cast<std::uint8_t*>(std::calloc(bytes, 1)));
 }
+
+void PixelBlockDeleter::operator()(std::uint8_t* block) const { std::free(block); }
 
 }  // namespace kelmira

@@ -6,9 +6,13 @@
 
 namespace kelmira {
 
+struct PixelBlockDeleter {
+  void operator()(std::uint8_t* block) const;
+};
+
 // A zero-filled block of 3 x width x height bytes: red, green, blue, top row first,
 // rows packed. Blocks made by the codecs are adopted by DibImage as they are.
-using PixelBlock = std::unique_ptr<std::uint8_t[]>;
+using PixelBlock = std::unique_ptr<std::uint8_t[], PixelBlockDeleter>;
 
 // No block larger than this is ever requested.
 inline constexpr std::uint64_t kMaxPixelBlockBytes = 2'147'348'478;

@@ -117,6 +117,13 @@ TEST(ReadBmp, PaletteDepthsAndShortColourTables) {
   const test::Decoded many =
       test::decodeBytes(dir, bmpFile({2, 1, 8, 0, 0xFFFFFFFF, numberedTable(256)}, {255, 7, 0, 0}), readBmp);
   EXPECT_EQ(many.bytes(), numberedPixels({255, 7}));
+
+  // A version 5 header (124 bytes): the colour table follows the whole header.
+  Bytes v5 = bmpFile({3, 1, 8, 0, 3, numberedTable(3)}, {2, 0, 1, 0});
+  v5.insert(v5.begin() + 54, 84, 0xEE);
+  v5[14] = 124;
+  v5[10] = static_cast<std::uint8_t>(v5[10] + 84);
+  EXPECT_EQ(test::decodeBytes(dir, v5, readBmp).bytes(), numberedPixels({2, 0, 1}));
 }
 
 TEST(ReadBmp, RunLengthEncodedFiles) {
