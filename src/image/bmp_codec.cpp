@@ -317,12 +317,7 @@ std::int64_t writeBmp(ImageStream& stream, const std::uint8_t* pixels, std::int3
       return 0;
     }
   }
-  const std::int64_t length = stream.length();
-  if (length < 0) {
-    call.fail(ImageError::FileWrite);
-    return 0;
-  }
-  return length;
+  return encodedLength(stream, call);
 }
 
 }  // namespace kelmira

@@ -72,6 +72,13 @@ std::unique_ptr<ImageStream> openForReading(const std::string& path) { return op
 // Read access too, because libtiff reads back what it wrote while writing.
 std::unique_ptr<ImageStream> openForWriting(const std::string& path) { return openStream(path, "w+b"); }
 
+std::int64_t encodedLength(const ImageStream& stream, LayerCall& call) {
+  const std::int64_t length = stream.length();
+  if (length >= 0) return length;
+  call.fail(ImageError::FileWrite);
+  return 0;
+}
+
 bool closeStream(std::unique_ptr<ImageStream> stream) {
   LayerCall call;
   if (!stream) {

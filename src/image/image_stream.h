@@ -33,6 +33,11 @@ class ImageStream {
   std::FILE* file_;
 };
 
+class LayerCall;
+
+// An encoder's result: the length of what it wrote, or 0 with code 4 when unknown.
+std::int64_t encodedLength(const ImageStream& stream, LayerCall& call);
+
 // Both set the last error: 0, 1 (no memory for the stream) or 2 (cannot open).
 std::unique_ptr<ImageStream> openForReading(const std::string& path);
 std::unique_ptr<ImageStream> openForWriting(const std::string& path);

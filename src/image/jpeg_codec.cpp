@@ -306,12 +306,7 @@ std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int
     call.fail(ImageError::BadJpeg);
     return 0;
   }
-  const std::int64_t length = stream.length();
-  if (length < 0) {
-    call.fail(ImageError::FileWrite);
-    return 0;
-  }
-  return length;
+  return encodedLength(stream, call);
 }
 
 }  // namespace kelmira

@@ -190,12 +190,7 @@ std::int64_t writeTiff(ImageStream& stream, const std::uint8_t* pixels, std::int
     return 0;
   }
   tif.reset();
-  const std::int64_t length = stream.length();
-  if (length < 0) {
-    call.fail(ImageError::FileWrite);
-    return 0;
-  }
-  return length;
+  return encodedLength(stream, call);
 }
 
 }  // namespace kelmira
