@@ -44,13 +44,13 @@ case "$mode" in
     echo "The panorama is in $(pwd)/out/sample-panorama.jpg"
     ;;
   test)
-    build build/release -DCMAKE_BUILD_TYPE=Release
-    ctest --test-dir build/release --output-on-failure -j2
-    build build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKELMIRA_SANITIZE=ON -DKELMIRA_BUILD_BENCH=OFF
-    ctest --test-dir build/sanitize --output-on-failure -j2
+    build build/release -DCMAKE_BUILD_TYPE=Release -DKELMIRA_BUILD_TESTS=ON -DKELMIRA_BUILD_BENCH=ON
+    ctest --test-dir build/release --output-on-failure --no-tests=error -j2
+    build build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKELMIRA_SANITIZE=ON -DKELMIRA_BUILD_TESTS=ON -DKELMIRA_BUILD_BENCH=OFF
+    ctest --test-dir build/sanitize --output-on-failure --no-tests=error -j2
     ;;
   bench)
-    build build/release -DCMAKE_BUILD_TYPE=Release
+    build build/release -DCMAKE_BUILD_TYPE=Release -DKELMIRA_BUILD_TESTS=ON -DKELMIRA_BUILD_BENCH=ON
     for program in build/release/bench/*_bench; do "$program"; done
     bash bench/end_to_end.sh build/release
     ;;
