@@ -17,7 +17,7 @@ bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progr
   return false;
 }
 
-bool saveImage(DibImage& image, const std::string& path, FileType type, TerminalProgress& progress) {
+bool saveImage(const DibImage& image, const std::string& path, FileType type, TerminalProgress& progress) {
   progress.setLabel("Writing");
   const ImageErrorCode code = image.saveToFile(path, type, &progress);
   if (code == ImageError::None) return true;

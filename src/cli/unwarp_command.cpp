@@ -1,45 +1,76 @@
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/cli_commands.h"
 #include "cli/command_support.h"
 #include "cli/output_format.h"
 #include "cli/terminal_progress.h"
 #include "image/dib_image.h"
-#include "workspace/panorama_maker.h"
+#include "image/file_type.h"
+#include "workspace/prompts.h"
+#include "workspace/workspace.h"
 
 namespace kelmira {
+
+namespace {
+
+// Messages go to standard error; a script cannot answer questions, so the work goes on.
+class StderrPrompts : public Prompts {
+ public:
+  explicit StderrPrompts(std::string subject) : subject_(std::move(subject)) {}
+  MessageAnswer showMessage(const std::string& text, MessageIcon, MessageButtons buttons) override {
+    if (buttons == MessageButtons::YesNo) {
+      std::fprintf(stderr, "kelmira-cli: warning: %s Yes.\n", text.c_str());
+      return MessageAnswer::Yes;
+    }
+    std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", subject_.c_str(), text.c_str());
+    return MessageAnswer::Ok;
+  }
+
+ private:
+  std::string subject_;
+};
+
+bool isWholeNumber(double value) { return std::isfinite(value) && value == std::trunc(value) && std::abs(value) < 1e9; }
+
+}  // namespace
 
 int runUnwarp(const UnwarpOptions& options) {
   const FileType outputType = outputTypeForPath(options.outputPath);
   if (outputType == FileTypeNone) return reportUnsupportedOutput(options.outputPath);
-
-  TerminalProgress progress(stderr);
-  DibImage round;
-  if (!loadImage(round, options.roundPath, progress)) return 1;
-  if (looksLikePanorama(round.width(), round.height())) {
-    std::fprintf(stderr, "kelmira-cli: warning: %s appears to be a panorama; unwarping it all the same\n",
-                 options.roundPath.c_str());
+  if (options.centre && !(isWholeNumber(options.centre->x) && isWholeNumber(options.centre->y))) {
+    std::fprintf(stderr, "kelmira-cli: --centre takes whole pixels, for example 812,604\n");
+    return 2;
   }
 
-  const CropCircle circle = initialCropCircle(round.width(), round.height());
-  const Point centre = options.centre.value_or(Point{double(circle.centreX), double(circle.centreY)});
-  DibImage panorama;
-  progress.setLabel("Unwarping");
-  const int made = makePanoramaImage(round, centre.x, centre.y, circle.radius, options.lensThread, panorama,
-                                     [&](std::uint32_t row, std::uint32_t rows) {
-                                       progress.reportProgress(static_cast<std::int32_t>(row),
-                                                               static_cast<std::int32_t>(rows));
-                                     });
-  progress.endProgress();
-  if (made != 0) {
-    std::fprintf(stderr, "kelmira-cli: %s gives no panorama (crop radius %d is too small or memory ran out)\n",
-                 options.roundPath.c_str(), circle.radius);
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(options.roundPath, ignored) && identifyFileType(options.roundPath) == FileTypeNone) {
+    std::fprintf(stderr, "kelmira-cli: cannot read %s: not a picture in a format Kelmira reads\n",
+                 options.roundPath.c_str());
     return 1;
   }
 
+  TerminalProgress progress(stderr);
+  StderrPrompts prompts(options.roundPath);
+  Workspace workspace(&prompts, &progress, nullptr);
+  progress.setLabel("Reading");
+  if (workspace.openRound(options.roundPath) != 1) return 1;
+  if (options.centre) {
+    workspace.setCircleCentre(static_cast<std::int32_t>(options.centre->x), static_cast<std::int32_t>(options.centre->y));
+  }
+
+  progress.setLabel("Unwarping");
+  if (workspace.makePanorama(options.lensThread ? 1 : 0, 0) != 0) {
+    std::fprintf(stderr, "kelmira-cli: %s gives no panorama (crop radius %d is too small or memory ran out)\n",
+                 options.roundPath.c_str(), workspace.circleRadius());
+    return 1;
+  }
+
+  const DibImage& panorama = workspace.panorama();
   if (!saveImage(panorama, options.outputPath, outputType, progress)) return 1;
-  std::printf("%s: %d x %d panorama around (%g, %g), crop radius %d\n", options.outputPath.c_str(), panorama.width(),
-              panorama.height(), centre.x, centre.y, circle.radius);
+  std::printf("%s: %d x %d panorama around (%d, %d), crop radius %d\n", options.outputPath.c_str(), panorama.width(),
+              panorama.height(), workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius());
   return 0;
 }
 

@@ -135,12 +135,17 @@ int DibImage::rotateImage(int mode) {
 }
 
 ImageErrorCode DibImage::resizeTo(std::int32_t width, std::int32_t height, ProgressSink* progress) {
-  if (!pixels_) return ImageError::BadParameter;
+  return resampleFrom(*this, width, height, progress);
+}
+
+ImageErrorCode DibImage::resampleFrom(const DibImage& source, std::int32_t width, std::int32_t height,
+                                      ProgressSink* progress) {
+  if (!source.pixels_) return ImageError::BadParameter;
   DibImage resized;
   if (const ImageErrorCode code = resized.allocate(width, height); code != ImageError::None) return code;
   {
     ProgressScope scope(progress);
-    resample(pixels_.get(), width_, height_, resized.pixels_.get(), width, height);
+    resample(source.pixels_.get(), source.width_, source.height_, resized.pixels_.get(), width, height);
   }
   endProgress(progress);
   const ImageErrorCode code = lastError();
@@ -192,7 +197,7 @@ ImageErrorCode DibImage::loadFromFile(const std::string& path, ProgressSink* pro
   return code;
 }
 
-ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, ProgressSink* progress) {
+ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, ProgressSink* progress) const {
   if (!pixels_) return ImageError::BadParameter;
   if (type != FileTypeJpeg && type != FileTypeBmp && type != FileTypeTiff) {
     return ImageError::BadParameter;  // no encoder: never replace the target with an empty file

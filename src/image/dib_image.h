@@ -60,12 +60,15 @@ class DibImage {
   int mirrorHorizontally();
   int rotateImage(int mode);
   ImageErrorCode resizeTo(std::int32_t width, std::int32_t height, ProgressSink* progress = nullptr);
+  // Becomes `source` resampled to the given size; unchanged on failure.
+  ImageErrorCode resampleFrom(const DibImage& source, std::int32_t width, std::int32_t height,
+                              ProgressSink* progress = nullptr);
   // Trims to a width that is a multiple of 96 and a height that is a multiple of 4.
   int fitToMovieSize(std::int32_t width, std::int32_t height, bool force, ProgressSink* progress = nullptr);
 
   ImageErrorCode loadFromFile(const std::string& path, ProgressSink* progress = nullptr);
   // JPEG (quality 100, progressive), BMP or TIFF; the target is replaced only by a complete file.
-  ImageErrorCode saveToFile(const std::string& path, FileType type, ProgressSink* progress = nullptr);
+  ImageErrorCode saveToFile(const std::string& path, FileType type, ProgressSink* progress = nullptr) const;
 
  private:
   std::int32_t width_ = 0;
