@@ -71,7 +71,7 @@ void Workspace::waitCursor(bool waiting) {
 }
 
 void Workspace::repaint() {
-  if (host_ != nullptr) host_->repaint();
+  if (host_ != nullptr) host_->requestRepaint();
 }
 
 int Workspace::openRound(const std::string& path) {

@@ -8,7 +8,7 @@ class WorkspaceHost {
   virtual ~WorkspaceHost() = default;
   virtual void setWaitCursor(bool waiting) = 0;
   // The picture or its overlays changed: paint again.
-  virtual void repaint() = 0;
+  virtual void requestRepaint() = 0;
   // Keep pointer events coming to the view while a drag lasts.
   virtual void setMouseCapture(bool captured) = 0;
 };

@@ -1,0 +1,287 @@
+#include "workspace/workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "support/test_files.h"
+#include "workspace_fakes.h"
+
+namespace kelmira {
+namespace {
+
+bool samePixels(const DibImage& a, const DibImage& b) {
+  return a.width() == b.width() && a.height() == b.height() && a.hasPixels() && b.hasPixels() &&
+         std::memcmp(a.pixels(), b.pixels(), 3u * a.width() * a.height()) == 0;
+}
+
+class WorkspaceTest : public testing::Test {
+ protected:
+  WorkspaceTest() : workspace(&prompts, &progress, nullptr) { workspace.setClientSize(800, 600); }
+
+  std::string picture(const std::string& name, int width, int height) {
+    return test::writePicture(dir.file(name), width, height);
+  }
+  // A workspace showing a 376 x 60 panorama made from a round photograph with radius 100.
+  void makeSmallPanorama() {
+    ASSERT_EQ(workspace.openRound(picture("round.bmp", 250, 250)), 1);
+    ASSERT_EQ(workspace.circleRadius(), 100);
+    ASSERT_EQ(workspace.makePanorama(0, 0), 0);
+  }
+
+  test::TempDir dir;
+  test::FakePrompts prompts;
+  test::CountingProgress progress;
+  Workspace workspace;
+};
+
+TEST_F(WorkspaceTest, EveryOperationMovesTheStateAsTheTableSays) {
+  struct Step {
+    const char* what;
+    std::function<int(Workspace&)> run;
+    int result;
+    int stateAfter;
+  };
+  const std::string round = picture("round.bmp", 250, 250);
+  const std::string pano = picture("pano.bmp", 400, 100);
+  const std::string missing = dir.file("missing.bmp");
+  const Step steps[] = {
+      {"make pano with nothing open", [&](Workspace& w) { return w.makePanorama(0, 0); }, -1, 0},
+      {"open round", [&](Workspace& w) { return w.openRound(round); }, 1, 1},
+      {"open round that fails", [&](Workspace& w) { return w.openRound(missing); }, 0, 1},
+      {"make pano after it: the slot is empty", [&](Workspace& w) { return w.makePanorama(0, 0); }, -1, 1},
+      {"open round once more", [&](Workspace& w) { return w.openRound(round); }, 1, 1},
+      {"make pano", [&](Workspace& w) { return w.makePanorama(0, 0); }, 0, 3},
+      {"back to round", [&](Workspace& w) { return w.backToRound(), 0; }, 0, 1},
+      {"undo in the round view", [&](Workspace& w) { return w.undo(); }, -1, 1},
+      {"open pano", [&](Workspace& w) { return w.openPanorama(pano); }, 0, 3},
+      {"open pano that fails", [&](Workspace& w) { return w.openPanorama(missing); }, -1, 3},
+      {"undo with nothing to undo", [&](Workspace& w) { return w.undo(); }, -1, 3},
+      {"open round again", [&](Workspace& w) { return w.openRound(round); }, 1, 1},
+      {"make pano again", [&](Workspace& w) { return w.makePanorama(0, 0); }, 0, 3},
+      {"crop", [&](Workspace& w) { return w.cropPanorama(); }, 0, 3},
+      {"undo the crop", [&](Workspace& w) { return w.undo(); }, 0, 3},
+      {"snapshot", [&](Workspace& w) { return w.snapshotAdjustBase(); }, 0, 3},
+      {"adjust", [&](Workspace& w) { return w.applyAdjustments(40, 0.1, 0.1); }, 0, 3},
+      {"reset", [&](Workspace& w) { return w.reset(true), 0; }, 0, 0},
+  };
+  for (const Step& step : steps) {
+    EXPECT_EQ(step.run(workspace), step.result) << step.what;
+    EXPECT_EQ(workspace.state(), step.stateAfter) << step.what;
+  }
+  EXPECT_FALSE(workspace.roundImage().hasPixels());
+  EXPECT_FALSE(workspace.panorama().hasPixels());
+  EXPECT_FALSE(workspace.undoImage().hasPixels());
+  // The two failed opens told the user why, in the image layer's words.
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"error on file open", "error on file open"}));
+}
+
+TEST_F(WorkspaceTest, OpeningAsksAboutTheWrongShapeOfPicture) {
+  const std::string wide = picture("wide.bmp", 3000, 1000);
+  prompts.answer = MessageAnswer::No;
+  EXPECT_EQ(workspace.openRound(wide), 0);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0], wide + " appears to be a panorama.  Do you wish to continue?");
+  EXPECT_EQ(prompts.icons[0], MessageIcon::Stop);
+  EXPECT_FALSE(workspace.roundImage().hasPixels());
+  EXPECT_EQ(workspace.state(), 0);
+
+  EXPECT_EQ(workspace.openRound(picture("double.bmp", 2000, 1000)), 1);  // exactly twice as wide: no question
+  EXPECT_EQ(workspace.openPanorama(picture("double.bmp", 2000, 1000)), 0);
+  EXPECT_EQ(prompts.messages.size(), 1u);
+
+  const std::string almost = picture("almost.bmp", 1999, 1000);
+  EXPECT_EQ(workspace.openPanorama(almost), -1);
+  EXPECT_EQ(prompts.messages.back(), almost + " appears to be a round image.  Do you wish to continue?");
+  EXPECT_FALSE(workspace.panorama().hasPixels());
+  EXPECT_EQ(workspace.state(), 3);  // a refused open leaves the state alone
+
+  prompts.answer = MessageAnswer::Yes;
+  EXPECT_EQ(workspace.openRound(wide), 1);
+  EXPECT_EQ(workspace.circleRadius(), 400);
+}
+
+TEST_F(WorkspaceTest, OpenRoundPlacesTheCircleAndFitsTheDisplay) {
+  ASSERT_EQ(workspace.openRound(picture("landscape.bmp", 1600, 1200)), 1);
+  EXPECT_EQ(workspace.circleCentreX(), 800);
+  EXPECT_EQ(workspace.circleCentreY(), 600);
+  EXPECT_EQ(workspace.circleRadius(), 480);
+  EXPECT_EQ(workspace.centreHandleSize(), 1600);
+  workspace.refreshDisplay();
+  EXPECT_EQ(workspace.roundDisplaySize().width, 800);
+  EXPECT_EQ(workspace.roundDisplaySize().height, 600);
+  EXPECT_EQ(workspace.roundDisplayScale(), 0.5);
+  EXPECT_EQ(workspace.displayImage().width(), 800);
+  EXPECT_GT(progress.reports, 0);
+
+  // Both sides fit: the whole photograph stays inside the main window's round view.
+  workspace.setClientSize(476, 344);
+  workspace.refreshDisplay();
+  EXPECT_EQ(workspace.roundDisplaySize().width, 458);
+  EXPECT_EQ(workspace.roundDisplaySize().height, 344);
+
+  workspace.setClientSize(800, 600);
+  ASSERT_EQ(workspace.openRound(picture("portrait.bmp", 1200, 1600)), 1);
+  workspace.refreshDisplay();
+  EXPECT_EQ(workspace.roundDisplaySize().width, 450);
+  EXPECT_EQ(workspace.roundDisplaySize().height, 600);
+
+  // Panoramas fill the client area whatever their shape.
+  ASSERT_EQ(workspace.openPanorama(picture("pano.bmp", 1000, 120)), 0);
+  EXPECT_EQ(workspace.panoDisplaySize().width, 800);
+  EXPECT_EQ(workspace.panoDisplaySize().height, 600);
+}
+
+TEST_F(WorkspaceTest, MakePanoramaSizesAndTheLensThread) {
+  makeSmallPanorama();
+  EXPECT_EQ(workspace.panorama().width(), 376);
+  EXPECT_EQ(workspace.panorama().height(), 60);
+  EXPECT_EQ(workspace.cropTop(), 0);
+  EXPECT_EQ(workspace.cropBottom(), 59);
+  EXPECT_EQ(progress.ends, 2);  // the load, then the unwarp
+
+  DibImage standard;
+  standard.copyFrom(workspace.panorama());
+  workspace.backToRound();
+  ASSERT_EQ(workspace.makePanorama(1, 0), 0);
+  DibImage mirrored;
+  mirrored.copyFrom(workspace.panorama());
+  ASSERT_NE(mirrored.mirrorHorizontally(), 0);
+  EXPECT_TRUE(samePixels(standard, mirrored));
+}
+
+TEST_F(WorkspaceTest, CropLinesGrabWithinTwentyRowsAndAreRepairedOnRelease) {
+  ASSERT_EQ(workspace.openPanorama(picture("pano.bmp", 900, 300)), 0);
+  workspace.setClientSize(900, 300);
+  workspace.refreshDisplay();
+  workspace.cropLinesOverlay();  // a paint fixes the vertical scale
+  ASSERT_EQ(workspace.panoVerticalScale(), 1.0);
+
+  auto drag = [&](int from, int to) {
+    workspace.mousePress(10, from);
+    const int mode = workspace.dragMode();
+    workspace.mouseMove(10, to);
+    workspace.mouseRelease(10, to);
+    return mode;
+  };
+  EXPECT_EQ(drag(19, 100), Workspace::DraggingTopLine);
+  EXPECT_EQ(workspace.cropTop(), 100);
+  EXPECT_EQ(drag(120, 130), Workspace::NoDrag);  // 20 rows away: out of reach
+  EXPECT_EQ(workspace.cropTop(), 100);
+  EXPECT_EQ(drag(100, -40), Workspace::DraggingTopLine);
+  EXPECT_EQ(workspace.cropTop(), 0);
+
+  EXPECT_EQ(drag(299, 100), Workspace::DraggingBottomLine);
+  EXPECT_EQ(drag(0, 150), Workspace::DraggingTopLine);  // top released below the bottom line
+  EXPECT_EQ(workspace.cropTop(), 50);
+  EXPECT_EQ(drag(100, 30), Workspace::DraggingBottomLine);  // above the top line
+  EXPECT_EQ(workspace.cropBottom(), 50 + 250 / 2);
+  EXPECT_EQ(drag(175, 900), Workspace::DraggingBottomLine);
+  EXPECT_EQ(workspace.cropBottom(), 299);
+
+  // Both lines within reach: the top one is taken.
+  EXPECT_EQ(drag(299, 60), Workspace::DraggingBottomLine);
+  ASSERT_EQ(workspace.cropTop(), 50);
+  ASSERT_EQ(workspace.cropBottom(), 60);
+  EXPECT_EQ(drag(55, 40), Workspace::DraggingTopLine);
+}
+
+TEST_F(WorkspaceTest, CropUndoAndTheCropLinesOnScreen) {
+  makeSmallPanorama();
+  DibImage before;
+  before.copyFrom(workspace.panorama());
+
+  // Full-height crop: same picture, and the undo copy filled all the same.
+  ASSERT_EQ(workspace.cropPanorama(), 0);
+  EXPECT_TRUE(samePixels(workspace.panorama(), before));
+  EXPECT_TRUE(samePixels(workspace.undoImage(), before));
+  ASSERT_EQ(workspace.undo(), 0);
+  EXPECT_TRUE(samePixels(workspace.panorama(), before));
+  EXPECT_EQ(workspace.undo(), -1);
+
+  workspace.setClientSize(376, 120);
+  workspace.refreshDisplay();
+  workspace.cropLinesOverlay();
+  workspace.mousePress(0, 2 * 10);
+  workspace.mouseMove(0, 2 * 20);
+  workspace.mouseRelease(0, 2 * 20);
+  ASSERT_EQ(workspace.cropTop(), 20);
+  const CropLinesOverlay lines = workspace.cropLinesOverlay();
+  EXPECT_EQ(lines.topLineRow, 40);
+  EXPECT_EQ(lines.blackAboveEnd, 39);
+  EXPECT_EQ(lines.bottomLineRow, 118);
+  EXPECT_EQ(lines.blackBelowStart, 119);
+
+  ASSERT_EQ(workspace.cropPanorama(), 0);
+  EXPECT_EQ(workspace.panorama().height(), 40);
+  EXPECT_EQ(std::memcmp(workspace.panorama().pixels(), before.pixels() + 3 * 376 * 20, 3 * 376 * 40), 0);
+  EXPECT_EQ(workspace.cropBottom(), 39);
+
+  // Both lines on one row keep one row.
+  workspace.cropLinesOverlay();
+  workspace.mousePress(0, 0);
+  workspace.mouseMove(0, 39 * 3);
+  workspace.mouseRelease(0, 39 * 3);
+  ASSERT_EQ(workspace.cropTop(), 39);
+  ASSERT_EQ(workspace.cropPanorama(), 0);
+  EXPECT_EQ(workspace.panorama().height(), 1);
+  ASSERT_EQ(workspace.undo(), 0);
+  EXPECT_EQ(workspace.panorama().height(), 40);
+}
+
+TEST_F(WorkspaceTest, AdjustmentsStartFromTheSnapshotEveryTime) {
+  makeSmallPanorama();
+  DibImage before;
+  before.copyFrom(workspace.panorama());
+  EXPECT_EQ(workspace.applyAdjustments(50, 0.2, 0.2), -1);  // no snapshot yet
+  ASSERT_EQ(workspace.snapshotAdjustBase(), 0);
+
+  ASSERT_EQ(workspace.applyAdjustments(50, 0.2, 0.2), 0);
+  DibImage once;
+  once.copyFrom(workspace.panorama());
+  EXPECT_FALSE(samePixels(once, before));
+  ASSERT_EQ(workspace.applyAdjustments(50, 0.2, 0.2), 0);
+  EXPECT_TRUE(samePixels(workspace.panorama(), once));  // not applied twice
+  ASSERT_EQ(workspace.applyAdjustments(0, 0, 0), 0);
+  EXPECT_TRUE(samePixels(workspace.panorama(), before));
+
+  ASSERT_EQ(workspace.applyAdjustments(80, -0.3, 0.4), 0);
+  ASSERT_EQ(workspace.undo(), 0);  // back to the panorama before the tools opened
+  EXPECT_TRUE(samePixels(workspace.panorama(), before));
+
+  ASSERT_EQ(workspace.applyAdjustments(80, -0.3, 0.4), 0);
+  workspace.restoreAdjustBase();
+  workspace.freeAdjustBase();
+  EXPECT_TRUE(samePixels(workspace.panorama(), before));
+  EXPECT_FALSE(workspace.adjustBase().hasPixels());
+}
+
+TEST_F(WorkspaceTest, TheMouseMovesTheCircleCentre) {
+  ASSERT_EQ(workspace.openRound(picture("round.bmp", 1600, 1200)), 1);
+  workspace.refreshDisplay();
+  ASSERT_EQ(workspace.roundDisplayScale(), 0.5);
+  workspace.mousePress(301, 201);
+  EXPECT_EQ(workspace.dragMode(), Workspace::MovingCentre);
+  EXPECT_EQ(workspace.circleCentreX(), 602);
+  EXPECT_EQ(workspace.circleCentreY(), 402);
+  workspace.mouseMove(400, 301);
+  workspace.mouseRelease(400, 301);
+  EXPECT_EQ(workspace.circleCentreX(), 800);
+  EXPECT_EQ(workspace.circleCentreY(), 602);
+  EXPECT_EQ(workspace.dragMode(), Workspace::NoDrag);
+  workspace.mouseMove(10, 10);  // moves without a drag change nothing
+  EXPECT_EQ(workspace.circleCentreX(), 800);
+
+  const CircleOverlay circle = workspace.circleOverlay();
+  EXPECT_EQ(circle.centreX, 400);
+  EXPECT_EQ(circle.centreY, 301);
+  EXPECT_EQ(circle.radii[0], 24);   // trunc(480 x 0.5 x 0.1)
+  EXPECT_EQ(circle.radii[1], 240);
+  EXPECT_EQ(circle.radii[2], 278);  // trunc(278.4)
+  EXPECT_EQ(circle.radii[3], 319);  // trunc(319.2)
+  EXPECT_EQ(circle.crossHalfLength, 800);
+}
+
+}  // namespace
+}  // namespace kelmira
