@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets Kelmira up on a Debian 12 machine: installs the Debian packages it needs (only
 # those missing), builds it, then runs what was asked for.
-#   run    unwarp the bundled sample photograph and say where the panorama went
+#   run    start Kelmira's window; without a display, unwarp the bundled sample
+#          photograph from the command line and say where the panorama went
 #   test   run the whole test suite, then again under AddressSanitizer and UBSan
 #   bench  run the benchmarks (installs the comparison tools first)
 set -euo pipefail
@@ -9,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 mode=${1:-run}
 packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev
-          libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev)
+          libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-qpa-plugins fonts-dejavu-core)
 if [ "$mode" = bench ]; then
   packages+=(libjpeg-turbo-progs libopencv-dev hyperfine)
 fi
@@ -39,6 +40,11 @@ mkdir -p build
 case "$mode" in
   run)
     build build/release -DCMAKE_BUILD_TYPE=Release -DKELMIRA_BUILD_TESTS=OFF -DKELMIRA_BUILD_BENCH=OFF
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      echo "Starting Kelmira (open samples/mirror-sample.jpg with Open Round to try it)."
+      exec build/release/bin/kelmira
+    fi
+    echo "No display to show Kelmira's window on: running the command-line sample job instead."
     mkdir -p out
     build/release/src/kelmira-cli unwarp samples/mirror-sample.jpg out/sample-panorama.jpg
     echo "The panorama is in $(pwd)/out/sample-panorama.jpg"

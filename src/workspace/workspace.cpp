@@ -110,6 +110,7 @@ int Workspace::openPanorama(const std::string& path) {
   }
   circleCentreX_ = panorama_.width() / 2;
   circleCentreY_ = panorama_.height() / 2;
+  ++panoramaRevision_;
   state_ = PanoramaOpened;
   resetCropLines();
   refreshDisplay();
@@ -132,6 +133,7 @@ int Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/
     return -1;
   }
   if (progress_ != nullptr) progress_->endProgress();
+  ++panoramaRevision_;
   state_ = PanoramaShown;
   waitCursor(false);
   resetCropLines();
@@ -165,6 +167,7 @@ int Workspace::cropPanorama() {
   cropped.endAccess();
   panorama_.copyFrom(cropped);
   panorama_.buildPalette();
+  ++panoramaRevision_;
   resetCropLines();
   refreshDisplay();
   return 0;
@@ -177,6 +180,7 @@ int Workspace::undo() {
   panorama_.copyFrom(undoImage_);
   undoImage_.free();
   panorama_.buildPalette();
+  ++panoramaRevision_;
   refreshDisplay();
   resetCropLines();
   return 0;
@@ -189,12 +193,14 @@ void Workspace::backToRound() {
 
 int Workspace::snapshotAdjustBase() {
   adjustBase_.copyFrom(panorama_);
+  adjustBaseRevision_ = panoramaRevision_;
   return 0;
 }
 
 int Workspace::restoreAdjustBase() {
   panorama_.copyFrom(adjustBase_);
   panorama_.buildPalette();
+  panoramaRevision_ = adjustBaseRevision_;  // the same picture as before the tools opened
   refreshDisplay();
   return 0;
 }
@@ -214,6 +220,7 @@ int Workspace::applyAdjustments(int quality, double brightness, double contrast)
   adjustBrightnessContrast(pixels, width, height, brightness, contrast);
   panorama_.endAccess();
   panorama_.buildPalette();
+  ++panoramaRevision_;
   refreshDisplay();
   return 0;
 }
@@ -225,6 +232,18 @@ bool Workspace::hasDisplayedImage() const {
     case PanoramaShown: return panorama_.hasPixels();
     default: return false;
   }
+}
+
+void Workspace::fitPanoramaToMovieSize() {
+  if (!panorama_.hasPixels()) return;
+  const std::int32_t width = panorama_.width();
+  const std::int32_t height = panorama_.height();
+  panorama_.fitToMovieSize(width, height, false, progress_);
+  if (panorama_.width() == width && panorama_.height() == height) return;
+  ++panoramaRevision_;
+  // Lines left below the new last row would make the next Crop refuse.
+  if (state_ == PanoramaShown) resetCropLines();
+  refreshDisplay();
 }
 
 void Workspace::setCircleCentre(std::int32_t x, std::int32_t y) {

@@ -57,6 +57,9 @@ class Workspace {
   void freeAdjustBase();
   int applyAdjustments(int quality, double brightness, double contrast);
   bool hasDisplayedImage() const;
+  // Trims the panorama to a width that is a multiple of 96 and a height that is a
+  // multiple of 4, as every saved panorama is.
+  void fitPanoramaToMovieSize();
 
   // The view's client area; the display is built for this size.
   void setClientSize(std::int32_t width, std::int32_t height);
@@ -78,6 +81,8 @@ class Workspace {
   const DibImage& panorama() const { return panorama_; }
   const DibImage& undoImage() const { return undoImage_; }
   const DibImage& adjustBase() const { return adjustBase_; }
+  // Counts every change of the panorama, so a window can tell whether it was saved since.
+  std::uint64_t panoramaRevision() const { return panoramaRevision_; }
   int state() const { return state_; }
   int dragMode() const { return dragMode_; }
   std::int32_t circleCentreX() const { return circleCentreX_; }
@@ -111,6 +116,8 @@ class Workspace {
   DibImage adjustBase_;
   DibImage displayImage_;
 
+  std::uint64_t panoramaRevision_ = 0;
+  std::uint64_t adjustBaseRevision_ = 0;
   int state_ = Empty;
   int dragMode_ = NoDrag;
   std::int32_t circleCentreX_ = 0;

@@ -1,0 +1,40 @@
+#include "app/application.h"
+
+#include "app/main_dialog.h"
+#include "app/settings_store.h"
+#include "app/settings_version.h"
+#include "movie/quicktime/movie_runtime.h"
+#include "workspace/prompts.h"
+
+namespace kelmira {
+
+void Application::startUp() {
+  quickTimeAvailable_ = initializeQtml() == noErr;
+  if (!quickTimeAvailable_) {
+    prompts_.showMessage(
+        "QuickTime not available.  Please install QuickTime 4.0 or later.\n\nWithout Quicktime, movies will not "
+        "play or be saved.",
+        MessageIcon::Stop, MessageButtons::Ok);
+  }
+  if (quickTimeVrVersion() < qtvrVersion21) {
+    prompts_.showMessage("QuickTime VR 2.1 or greater is required.", MessageIcon::Stop, MessageButtons::Ok);
+  }
+  enterMovies();  // without the runtime this only fails, which changes nothing
+  reconcileSettingsVersion(settings_);
+}
+
+void Application::runMainWindow(MainDialogServices services) {
+  services.prompts = &prompts_;
+  services.settings = &settings_;
+  services.quickTimeAvailable = quickTimeAvailable_;
+  MainDialog window(services);
+  window.exec();
+}
+
+void Application::shutDown() {
+  if (!quickTimeAvailable_) return;
+  exitMovies();
+  terminateQtml();
+}
+
+}  // namespace kelmira

@@ -1,0 +1,67 @@
+#include "app/file_dialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace kelmira {
+
+namespace {
+
+QString anyCasePattern(const QString& pattern) {
+  if (pattern == "*.*") return "*";
+  QString result;
+  for (const QChar c : pattern) {
+    if (c.isLetter() && c.toLower() != c.toUpper()) {
+      result += QString("[%1%2]").arg(c.toUpper(), c.toLower());
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
+QString runDialog(QFileDialog& dialog, QString& lastFolder) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The labels keep their own text; the any-case patterns behind them stay out of sight.
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  if (!lastFolder.isEmpty()) dialog.setDirectory(lastFolder);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QString chosen = dialog.selectedFiles().first();
+  lastFolder = QFileInfo(chosen).absolutePath();
+  return chosen;
+}
+
+}  // namespace
+
+QStringList qtNameFilters(const QString& windowsFilter) {
+  const QStringList parts = windowsFilter.split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    if (parts[i].isEmpty()) break;
+    QStringList patterns;
+    for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) patterns << anyCasePattern(pattern);
+    filters << QString("%1 (%2)").arg(parts[i], patterns.join(' '));
+  }
+  return filters;
+}
+
+QString QtFileDialogs::openFileName(QWidget* parent, const QString& title, const QString& filter) {
+  QFileDialog dialog(parent, title);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(qtNameFilters(filter));
+  return runDialog(dialog, lastFolder_);
+}
+
+QString QtFileDialogs::saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                                    const QString& initialName) {
+  QFileDialog dialog(parent, title);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(qtNameFilters(filter));
+  if (!lastFolder_.isEmpty()) dialog.setDirectory(lastFolder_);
+  dialog.selectFile(initialName);
+  return runDialog(dialog, lastFolder_);
+}
+
+}  // namespace kelmira

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace kelmira {
+
+// The open and save dialogs; tests answer them without a window.
+class FileDialogs {
+ public:
+  virtual ~FileDialogs() = default;
+  // `filter` is written the Windows way: "Label|*.A;*.B|Label|*.C||". Empty on Cancel.
+  virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter) = 0;
+  virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                               const QString& initialName) = 0;
+};
+
+// Qt's own dialogs. The folder of the last file chosen is where the next dialog starts.
+class QtFileDialogs : public FileDialogs {
+ public:
+  QString openFileName(QWidget* parent, const QString& title, const QString& filter) override;
+  QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                       const QString& initialName) override;
+
+ private:
+  QString lastFolder_;
+};
+
+// "Label|*.BMP;*.JPG|..." as Qt name filters whose patterns match in any letter case
+// ("*.BMP" also shows b.bmp); "*.*" shows every file, as it does on Windows.
+QStringList qtNameFilters(const QString& windowsFilter);
+
+}  // namespace kelmira

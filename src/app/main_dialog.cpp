@@ -1,0 +1,425 @@
+#include "app/main_dialog.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QProgressBar>
+
+#include <cmath>
+#include <vector>
+
+#include "app/about_dialog.h"
+#include "app/file_dialogs.h"
+#include "app/image_button.h"
+#include "app/settings_store.h"
+#include "app/settings_version.h"
+#include "app/shell.h"
+#include "image/file_type.h"
+#include "workspace/prompts.h"
+#include "workspace/workspace_view.h"
+
+namespace kelmira {
+
+namespace {
+
+constexpr QSize kClientSize(750, 540);
+
+const char kOpenFilter[] =
+    "Image Files (bmp,jpg,tif)|*.BMP;*.JPG;*.TIF|Windows BMP Files (*.BMP)|*.BMP|JPEG Files (*.JPG)|*.JPG|"
+    "TIFF Files (*.TIF)|*.TIF|All files (*.*)|*.*||";
+const char kSaveImageFilter[] =
+    "Image Files (bmp,jpg,tif)|Image Files *.BMP;*.JPG;*.TIF|Windows BMP Files (*.BMP)|*.BMP|JPEG Files "
+    "(*.JPG)|*.JPG|TIFF Files (*.TIF)|*.TIF|All files (*.*)|*.*||";
+const char kSaveMovieFilter[] = "MOVIE Files (*.MOV)|*.MOV|All files (*.*)|*.*||";
+
+// Template positions are dialog units of an 8-point font: 1.5 pixels across, 1.625 down.
+QPoint fromDialogUnits(int x, int y) { return QPoint(std::lround(x * 1.5), std::lround(y * 1.625)); }
+
+struct ButtonPlace {
+  int controlId;
+  int x, y;  // dialog units
+};
+constexpr ButtonPlace kButtonPlaces[] = {
+    {control::OpenRound, 370, 27}, {control::OpenPano, 370, 73},   {control::MirrorSelection, 370, 165},
+    {control::Help, 370, 119},     {control::MakePano, 370, 27},   {control::NewRestart, 90, 272},
+    {control::SaveMovie, 354, 213}, {control::SaveImage, 228, 214}, {control::Crop, 154, 21},
+    {control::Undo, 89, 21},       {control::Advanced, 222, 22},   {control::BackToRound, 24, 21},
+    {control::Up, 417, 202},       {control::Down, 419, 244},      {control::Left, 389, 224},
+    {control::Right, 445, 224},
+};
+
+struct ModeLayout {
+  QRect view;
+  bool viewShown;
+  QRect progressBar;
+  std::vector<int> buttons;
+};
+
+ModeLayout layoutOf(DisplayMode mode) {
+  switch (mode) {
+    case DisplayMode::Start:
+      return {QRect(0, 0, 10, 10), false, QRect(576, 350, 130, 20),
+              {control::OpenRound, control::OpenPano, control::MirrorSelection, control::Help}};
+    case DisplayMode::Round:
+      return {QRect(64, 63, 476, 344), true, QRect(578, 397, 127, 20), {control::MakePano, control::NewRestart}};
+    case DisplayMode::Panorama:
+      return {QRect(57, 137, 638, 155), true, QRect(450, 47, 240, 20),
+              {control::SaveMovie, control::SaveImage, control::Crop, control::NewRestart, control::Undo,
+               control::Advanced}};
+  }
+  return {};
+}
+
+}  // namespace
+
+MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
+    : QDialog(parent), services_(services) {
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  // The window manager draws the frame; the client area is the backgrounds' size.
+  setFixedSize(kClientSize);
+  move(0, 0);
+
+  skin_.loadTrueColorSkin(services_.prompts);
+  setWindowTitle(QString::asprintf("Kelmira - Version %.4f", static_cast<double>(versionNumber)));
+  if (services_.settings != nullptr) {
+    movieWidth_ = services_.settings->readInt("DEFAULTS", "DEFAULT_MOVIE_WIDTH", 400);
+    movieHeight_ = services_.settings->readInt("DEFAULTS", "DEFAULT_MOVIE_HEIGHT", 180);
+    mirrorType_ = services_.settings->readInt("EQUIPMENT", "MIRROR", 0);
+    attachmentType_ = services_.settings->readInt("EQUIPMENT", "ATTACHMENT", 0);
+  }
+  setWindowIcon(skin_.windowIcon());
+
+  for (const ButtonPlace& place : kButtonPlaces) {
+    auto* button = new ImageButton(this);
+    button->setObjectName(QString::number(place.controlId));
+    button->setPictures(skin_.normalPicture(place.controlId), skin_.pressedPicture(place.controlId));
+    button->fitToPicture();
+    button->move(fromDialogUnits(place.x, place.y));
+    button->hide();
+    buttons_.insert(place.controlId, button);
+  }
+  for (const ButtonArt& art : kButtonArt) buttons_.value(art.controlId)->setAccessibleName(art.label);
+
+  progressBar_ = new QProgressBar(this);
+  progressBar_->setTextVisible(false);
+  progressBar_->hide();
+
+  view_ = new WorkspaceView(services_.prompts, this, this);
+  view_->setGeometry(0, 0, 10, 10);
+  view_->workspace().reset(true);
+
+  connectCommands();
+  mode_ = DisplayMode::Start;
+  layoutForMode();
+  busy_ = false;
+}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::connectCommands() {
+  const auto on = [this](int id, auto handler) { connect(buttons_.value(id), &QAbstractButton::clicked, this, handler); };
+  on(control::OpenRound, [this] { guarded([this] { openRound(); }); });
+  on(control::OpenPano, [this] { guarded([this] { openPanorama(); }); });
+  on(control::MirrorSelection, [this] { notAvailableYet("Mirror Selection"); });
+  on(control::Help, [this] { help(); });
+  on(control::MakePano, [this] { guarded([this] { makePanorama(); }); });
+  on(control::Crop, [this] {
+    guarded([this] {
+      view_->workspace().cropPanorama();
+      refreshInfoArea();
+    });
+  });
+  on(control::Undo, [this] {
+    guarded([this] {
+      if (mode_ == DisplayMode::Panorama) view_->workspace().undo();
+      refreshInfoArea();
+    });
+  });
+  on(control::Advanced, [this] { notAvailableYet("Advanced"); });
+  on(control::BackToRound, [this] { guarded([this] { backToRound(); }); });
+  on(control::NewRestart, [this] { guarded([this] { newRestart(); }); });
+  on(control::SaveImage, [this] { guarded([this] { saveCurrent(false); }); });
+  on(control::SaveMovie, [this] { guarded([this] { saveCurrent(true); }); });
+  on(control::Up, [this] { guarded([this] { nudgeCentre(0, -1); }); });
+  on(control::Down, [this] { guarded([this] { nudgeCentre(0, 1); }); });
+  on(control::Left, [this] { guarded([this] { nudgeCentre(-1, 0); }); });
+  on(control::Right, [this] { guarded([this] { nudgeCentre(1, 0); }); });
+}
+
+template <typename Command>
+void MainDialog::guarded(Command&& command) {
+  if (busy_) {
+    showBusyMessage();
+    return;
+  }
+  busy_ = true;
+  command();
+  busy_ = false;
+}
+
+// ---- progress and the busy flag ----
+
+int MainDialog::reportProgress(std::int32_t position, std::int32_t total) {
+  busy_ = true;
+  progressBar_->show();
+  progressBar_->setRange(0, total & 0xFFFF);
+  progressBar_->setValue(position);
+  pumpMessages();
+  return 1;
+}
+
+void MainDialog::endProgress() {
+  progressBar_->hide();
+  busy_ = false;
+}
+
+void MainDialog::showBusyMessage() {
+  QApplication::beep();
+  tell("Kelmira is busy doing another task.", MessageIcon::Information);
+}
+
+void MainDialog::pumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+// ---- layout and painting ----
+
+int MainDialog::layoutForMode() {
+  for (ImageButton* button : buttons_) button->hide();
+  view_->hide();
+  progressBar_->hide();
+  if (mode_ != DisplayMode::Start && mode_ != DisplayMode::Round && mode_ != DisplayMode::Panorama) {
+    tell("Background not set!  Invalid display parameter.", MessageIcon::Stop);
+    return -1;
+  }
+  update();
+  pumpMessages();
+
+  const ModeLayout layout = layoutOf(mode_);
+  view_->setGeometry(layout.view);
+  view_->workspace().setClientSize(layout.view.width(), layout.view.height());
+  view_->setVisible(layout.viewShown);
+  for (const int id : layout.buttons) buttons_.value(id)->show();
+  // Back to Round only once a round image has been shown since the last reset.
+  const DisplaySize round = view_->workspace().roundDisplaySize();
+  if (mode_ == DisplayMode::Panorama && (round.width != 0 || round.height != 0)) {
+    buttons_.value(control::BackToRound)->show();
+  }
+  progressBar_->setGeometry(layout.progressBar);
+  update();
+  return 0;
+}
+
+QString MainDialog::infoText() const {
+  const Workspace& workspace = view_->workspace();
+  if (mode_ == DisplayMode::Round && workspace.roundImage().width() > 0) {
+    return QString::asprintf("%s %d x %d", openedExtension_.toUtf8().constData(), workspace.roundImage().width(),
+                             workspace.roundImage().height());
+  }
+  if (mode_ == DisplayMode::Panorama && workspace.panorama().width() > 0) {
+    return QString::asprintf("PANO %d x %d", workspace.panorama().width(), workspace.panorama().height());
+  }
+  return {};
+}
+
+void MainDialog::refreshInfoArea() {
+  if (mode_ == DisplayMode::Round) update(QRect(QPoint(550, 150), QPoint(699, 299)));
+  if (mode_ == DisplayMode::Panorama) update(QRect(QPoint(75, 200), QPoint(349, 449)));
+}
+
+void MainDialog::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.drawPixmap(rect(), skin_.background(mode_));
+  const QString caption = infoText();
+  if (caption.isEmpty()) return;
+  QFont font("Arial");
+  font.setPointSizeF(mode_ == DisplayMode::Round ? 7 : 13);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  const QPoint at = mode_ == DisplayMode::Round ? QPoint(605, 320) : QPoint(100, 385);
+  painter.drawText(QRect(at, QSize(kClientSize.width() - at.x(), 60)), Qt::AlignLeft | Qt::AlignTop, caption);
+}
+
+// ---- commands ----
+
+void MainDialog::setMode(DisplayMode mode) {
+  mode_ = mode;
+  layoutForMode();
+}
+
+void MainDialog::openRound() {
+  const QString path =
+      services_.fileDialogs->openFileName(this, "Select a raw image file", QString::fromLatin1(kOpenFilter));
+  if (path.isEmpty()) return;
+  const QFileInfo file(path);
+  openedFileName_ = file.fileName();
+  openedExtension_ = file.fileName().contains('.') ? file.suffix().toUpper() : QString();
+  if (view_->workspace().openRound(path.toStdString()) != 1) return;
+  setMode(DisplayMode::Round);
+  view_->refreshDisplay();
+  refreshInfoArea();
+}
+
+void MainDialog::openPanorama() {
+  const QString path =
+      services_.fileDialogs->openFileName(this, "Select a panoramic image file", QString::fromLatin1(kOpenFilter));
+  if (path.isEmpty()) return;
+  openedFileName_ = QFileInfo(path).fileName();
+  if (view_->workspace().openPanorama(path.toStdString()) != 0) return;
+  savedRevision_ = view_->workspace().panoramaRevision();
+  setMode(DisplayMode::Panorama);
+  view_->refreshDisplay();
+  refreshInfoArea();
+}
+
+void MainDialog::makePanorama() {
+  if (mode_ != DisplayMode::Round) return;
+  if (view_->workspace().makePanorama(attachmentType_, mirrorType_) == 0) {
+    setMode(DisplayMode::Panorama);
+    view_->refreshDisplay();
+  }
+  update();
+}
+
+void MainDialog::backToRound() {
+  if (mode_ != DisplayMode::Panorama) return;
+  setMode(DisplayMode::Round);
+  view_->workspace().backToRound();
+}
+
+void MainDialog::newRestart() {
+  mode_ = DisplayMode::Start;
+  progressBar_->hide();
+  view_->workspace().reset(true);
+  layoutForMode();
+}
+
+void MainDialog::help() {
+  if (busy_) {
+    showBusyMessage();
+    return;
+  }
+  // The manual sits in share/kelmira/manual beside the program's bin folder.
+  const QString manual = QDir(QCoreApplication::applicationDirPath()).filePath("../share/kelmira/manual/index.html");
+  if (!QFileInfo::exists(manual)) {
+    tell("The manual was not found in " + QDir::cleanPath(manual) + ".", MessageIcon::Stop);
+    return;
+  }
+  services_.shell->openUrl(QUrl::fromLocalFile(QDir::cleanPath(manual)));
+}
+
+void MainDialog::nudgeCentre(int dx, int dy) {
+  if (mode_ != DisplayMode::Round) return;
+  Workspace& workspace = view_->workspace();
+  workspace.setCircleCentre(workspace.circleCentreX() + dx, workspace.circleCentreY() + dy);
+  view_->update();
+  refreshInfoArea();
+}
+
+void MainDialog::notAvailableYet(const char* what) {
+  tell(QString("%1 is not available in this version of Kelmira.").arg(what),
+       MessageIcon::Information);
+}
+
+int MainDialog::saveCurrent(bool asMovie) {
+  if (asMovie && !services_.quickTimeAvailable) {
+    tell("When this application was started, QuickTime was not installed.\n\nSaving is disabled.",
+         MessageIcon::Information);
+    return -1;
+  }
+  Workspace& workspace = view_->workspace();
+  if (!workspace.hasDisplayedImage()) return -1;
+  saveFileType_ = 0;
+  const QFileInfo opened(openedFileName_);
+  const QString name = opened.fileName().contains('.') ? opened.completeBaseName() : opened.fileName();
+  const QString extension = opened.fileName().contains('.') ? "." + opened.suffix() : QString();
+  const QString chosen =
+      asMovie ? services_.fileDialogs->saveFileName(this, "Save current image to a quicktime VR movie file",
+                                                    QString::fromLatin1(kSaveMovieFilter), name + ".mov")
+              : services_.fileDialogs->saveFileName(this, "Save current image as a panorama image file",
+                                                    QString::fromLatin1(kSaveImageFilter),
+                                                    name + "_pano" + extension);
+  if (chosen.isEmpty()) return -1;
+  savePath_ = chosen;
+  saveFileType_ = fileTypeFromExtension(savePath_.toStdString());
+
+  if (saveFileType_ == FileTypeMovie) {
+    tell("Saving QuickTime VR movies is not available in this version of Kelmira.",
+         MessageIcon::Information);
+    return -1;
+  }
+  // Only BMP, JPEG and TIFF have writers: any other name picks no format we can write.
+  if (saveFileType_ != FileTypeJpeg && saveFileType_ != FileTypeBmp && saveFileType_ != FileTypeTiff) {
+    tell("There is a problem.  File format has not been selected.", MessageIcon::None);
+    return -1;
+  }
+  if (mode_ != DisplayMode::Panorama) return 0;
+  workspace.fitPanoramaToMovieSize();
+  refreshInfoArea();
+  const ImageErrorCode code =
+      workspace.panorama().saveToFile(savePath_.toStdString(), static_cast<FileType>(saveFileType_), this);
+  if (code != ImageError::None) {
+    tell(QString::fromStdString(errorText(static_cast<std::uint32_t>(code))), MessageIcon::Stop);
+    return -1;
+  }
+  savedRevision_ = workspace.panoramaRevision();
+  return 0;
+}
+
+bool MainDialog::hasUnsavedPanorama() const {
+  const Workspace& workspace = view_->workspace();
+  return workspace.panorama().hasPixels() && workspace.panoramaRevision() != savedRevision_;
+}
+
+// ---- keys, closing and the About box ----
+
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (busy_) showBusyMessage();
+    return;  // Enter never closes the window
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void MainDialog::accept() {
+  if (busy_) showBusyMessage();
+}
+
+void MainDialog::reject() {
+  if (busy_) {
+    if (!ask("Kelmira is busy doing another task.\n\nDo you wish to quit the application?")) return;
+  } else if (hasUnsavedPanorama() && !ask("Discard the unsaved panorama?")) {
+    return;
+  }
+  QDialog::reject();
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+  // The window manager's menu cannot take our entry, so the window's own menu carries it.
+  QMenu menu(this);
+  menu.addAction("&About Kelmira...", this, &MainDialog::showAbout);
+  menu.exec(event->globalPos());
+}
+
+void MainDialog::showAbout() {
+  AboutDialog about(skin_.aboutBackground(), this);
+  about.exec();
+  update();
+}
+
+void MainDialog::tell(const QString& text, MessageIcon icon) {
+  if (services_.prompts != nullptr) {
+    services_.prompts->showMessage(text.toStdString(), icon, MessageButtons::Ok);
+  }
+}
+
+bool MainDialog::ask(const QString& text) {
+  return services_.prompts == nullptr || services_.prompts->showMessage(text.toStdString(), MessageIcon::Question,
+                                                                        MessageButtons::YesNo) == MessageAnswer::Yes;
+}
+
+}  // namespace kelmira

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QDialog>
+#include <QMap>
+#include <QString>
+
+#include "app/display_mode.h"
+#include "app/skin_set.h"
+#include "image/progress_sink.h"
+#include "workspace/prompts.h"
+
+class QProgressBar;
+
+namespace kelmira {
+
+class FileDialogs;
+class ImageButton;
+class SettingsStore;
+class Shell;
+class WorkspaceView;
+
+// What the main window needs from outside; tests hand in fakes.
+struct MainDialogServices {
+  Prompts* prompts = nullptr;
+  FileDialogs* fileDialogs = nullptr;
+  Shell* shell = nullptr;
+  SettingsStore* settings = nullptr;
+  bool quickTimeAvailable = false;
+};
+
+// The program's one window: the skinned background of the current display mode, the
+// picture buttons that fit that mode, the workspace view and the progress bar. Every
+// command runs here, on the one thread; long work keeps the window alive through
+// reportProgress, and the busy flag keeps a second command out meanwhile.
+class MainDialog : public QDialog, public ProgressSink {
+  Q_OBJECT
+
+ public:
+  explicit MainDialog(const MainDialogServices& services, QWidget* parent = nullptr);
+  ~MainDialog() override;
+
+  int reportProgress(std::int32_t position, std::int32_t total) override;
+  void endProgress() override;
+  void showBusyMessage();
+  void pumpMessages();
+  bool busy() const { return busy_; }
+
+  int layoutForMode();
+  void refreshInfoArea();
+  // The size caption of the current mode ("JPG 1600 x 1200", "PANO 1809 x 288"); empty when none.
+  QString infoText() const;
+  int saveCurrent(bool asMovie);
+
+  DisplayMode displayMode() const { return mode_; }
+  WorkspaceView& workspaceView() { return *view_; }
+  ImageButton* button(int controlId) const { return buttons_.value(controlId); }
+  QProgressBar* progressBar() const { return progressBar_; }
+  int mirrorType() const { return mirrorType_; }
+  int attachmentType() const { return attachmentType_; }
+  int movieWidth() const { return movieWidth_; }
+  int movieHeight() const { return movieHeight_; }
+  // True when the panorama changed since it was opened or last saved.
+  bool hasUnsavedPanorama() const;
+
+ public slots:
+  void reject() override;
+  void accept() override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  template <typename Command>
+  void guarded(Command&& command);
+  void connectCommands();
+  void setMode(DisplayMode mode);
+
+  void openRound();
+  void openPanorama();
+  void makePanorama();
+  void backToRound();
+  void newRestart();
+  void help();
+  void nudgeCentre(int dx, int dy);
+  void notAvailableYet(const char* what);
+  void showAbout();
+  void tell(const QString& text, MessageIcon icon);
+  bool ask(const QString& text);
+
+  MainDialogServices services_;
+  SkinSet skin_;
+  QMap<int, ImageButton*> buttons_;
+  WorkspaceView* view_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  DisplayMode mode_ = DisplayMode::Start;
+  bool busy_ = true;
+  int mirrorType_ = 0;
+  int attachmentType_ = 0;
+  int movieWidth_ = 400;
+  int movieHeight_ = 180;
+  QString openedExtension_;
+  QString openedFileName_;
+  QString savePath_;
+  int saveFileType_ = 0;
+  std::uint64_t savedRevision_ = 0;
+};
+
+}  // namespace kelmira

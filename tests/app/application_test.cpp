@@ -1,0 +1,45 @@
+#include "app/application.h"
+
+#include <gtest/gtest.h>
+
+#include "app/settings_store.h"
+#include "movie/quicktime/movie_runtime.h"
+#include "support/test_files.h"
+#include "workspace/workspace_fakes.h"
+
+namespace kelmira {
+namespace {
+
+TEST(Application, StartUpWithoutTheMovieToolboxTellsBothFailuresAndGoesOn) {
+  test::TempDir dir;
+  SettingsStore settings(QString::fromStdString(dir.file("kelmira.conf")));
+  test::FakePrompts prompts;
+  failNextQtmlInitialize(qtmlLoadErr);
+  Application application(prompts, settings);
+  application.startUp();
+  EXPECT_FALSE(application.quickTimeAvailable());
+  EXPECT_EQ(prompts.messages,
+            (std::vector<std::string>{"QuickTime not available.  Please install QuickTime 4.0 or later.\n\nWithout "
+                                      "Quicktime, movies will not play or be saved.",
+                                      "QuickTime VR 2.1 or greater is required."}));
+  EXPECT_EQ(prompts.icons, (std::vector<MessageIcon>{MessageIcon::Stop, MessageIcon::Stop}));
+  // The settings are brought in line all the same.
+  EXPECT_EQ(settings.readString("DEFAULTS", "VERSION", "-1"), "2.1000");
+  application.shutDown();
+}
+
+TEST(Application, StartUpWithTheToolboxSaysNothingAndShutsItDown) {
+  test::TempDir dir;
+  SettingsStore settings(QString::fromStdString(dir.file("kelmira.conf")));
+  test::FakePrompts prompts;
+  Application application(prompts, settings);
+  application.startUp();
+  EXPECT_TRUE(application.quickTimeAvailable());
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(movieToolboxReady());
+  application.shutDown();
+  EXPECT_FALSE(movieToolboxReady());
+}
+
+}  // namespace
+}  // namespace kelmira

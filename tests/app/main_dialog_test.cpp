@@ -1,0 +1,245 @@
+#include "app/main_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QProgressBar>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdlib>
+#include <set>
+
+#include "app/image_button.h"
+#include "app/settings_store.h"
+#include "app_fakes.h"
+#include "support/test_files.h"
+#include "workspace/workspace_fakes.h"
+#include "workspace/workspace_view.h"
+
+namespace kelmira {
+namespace {
+
+QString samplePath() {
+  return QString::fromLocal8Bit(std::getenv("KELMIRA_SOURCE_DIR")) + "/samples/mirror-sample.jpg";
+}
+
+class MainDialogTest : public testing::Test {
+ protected:
+  MainDialogTest() : settings(QString::fromStdString(dir.file("kelmira.conf"))) {}
+
+  MainDialog& window(bool quickTime = true) {
+    if (!dialog) {
+      MainDialogServices services{&prompts, &files, &shell, &settings, quickTime};
+      dialog = std::make_unique<MainDialog>(services);
+      dialog->show();
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+    return *dialog;
+  }
+  void click(int controlId) {
+    ImageButton* button = window().button(controlId);
+    ASSERT_TRUE(button->isVisible()) << controlId;
+    QTest::mouseClick(button, Qt::LeftButton);
+  }
+  std::set<int> visibleButtons() {
+    std::set<int> ids;
+    for (int id : {1000, 1003, 1004, 1005, 1006, 1007, 1009, 1010, 1044, 1045, 1047, 1048, 1049, 1050, 1060, 1076})
+      if (window().button(id)->isVisible()) ids.insert(id);
+    return ids;
+  }
+  std::string lastMessage() const { return prompts.messages.empty() ? "" : prompts.messages.back(); }
+
+  test::TempDir dir;
+  test::FakePrompts prompts;
+  test::ScriptedFileDialogs files;
+  test::RecordingShell shell;
+  SettingsStore settings;
+  std::unique_ptr<MainDialog> dialog;
+};
+
+TEST_F(MainDialogTest, TheWholeJobByMouseFromRoundPhotographToSavedJpeg) {
+  MainDialog& w = window();
+  EXPECT_EQ(w.windowTitle(), "Kelmira - Version 2.1000");
+  EXPECT_EQ(w.size(), QSize(750, 540));
+  EXPECT_EQ(visibleButtons(), (std::set<int>{1004, 1005, 1045, 1076}));
+  EXPECT_FALSE(w.workspaceView().isVisible());
+  EXPECT_EQ(w.progressBar()->geometry(), QRect(576, 350, 130, 20));
+  EXPECT_EQ(w.infoText(), "");
+  EXPECT_EQ(w.button(1004)->geometry(), QRect(555, 44, 175, 67));
+
+  files.answers << samplePath();
+  click(1004);
+  EXPECT_EQ(files.lastTitle(), "Select a raw image file");
+  ASSERT_EQ(w.displayMode(), DisplayMode::Round);
+  EXPECT_EQ(visibleButtons(), (std::set<int>{1000, 1009}));
+  EXPECT_EQ(w.workspaceView().geometry(), QRect(64, 63, 476, 344));
+  EXPECT_TRUE(w.workspaceView().isVisible());
+  EXPECT_EQ(w.progressBar()->geometry(), QRect(578, 397, 127, 20));
+  EXPECT_EQ(w.infoText(), "JPG 1600 x 1200");
+
+  click(1000);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  EXPECT_EQ(visibleButtons(), (std::set<int>{1003, 1006, 1007, 1009, 1010, 1044, 1060}));
+  EXPECT_EQ(w.workspaceView().geometry(), QRect(57, 137, 638, 155));
+  EXPECT_EQ(w.progressBar()->geometry(), QRect(450, 47, 240, 20));
+  EXPECT_FALSE(w.progressBar()->isVisible());
+  EXPECT_EQ(w.infoText(), "PANO 1809 x 288");
+  EXPECT_FALSE(w.busy());
+
+  // Drag the top crop line down 20 display rows and crop.
+  WorkspaceView& view = w.workspaceView();
+  QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(300, 2));
+  QTest::mouseMove(&view, QPoint(300, 20));
+  QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
+  const int top = view.workspace().cropTop();
+  EXPECT_EQ(top, static_cast<int>(20 / (155.0 / 288)));
+  click(1007);
+  EXPECT_EQ(w.infoText(), QString("PANO 1809 x %1").arg(288 - top));
+
+  files.answers << QString::fromStdString(dir.file("room.jpg"));
+  click(1006);
+  EXPECT_EQ(files.lastTitle(), "Save current image as a panorama image file");
+  EXPECT_EQ(files.lastInitialName(), "mirror-sample_pano.jpg");
+  DibImage saved;
+  ASSERT_EQ(saved.loadFromFile(dir.file("room.jpg")), 0);
+  EXPECT_EQ(saved.width(), 1728);  // cut to a multiple of 96
+  EXPECT_EQ(saved.height() % 4, 0);
+  EXPECT_EQ(saved.height(), static_cast<int>(1728.0 / 1809 * (288 - top)) / 4 * 4);
+  EXPECT_EQ(view.workspace().panorama().width(), 1728);  // the panorama keeps its trimmed size
+  EXPECT_EQ(view.workspace().cropBottom(), saved.height() - 1);
+  EXPECT_FALSE(w.hasUnsavedPanorama());
+
+  click(1010);  // Back to Round
+  EXPECT_EQ(w.displayMode(), DisplayMode::Round);
+  click(1009);  // New/Re-Start
+  EXPECT_EQ(w.displayMode(), DisplayMode::Start);
+  EXPECT_EQ(visibleButtons(), (std::set<int>{1004, 1005, 1045, 1076}));
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+}
+
+TEST_F(MainDialogTest, AGuardedCommandDuringALongTaskGetsTheBusyMessage) {
+  MainDialog& w = window();
+  files.answers << samplePath();
+  click(1004);
+  // The unwarp pumps messages between its rows: a click delivered then must not run.
+  bool clicked = false;
+  QTimer::singleShot(0, [&] {
+    clicked = true;
+    EXPECT_TRUE(w.busy());
+    QTest::mouseClick(w.button(1009), Qt::LeftButton);
+  });
+  click(1000);
+  EXPECT_TRUE(clicked);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Kelmira is busy doing another task."}));
+  EXPECT_EQ(prompts.icons.back(), MessageIcon::Information);
+  EXPECT_EQ(w.displayMode(), DisplayMode::Panorama);  // New/Re-Start did not run
+  EXPECT_FALSE(w.busy());
+
+  // Enter while busy gets the same message; idle, it does nothing at all.
+  w.reportProgress(0, 10);
+  QTest::keyClick(&w, Qt::Key_Return);
+  EXPECT_EQ(prompts.messages.size(), 2u);
+  w.endProgress();
+  QTest::keyClick(&w, Qt::Key_Return);
+  EXPECT_EQ(prompts.messages.size(), 2u);
+  EXPECT_TRUE(w.isVisible());
+
+  // The progress bar takes only the low 16 bits of a total.
+  w.reportProgress(5, 70000);
+  EXPECT_EQ(w.progressBar()->maximum(), 70000 & 0xFFFF);
+  EXPECT_TRUE(w.progressBar()->isVisible());
+  w.endProgress();
+  w.endProgress();
+  EXPECT_FALSE(w.progressBar()->isVisible());
+  EXPECT_FALSE(w.busy());
+}
+
+TEST_F(MainDialogTest, OpenPanoAndTheSaveRefusals) {
+  DibImage pano;
+  const auto pixels = test::patternPixels(1000, 150);
+  ASSERT_EQ(pano.copyFromPixels(pixels.data(), 1000, 150), 0);
+  ASSERT_EQ(pano.saveToFile(dir.file("beach.jpg"), FileTypeJpeg), 0);
+
+  MainDialog& w = window(false);
+  files.answers << QString::fromStdString(dir.file("beach.jpg"));
+  click(1005);
+  EXPECT_EQ(files.lastTitle(), "Select a panoramic image file");
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  EXPECT_EQ(visibleButtons(), (std::set<int>{1003, 1006, 1007, 1009, 1044, 1060}));  // no Back to Round
+  EXPECT_EQ(w.infoText(), "PANO 1000 x 150");
+  EXPECT_FALSE(w.hasUnsavedPanorama());
+
+  click(1003);  // Save Movie without the movie toolbox
+  EXPECT_EQ(lastMessage(), "When this application was started, QuickTime was not installed.\n\nSaving is disabled.");
+  EXPECT_EQ(files.titles.size(), 1);
+
+  files.answers << QString::fromStdString(dir.file("beach_pano"));
+  click(1006);
+  EXPECT_EQ(files.lastInitialName(), "beach_pano.jpg");
+  EXPECT_EQ(lastMessage(), "There is a problem.  File format has not been selected.");
+
+  files.answers << QString::fromStdString(dir.path().string() + "/no/such/folder/beach.jpg");
+  click(1006);
+  EXPECT_EQ(lastMessage(), "error on file open");
+  EXPECT_EQ(prompts.icons.back(), MessageIcon::Stop);
+
+  files.answers << "";  // Cancel writes nothing
+  const std::size_t before = prompts.messages.size();
+  click(1006);
+  EXPECT_EQ(prompts.messages.size(), before);
+
+  files.answers << QString::fromStdString(dir.file("beach_pano.bmp"));
+  click(1006);
+  DibImage saved;
+  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), 0);
+  EXPECT_EQ(saved.width(), 960);
+  EXPECT_EQ(saved.height(), 144);
+}
+
+TEST_F(MainDialogTest, EscapeAsksBeforeThrowingAwayAnUnsavedPanorama) {
+  MainDialog& w = window();
+  QTest::keyClick(&w, Qt::Key_Escape);  // nothing to lose: closes at once
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(prompts.messages.empty());
+
+  w.show();
+  files.answers << samplePath();
+  click(1004);
+  click(1000);
+  ASSERT_TRUE(w.hasUnsavedPanorama());
+  prompts.answer = MessageAnswer::No;
+  QTest::keyClick(&w, Qt::Key_Escape);
+  EXPECT_EQ(lastMessage(), "Discard the unsaved panorama?");
+  EXPECT_EQ(prompts.icons.back(), MessageIcon::Question);
+  EXPECT_TRUE(w.isVisible());
+  prompts.answer = MessageAnswer::Yes;
+  w.close();
+  EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(MainDialogTest, SettingsHelpAndTheSaveMovieName) {
+  settings.writeInt("DEFAULTS", "DEFAULT_MOVIE_WIDTH", 640);
+  settings.writeInt("EQUIPMENT", "ATTACHMENT", 1);
+  MainDialog& w = window();
+  EXPECT_EQ(w.movieWidth(), 640);
+  EXPECT_EQ(w.movieHeight(), 180);
+  EXPECT_EQ(w.attachmentType(), 1);
+  EXPECT_EQ(w.mirrorType(), 0);
+
+  click(1045);  // Help opens the manual shipped beside the program
+  ASSERT_EQ(shell.urls.size(), 1);
+  EXPECT_TRUE(shell.urls[0].isLocalFile());
+  EXPECT_TRUE(shell.urls[0].toLocalFile().endsWith("share/kelmira/manual/index.html"));
+
+  files.answers << samplePath();
+  click(1004);
+  click(1000);
+  files.answers << "";
+  click(1003);
+  EXPECT_EQ(files.lastTitle(), "Save current image to a quicktime VR movie file");
+  EXPECT_EQ(files.lastInitialName(), "mirror-sample.mov");
+  EXPECT_TRUE(files.lastFilter().startsWith("MOVIE Files (*.MOV)|*.MOV|"));
+}
+
+}  // namespace
+}  // namespace kelmira
