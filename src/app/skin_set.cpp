@@ -2,6 +2,10 @@
 
 #include "workspace/prompts.h"
 
+// The pictures are compiled into the application library; a static library's resources
+// must be registered by hand or the linker leaves them out.
+static void registerSkinResources() { Q_INIT_RESOURCE(kelmira); }
+
 namespace kelmira {
 
 const ButtonArt kButtonArt[16] = {
@@ -35,6 +39,7 @@ bool loadPicture(QPixmap& into, const QString& file) {
 }  // namespace
 
 bool SkinSet::loadTrueColorSkin(Prompts* prompts) {
+  registerSkinResources();
   const auto unavailable = [prompts] {
     if (prompts != nullptr) {
       prompts->showMessage("A required resource was unavailable.", MessageIcon::Stop, MessageButtons::Ok);

@@ -88,6 +88,7 @@ TEST_F(MainDialogTest, TheWholeJobByMouseFromRoundPhotographToSavedJpeg) {
 
   // Drag the top crop line down 20 display rows and crop.
   WorkspaceView& view = w.workspaceView();
+  view.repaint();  // as the screen would have been before anyone could press
   QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(300, 2));
   QTest::mouseMove(&view, QPoint(300, 20));
   QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
