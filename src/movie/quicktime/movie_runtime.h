@@ -2,15 +2,9 @@
 
 #include <cstdint>
 
+#include "movie/quicktime/qt_types.h"
+
 namespace kelmira {
-
-// The toolbox's result codes keep QuickTime's type and values: 0 is success.
-using OSErr = std::int16_t;
-
-inline constexpr OSErr noErr = 0;
-inline constexpr OSErr qtmlLoadErr = -2093;           // the runtime could not be loaded
-inline constexpr OSErr qtmlEntryNotFoundErr = -2094;  // an entry point of the runtime is missing
-inline constexpr OSErr qtmlUninitialized = -2095;     // the runtime is not initialised
 
 // The packed QuickTime VR version the toolbox writes: 2.1.0.
 inline constexpr std::int32_t qtvrVersion21 = 0x210;
