@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -20,9 +21,10 @@ namespace {
 // Below this many output pixels a second thread costs more than it saves.
 constexpr std::uint64_t kThreadingThreshold = 1 << 16;
 
+// KELMIRA_NO_AVX2 in the environment forces the plain path, so both paths get tested here.
 bool cpuHasAvx2() {
 #if defined(__x86_64__)
-  return __builtin_cpu_supports("avx2");
+  return __builtin_cpu_supports("avx2") && std::getenv("KELMIRA_NO_AVX2") == nullptr;
 #else
   return false;
 #endif

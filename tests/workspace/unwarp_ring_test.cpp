@@ -81,13 +81,17 @@ TEST(UnwarpRing, MatchesThePlainTranscriptionByteForByte) {
       {200, 150, 404, 50, 196.9, 148.1}, {64, 480, 120, 33, 32, 240},        {97, 89, 96, 12, -20, 44.5},
       {400, 300, 1508, 240, 200, 150}, {50, 50, 17, 9, 49, 49},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.sw << "x" << c.sh << " -> " << c.tw << "x" << c.th << " at (" << c.cx
-                                    << ", " << c.cy << ")");
-    Pixels src = test::patternPixels(c.sw, c.sh, c.sw + c.th);
-    expectSameBytes(referenceUnwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy),
-                    unwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy), c.tw);
+  for (const bool plainPath : {false, true}) {
+    if (plainPath) setenv("KELMIRA_NO_AVX2", "1", 1);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << (plainPath ? "plain " : "") << c.sw << "x" << c.sh << " -> " << c.tw
+                                      << "x" << c.th << " at (" << c.cx << ", " << c.cy << ")");
+      Pixels src = test::patternPixels(c.sw, c.sh, c.sw + c.th);
+      expectSameBytes(referenceUnwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy),
+                      unwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy), c.tw);
+    }
   }
+  unsetenv("KELMIRA_NO_AVX2");
 }
 
 TEST(UnwarpRing, SamplesTheRingWhereTheGeometrySays) {
