@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/cli_commands.h"
+#include "cli/movdump_command.h"
 #include "cli/output_format.h"
 
 namespace {
@@ -53,10 +54,16 @@ int main(int argc, char** argv) {
   simulateCommand->add_option("--size", size, "Size of the round picture")->required()->type_name("WxH");
   addCentreOption(*simulateCommand, simulate.centre, "Centre of the ring in pixels (default: the picture's centre)");
 
+  std::string movdumpPath;
+  CLI::App* movdumpCommand =
+      app.add_subcommand("movdump", "Show the atoms of a QuickTime movie, its VR atom containers field by field");
+  movdumpCommand->add_option("FILE", movdumpPath, "The movie file")->required();
+
   CLI11_PARSE(app, argc, argv);
 
   if (*unwarpCommand) return kelmira::runUnwarp(unwarp);
   if (*infoCommand) return kelmira::runInfo(infoPath);
+  if (*movdumpCommand) return kelmira::runMovdump(movdumpPath);
   if (!kelmira::parseSize(size, simulate.width, simulate.height)) {
     std::fprintf(stderr, "kelmira-cli: --size: expected WxH, for example 1600x1200\n");
     return 2;

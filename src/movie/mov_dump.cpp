@@ -1,0 +1,671 @@
+#include "movie/mov_dump.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "movie/quicktime/big_endian.h"
+#include "movie/quicktime/classic_atom_reader.h"
+
+namespace kelmira {
+
+namespace {
+
+constexpr int kMaxDepth = 32;
+constexpr std::uint32_t kMaxListedEntries = 8;
+constexpr std::uint32_t kMaxDumpedSamples = 4;
+
+__attribute__((format(printf, 1, 2))) std::string format(const char* pattern, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, pattern);
+  std::vsnprintf(text, sizeof text, pattern, args);
+  va_end(args);
+  return text;
+}
+
+std::string quoted(const std::uint8_t* chars, std::size_t count) {
+  std::string text = "\"";
+  for (std::size_t i = 0; i < count; ++i) {
+    const unsigned c = chars[i];
+    if (c == '"' || c == '\\') text += '\\';
+    if (c >= 0x20 && c < 0x7F) text += static_cast<char>(c);
+    else text += format("\\x%02X", c);
+  }
+  return text + "\"";
+}
+
+// Reads fields of one structure and prints each as "name value" on its own line;
+// finish() reports a structure cut short or followed by bytes it does not explain.
+class Fields {
+ public:
+  Fields(const std::uint8_t* data, std::size_t size, std::ostream& out, int indent, bool& ok)
+      : reader_(data, size), out_(out), indent_(indent), ok_(ok) {}
+  ByteReader& reader() { return reader_; }
+
+  void line(const std::string& text) { out_ << std::string(2 * indent_, ' ') << text << '\n'; }
+  void error(const std::string& text) {
+    ok_ = false;
+    line("error: " + text);
+  }
+  std::uint32_t u8(const char* name) { return show(name, reader_.u8(), "%u"); }
+  std::uint32_t u16(const char* name) { return show(name, reader_.u16(), "%u"); }
+  std::uint32_t u32(const char* name) { return show(name, reader_.u32(), "%u"); }
+  std::uint32_t hex16(const char* name) { return show(name, reader_.u16(), "0x%04X"); }
+  std::uint32_t hex32(const char* name) { return show(name, reader_.u32(), "0x%08X"); }
+  std::int32_t s16(const char* name) {
+    const auto v = static_cast<std::int16_t>(reader_.u16());
+    if (!reader_.failed()) line(format("%s %d", name, v));
+    return v;
+  }
+  std::int32_t s32(const char* name) {
+    const auto v = static_cast<std::int32_t>(reader_.u32());
+    if (!reader_.failed()) line(format("%s %d", name, v));
+    return v;
+  }
+  std::uint64_t u64(const char* name) {
+    const std::uint64_t v = reader_.u64();
+    if (!reader_.failed()) line(format("%s %llu", name, static_cast<unsigned long long>(v)));
+    return v;
+  }
+  OSType type(const char* name) {
+    const OSType v = reader_.u32();
+    if (!reader_.failed()) line(std::string(name) + " " + fourCCText(v));
+    return v;
+  }
+  void fixed(const char* name) {
+    const std::uint32_t v = reader_.u32();
+    if (!reader_.failed()) line(format("%s %.6g (0x%08X)", name, static_cast<std::int32_t>(v) / 65536.0, v));
+  }
+  void fixed8(const char* name) {
+    const std::uint32_t v = reader_.u16();
+    if (!reader_.failed()) line(format("%s %.4g (0x%04X)", name, static_cast<std::int16_t>(v) / 256.0, v));
+  }
+  void f32(const char* name) {
+    const float v = reader_.f32();
+    if (!reader_.failed()) line(format("%s %.7g", name, v));
+  }
+  void versionAndFlags() {
+    const std::uint32_t v = reader_.u32();
+    if (!reader_.failed()) line(format("version %u flags 0x%06X", v >> 24, v & 0xFFFFFF));
+  }
+  void matrix() {
+    std::string text = "matrix";
+    for (int i = 0; i < 9; ++i) text += format(" 0x%08X", reader_.u32());
+    if (!reader_.failed()) line(text);
+  }
+  void u32s(const char* name, int count) {
+    std::string text = name;
+    for (int i = 0; i < count; ++i) text += format(" %u", reader_.u32());
+    if (!reader_.failed()) line(text);
+  }
+  void chars(const char* name, std::size_t count) {
+    const std::uint8_t* p = reader_.bytes(count);
+    if (p) line(std::string(name) + " " + quoted(p, count));
+  }
+  void pascalString(const char* name) {
+    if (reader_.remaining() == 0) return;  // some writers leave the name out
+    const std::uint32_t length = reader_.u8();
+    if (length > reader_.remaining()) {
+      error(format("%s: length %u but %zu bytes remain", name, length, reader_.remaining()));
+      reader_.skip(reader_.remaining());
+      return;
+    }
+    chars(name, length);
+  }
+  // A count followed by fixed-size entries; returns how many entries fit.
+  std::uint32_t count(const char* name, std::size_t entrySize) {
+    const std::uint32_t n = u32(name);
+    if (reader_.failed()) return 0;
+    if (n > reader_.remaining() / entrySize) {
+      error(format("%s %u needs %zu bytes, %zu remain", name, n, std::size_t(n) * entrySize, reader_.remaining()));
+      return static_cast<std::uint32_t>(reader_.remaining() / entrySize);
+    }
+    return n;
+  }
+  bool finish() {
+    if (reader_.failed()) {
+      error("cut short");
+      return false;
+    }
+    if (reader_.remaining() != 0) line(format("(%zu more bytes)", reader_.remaining()));
+    return true;
+  }
+
+ private:
+  std::uint32_t show(const char* name, std::uint32_t v, const char* valuePattern) {
+    if (!reader_.failed()) line(std::string(name) + " " + format(valuePattern, v));
+    return v;
+  }
+  ByteReader reader_;
+  std::ostream& out_;
+  int indent_;
+  bool& ok_;
+};
+
+// Prints entries of a table, a few of them, and says how many were left out.
+template <typename PrintEntry>
+void listEntries(Fields& f, std::uint32_t n, PrintEntry printEntry) {
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (i == kMaxListedEntries) {
+      f.line(format("... %u more", n - i));
+      f.reader().skip(f.reader().remaining());
+      return;
+    }
+    printEntry(i + 1);
+  }
+}
+
+void dumpContainerAtom(const AtomContainer& c, QTAtom atom, std::ostream& out, int indent, bool& ok, int depth) {
+  const ByteBuffer& data = c.data(atom);
+  const auto& children = c.children(atom);
+  const std::string head = std::string(2 * indent, ' ') + fourCCText(c.type(atom)) + format(" id %d", c.id(atom));
+  if (!children.empty() || data.empty()) {
+    out << head << format(" children %zu", children.size()) << '\n';
+    if (depth >= kMaxDepth) return;
+    for (QTAtom child : children) dumpContainerAtom(c, child, out, indent + 1, ok, depth + 1);
+    return;
+  }
+  out << head << format(" data %zu bytes", data.size()) << '\n';
+  Fields f(data.data(), data.size(), out, indent + 1, ok);
+  const auto version = [&f] {
+    f.u16("majorVersion");
+    f.u16("minorVersion");
+  };
+  switch (c.type(atom)) {
+    case fourCC("vrsc"):
+      version();
+      f.s32("nameAtomID");
+      f.u32("defaultNodeID");
+      f.hex32("vrWorldFlags");
+      f.u32("reserved1");
+      f.u32("reserved2");
+      break;
+    case fourCC("impn"):
+      version();
+      f.u32("imagingMode");
+      f.hex32("imagingValidFlags");
+      f.u32("correction");
+      f.hex32("quality");
+      f.u32("directDraw");
+      f.u32s("imagingProperties", 6);
+      f.u32("reserved1");
+      f.u32("reserved2");
+      break;
+    case fourCC("nloc"):
+      version();
+      f.type("nodeType");
+      f.hex32("locationFlags");
+      f.u32("locationData");
+      f.u32("reserved1");
+      f.u32("reserved2");
+      break;
+    case fourCC("ndhd"):
+      version();
+      f.type("nodeType");
+      f.u32("nodeID");
+      f.s32("nameAtomID");
+      f.s32("commentAtomID");
+      f.u32("reserved1");
+      f.u32("reserved2");
+      break;
+    case fourCC("vrsg"): {
+      f.u16("stringUsage");
+      const std::uint32_t length = f.u16("stringLength");
+      if (length > f.reader().remaining()) {
+        f.error(format("stringLength %u but %zu bytes remain", length, f.reader().remaining()));
+        f.reader().skip(f.reader().remaining());
+      } else {
+        f.chars("string", length);
+        if (f.reader().remaining() > 0) f.u8("terminator");
+      }
+      break;
+    }
+    case fourCC("hsin"):
+      version();
+      f.type("hotSpotType");
+      f.s32("nameAtomID");
+      f.s32("commentAtomID");
+      f.s32("cursorID1");
+      f.s32("cursorID2");
+      f.s32("cursorID3");
+      f.f32("bestPan");
+      f.f32("bestTilt");
+      f.f32("bestFOV");
+      f.f32("bestViewCenterX");
+      f.f32("bestViewCenterY");
+      f.s16("hotSpotRectTop");
+      f.s16("hotSpotRectLeft");
+      f.s16("hotSpotRectBottom");
+      f.s16("hotSpotRectRight");
+      f.hex32("flags");
+      f.u32("reserved1");
+      f.u32("reserved2");
+      break;
+    case fourCC("url "):
+      f.chars("address", data.size());
+      break;
+    case fourCC("pdat"):
+      version();
+      f.u32("imageRefTrackIndex");
+      f.u32("hotSpotRefTrackIndex");
+      f.f32("minPan");
+      f.f32("maxPan");
+      f.f32("minTilt");
+      f.f32("maxTilt");
+      f.f32("minFieldOfView");
+      f.f32("maxFieldOfView");
+      f.f32("defaultPan");
+      f.f32("defaultTilt");
+      f.f32("defaultFieldOfView");
+      f.u32("imageSizeX");
+      f.u32("imageSizeY");
+      f.u16("imageNumFramesX");
+      f.u16("imageNumFramesY");
+      f.u32("hotSpotSizeX");
+      f.u32("hotSpotSizeY");
+      f.u16("hotSpotNumFramesX");
+      f.u16("hotSpotNumFramesY");
+      f.hex32("flags");
+      f.type("panoType");
+      f.u32("reserved");
+      break;
+    default:
+      return;
+  }
+  f.finish();
+}
+
+struct TrackFacts {
+  OSType handler = 0;
+  SampleTablePayloads tables;
+  bool isVr() const { return handler == fourCC("qtvr") || handler == fourCC("pano"); }
+};
+
+class MovieDumper {
+ public:
+  MovieDumper(const std::uint8_t* data, std::size_t size, std::ostream& out) : data_(data), size_(size), out_(out) {}
+
+  bool run() {
+    walk(0, size_, 0, true, nullptr);
+    return ok_;
+  }
+
+ private:
+  void line(int indent, const std::string& text) { out_ << std::string(2 * indent, ' ') << text << '\n'; }
+  void error(int indent, const std::string& text) {
+    ok_ = false;
+    line(indent, "error: " + text);
+  }
+
+  void walk(std::uint64_t begin, std::uint64_t end, int depth, bool topLevel, const TrackFacts* track) {
+    if (depth > kMaxDepth) {
+      error(depth, "atoms nested too deeply");
+      return;
+    }
+    const ClassicAtomList list = readClassicAtoms(data_, size_, begin, end, topLevel);
+    for (const ClassicAtom& atom : list.atoms) dumpAtom(atom, depth, track);
+    if (!list.error.empty()) error(depth, list.error);
+  }
+
+  std::optional<ClassicAtom> child(const std::optional<ClassicAtom>& parent, const char (&type)[5]) {
+    if (!parent) return std::nullopt;
+    return findClassicChild(data_, size_, *parent, fourCC(type));
+  }
+
+  TrackFacts gatherTrack(const ClassicAtom& trak) {
+    TrackFacts facts;
+    const auto mdia = child(trak, "mdia");
+    if (const auto hdlr = child(mdia, "hdlr")) {
+      ByteReader r(data_ + hdlr->payloadOffset(), static_cast<std::size_t>(hdlr->payloadSize()));
+      r.skip(8);
+      facts.handler = r.u32();
+    }
+    const auto stbl = child(child(mdia, "minf"), "stbl");
+    const auto payload = [this](const std::optional<ClassicAtom>& atom, const std::uint8_t*& at, std::size_t& n) {
+      if (!atom) return;
+      at = data_ + atom->payloadOffset();
+      n = static_cast<std::size_t>(atom->payloadSize());
+    };
+    payload(child(stbl, "stsc"), facts.tables.stsc, facts.tables.stscSize);
+    payload(child(stbl, "stsz"), facts.tables.stsz, facts.tables.stszSize);
+    payload(child(stbl, "stco"), facts.tables.chunkOffsets, facts.tables.chunkOffsetsSize);
+    if (!facts.tables.chunkOffsets) {
+      payload(child(stbl, "co64"), facts.tables.chunkOffsets, facts.tables.chunkOffsetsSize);
+      facts.tables.chunkOffsets64 = facts.tables.chunkOffsets != nullptr;
+    }
+    return facts;
+  }
+
+  void dumpContainerBytes(const std::uint8_t* bytes, std::size_t n, int indent) {
+    QTAtomContainer container;
+    if (const OSErr err = parseAtomContainer(bytes, n, container)) {
+      error(indent, format("not a QT atom container (%d)", err));
+      return;
+    }
+    line(indent, format("QT atom container, %zu bytes", n));
+    dumpContainerAtom(*container, kParentAtomIsContainer, out_, indent + 1, ok_, 0);
+  }
+
+  void dumpVrSamples(const TrackFacts& track, int indent) {
+    const auto count = sampleCount(track.tables);
+    if (!count) {
+      error(indent, "no readable sample size table");
+      return;
+    }
+    for (std::uint32_t i = 0; i < *count && i < kMaxDumpedSamples; ++i) {
+      const auto where = locateSample(track.tables, i);
+      if (!where) {
+        error(indent, format("sample %u: not found in the sample tables", i + 1));
+        return;
+      }
+      line(indent, format("sample %u offset %llu size %u", i + 1, static_cast<unsigned long long>(where->offset),
+                          where->size));
+      if (where->offset > size_ || where->size > size_ - where->offset) {
+        error(indent + 1, "sample lies outside the file");
+        continue;
+      }
+      dumpContainerBytes(data_ + where->offset, where->size, indent + 1);
+    }
+  }
+
+  void dumpAtom(const ClassicAtom& atom, int depth, const TrackFacts* track) {
+    line(depth, format("%s offset %llu size %llu", fourCCText(atom.type).c_str(),
+                       static_cast<unsigned long long>(atom.offset), static_cast<unsigned long long>(atom.size)));
+    const std::uint8_t* payload = data_ + atom.payloadOffset();
+    const auto payloadSize = static_cast<std::size_t>(atom.payloadSize());
+    const int inner = depth + 1;
+    switch (atom.type) {
+      case fourCC("trak"): {
+        const TrackFacts facts = gatherTrack(atom);
+        walk(atom.payloadOffset(), atom.end(), inner, false, &facts);
+        if (facts.isVr()) {
+          line(inner, "samples of the " + fourCCText(facts.handler) + " track:");
+          dumpVrSamples(facts, inner + 1);
+        }
+        return;
+      }
+      case fourCC("moov"):
+      case fourCC("edts"):
+      case fourCC("mdia"):
+      case fourCC("minf"):
+      case fourCC("dinf"):
+      case fourCC("stbl"):
+      case fourCC("udta"):
+      case fourCC("gmhd"):
+        walk(atom.payloadOffset(), atom.end(), inner, false, track);
+        return;
+      case fourCC("tref"): {
+        const ClassicAtomList refs = readClassicAtoms(data_, size_, atom.payloadOffset(), atom.end(), false);
+        for (const ClassicAtom& ref : refs.atoms) {
+          line(inner, format("%s offset %llu size %llu", fourCCText(ref.type).c_str(),
+                             static_cast<unsigned long long>(ref.offset), static_cast<unsigned long long>(ref.size)));
+          Fields f(data_ + ref.payloadOffset(), static_cast<std::size_t>(ref.payloadSize()), out_, inner + 1, ok_);
+          while (f.reader().remaining() >= 4) f.u32("trackID");
+          f.finish();
+        }
+        if (!refs.error.empty()) error(inner, refs.error);
+        return;
+      }
+      default:
+        break;
+    }
+    Fields f(payload, payloadSize, out_, inner, ok_);
+    switch (atom.type) {
+      case fourCC("ftyp"):
+        f.type("majorBrand");
+        f.hex32("minorVersion");
+        while (f.reader().remaining() >= 4) f.type("compatibleBrand");
+        break;
+      case fourCC("mvhd"): {
+        const bool wide = payloadSize > 0 && payload[0] == 1;
+        f.versionAndFlags();
+        if (wide) {
+          f.u64("creationTime");
+          f.u64("modificationTime");
+          f.u32("timeScale");
+          f.u64("duration");
+        } else {
+          f.u32("creationTime");
+          f.u32("modificationTime");
+          f.u32("timeScale");
+          f.u32("duration");
+        }
+        f.fixed("preferredRate");
+        f.fixed8("preferredVolume");
+        f.reader().skip(10);
+        f.matrix();
+        f.u32("previewTime");
+        f.u32("previewDuration");
+        f.u32("posterTime");
+        f.u32("selectionTime");
+        f.u32("selectionDuration");
+        f.u32("currentTime");
+        f.u32("nextTrackID");
+        break;
+      }
+      case fourCC("tkhd"): {
+        const bool wide = payloadSize > 0 && payload[0] == 1;
+        f.versionAndFlags();
+        if (wide) {
+          f.u64("creationTime");
+          f.u64("modificationTime");
+          f.u32("trackID");
+          f.reader().skip(4);
+          f.u64("duration");
+        } else {
+          f.u32("creationTime");
+          f.u32("modificationTime");
+          f.u32("trackID");
+          f.reader().skip(4);
+          f.u32("duration");
+        }
+        f.reader().skip(8);
+        f.s16("layer");
+        f.s16("alternateGroup");
+        f.fixed8("volume");
+        f.reader().skip(2);
+        f.matrix();
+        f.fixed("width");
+        f.fixed("height");
+        break;
+      }
+      case fourCC("mdhd"): {
+        const bool wide = payloadSize > 0 && payload[0] == 1;
+        f.versionAndFlags();
+        if (wide) {
+          f.u64("creationTime");
+          f.u64("modificationTime");
+          f.u32("timeScale");
+          f.u64("duration");
+        } else {
+          f.u32("creationTime");
+          f.u32("modificationTime");
+          f.u32("timeScale");
+          f.u32("duration");
+        }
+        f.u16("language");
+        f.u16("quality");
+        break;
+      }
+      case fourCC("hdlr"):
+        f.versionAndFlags();
+        f.type("componentType");
+        f.type("componentSubtype");
+        f.type("componentManufacturer");
+        f.hex32("componentFlags");
+        f.hex32("componentFlagsMask");
+        f.pascalString("componentName");
+        break;
+      case fourCC("vmhd"):
+        f.versionAndFlags();
+        f.hex16("graphicsMode");
+        f.hex16("opcolorRed");
+        f.hex16("opcolorGreen");
+        f.hex16("opcolorBlue");
+        break;
+      case fourCC("gmin"):
+        f.versionAndFlags();
+        f.hex16("graphicsMode");
+        f.hex16("opcolorRed");
+        f.hex16("opcolorGreen");
+        f.hex16("opcolorBlue");
+        f.s16("balance");
+        f.u16("reserved");
+        break;
+      case fourCC("elst"): {
+        f.versionAndFlags();
+        const std::uint32_t n = f.count("entryCount", 12);
+        listEntries(f, n, [&f](std::uint32_t i) {
+          const std::uint32_t duration = f.reader().u32();
+          const auto mediaTime = static_cast<std::int32_t>(f.reader().u32());
+          const std::uint32_t rate = f.reader().u32();
+          f.line(format("edit %u: trackDuration %u mediaTime %d mediaRate %.6g (0x%08X)", i, duration, mediaTime,
+                        static_cast<std::int32_t>(rate) / 65536.0, rate));
+        });
+        break;
+      }
+      case fourCC("stts"):
+      case fourCC("stsc"):
+      case fourCC("stss"):
+      case fourCC("stco"):
+      case fourCC("co64"):
+        dumpTable(atom.type, f);
+        break;
+      case fourCC("stsz"): {
+        f.versionAndFlags();
+        const std::uint32_t uniform = f.u32("sampleSize");
+        const std::uint32_t n = f.u32("sampleCount");
+        if (uniform == 0 && !f.reader().failed()) {
+          if (n > f.reader().remaining() / 4) {
+            f.error(format("sampleCount %u needs %zu bytes, %zu remain", n, std::size_t(n) * 4,
+                           f.reader().remaining()));
+            break;
+          }
+          listEntries(f, n, [&f](std::uint32_t i) { f.line(format("sample %u: size %u", i, f.reader().u32())); });
+        }
+        break;
+      }
+      case fourCC("stsd"):
+        dumpSampleDescriptions(atom, f, inner, track);
+        return;
+      case fourCC("dref"): {
+        f.versionAndFlags();
+        const std::uint32_t n = f.u32("entryCount");
+        const ClassicAtomList entries =
+            readClassicAtoms(data_, size_, atom.payloadOffset() + 8, atom.end(), false);
+        for (const ClassicAtom& entry : entries.atoms) {
+          Fields e(data_ + entry.payloadOffset(), static_cast<std::size_t>(entry.payloadSize()), out_, inner + 1,
+                   ok_);
+          line(inner, format("entry %s size %llu", fourCCText(entry.type).c_str(),
+                             static_cast<unsigned long long>(entry.size)));
+          e.versionAndFlags();
+          e.finish();
+        }
+        if (!entries.error.empty()) error(inner, entries.error);
+        if (entries.atoms.size() != n) error(inner, format("entryCount %u but %zu entries", n, entries.atoms.size()));
+        return;
+      }
+      case fourCC("ctyp"):
+        f.type("controllerType");
+        break;
+      default:
+        return;  // size only
+    }
+    f.finish();
+  }
+
+  void dumpTable(OSType type, Fields& f) {
+    f.versionAndFlags();
+    const bool wide = type == fourCC("co64");
+    const std::size_t entrySize = type == fourCC("stts") ? 8 : type == fourCC("stsc") ? 12 : wide ? 8 : 4;
+    const std::uint32_t n = f.count("entryCount", entrySize);
+    ByteReader& r = f.reader();
+    listEntries(f, n, [&](std::uint32_t i) {
+      switch (type) {
+        case fourCC("stts"): {
+          const std::uint32_t count = r.u32();
+          f.line(format("entry %u: sampleCount %u sampleDuration %u", i, count, r.u32()));
+          break;
+        }
+        case fourCC("stsc"): {
+          const std::uint32_t first = r.u32();
+          const std::uint32_t perChunk = r.u32();
+          f.line(format("entry %u: firstChunk %u samplesPerChunk %u sampleDescriptionID %u", i, first, perChunk,
+                        r.u32()));
+          break;
+        }
+        case fourCC("stss"):
+          f.line(format("entry %u: sample %u", i, r.u32()));
+          break;
+        default:
+          f.line(format("chunk %u: offset %llu", i, static_cast<unsigned long long>(wide ? r.u64() : r.u32())));
+          break;
+      }
+    });
+  }
+
+  void dumpSampleDescriptions(const ClassicAtom& stsd, Fields& f, int indent, const TrackFacts* track) {
+    f.versionAndFlags();
+    const std::uint32_t n = f.u32("entryCount");
+    if (f.reader().failed()) {
+      f.finish();
+      return;
+    }
+    const ClassicAtomList entries = readClassicAtoms(data_, size_, stsd.payloadOffset() + 8, stsd.end(), false);
+    std::uint32_t number = 0;
+    for (const ClassicAtom& entry : entries.atoms) {
+      line(indent, format("entry %u format %s size %llu", ++number, fourCCText(entry.type).c_str(),
+                          static_cast<unsigned long long>(entry.size)));
+      const std::uint8_t* payload = data_ + entry.payloadOffset();
+      Fields e(payload, static_cast<std::size_t>(entry.payloadSize()), out_, indent + 1, ok_);
+      e.reader().skip(6);
+      e.u16("dataReferenceIndex");
+      if (track && track->handler == fourCC("vide") && e.reader().remaining() >= 70) {
+        e.u16("version");
+        e.u16("revisionLevel");
+        e.type("vendor");
+        e.hex32("temporalQuality");
+        e.hex32("spatialQuality");
+        e.u16("width");
+        e.u16("height");
+        e.fixed("horizontalResolution");
+        e.fixed("verticalResolution");
+        e.u32("dataSize");
+        e.u16("frameCount");
+        const std::uint8_t* name = e.reader().bytes(32);
+        if (name) e.line("compressorName " + quoted(name + 1, std::min<std::size_t>(name[0], 31)));
+        e.u16("depth");
+        e.s16("colorTableID");
+      }
+      if (track && track->isVr() && !e.reader().failed() && e.reader().remaining() > 0) {
+        const std::size_t at = e.reader().position();
+        dumpContainerBytes(payload + at, e.reader().remaining(), indent + 1);
+        continue;
+      }
+      e.finish();
+    }
+    if (!entries.error.empty()) error(indent, entries.error);
+    if (entries.atoms.size() != n) error(indent, format("entryCount %u but %zu entries", n, entries.atoms.size()));
+  }
+
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::ostream& out_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+void dumpAtomContainer(const AtomContainer& container, std::ostream& out, int indent) {
+  bool ok = true;
+  dumpContainerAtom(container, kParentAtomIsContainer, out, indent, ok, 0);
+}
+
+bool dumpMovie(const std::uint8_t* data, std::size_t size, std::ostream& out) {
+  return MovieDumper(data, size, out).run();
+}
+
+}  // namespace kelmira
