@@ -115,7 +115,7 @@ TEST_F(MovieAtomsTest, InterleavedSamplesSplitIntoChunksAndDescriptionsAreShared
   ASSERT_EQ(addMediaSample(a, "3333", 4, 10, zeroRef, 1, 0, nullptr), 0);  // at 16
   ASSERT_EQ(addMediaSample(a, "4444", 4, 10, other, 1, 0, nullptr), 0);    // at 20, new description
   ASSERT_EQ(addMediaSample(a, "5555", 4, 10, other, 1, 0, nullptr), 0);    // at 24
-  ASSERT_EQ(addMediaSample(a, "6666", 8, 5, other, 2, 0, nullptr), 0);     // two of 4 bytes, at 28 and 32
+  ASSERT_EQ(addMediaSample(a, "66667777", 8, 5, other, 2, 0, nullptr), 0);     // two of 4 bytes, at 28 and 32
   ASSERT_EQ(insertMediaIntoTrack(first, 0, 0, getMediaDuration(a), 0x00010000), 0);
   ASSERT_EQ(addMovieResource(movie, file, nullptr), 0);
   closeMovieFile(file);

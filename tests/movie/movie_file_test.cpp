@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <colormodels.h>
 #include <lqt.h>
-#include <lqt_qtvr.h>
 #include <quicktime.h>
 
 #include <cstdio>
