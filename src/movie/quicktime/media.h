@@ -32,6 +32,10 @@ OSErr getMediaHandlerDescription(const Media* media, OSType* mediaType, std::str
 Track* getMediaTrack(const Media* media);
 
 // The data reference index field of a sample description (offset 14).
+// A sample description as the file stores it: big-endian. A description whose 16-byte
+// header is in this machine's order (how QuickTime takes its in-memory descriptions)
+// has that header turned round; one already big-endian comes back as it is.
+ByteBuffer sampleDescriptionInFileOrder(const ByteBuffer& description);
 std::uint16_t sampleDescriptionDataRefIndex(const ByteBuffer& description);
 void setSampleDescriptionDataRefIndex(ByteBuffer& description, std::uint16_t index);
 // Index (1-based) of an equal description in the media, adding it when there is none.

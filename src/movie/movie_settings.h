@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+#include "movie/quicktime/qt_types.h"
+
+namespace kelmira {
+
+// How a panorama movie is compressed and viewed.
+struct MovieSettings {
+  OSType codecType = fourCC("jpeg");    // 'SVQ1', 'cvid' or 'jpeg'
+  std::uint32_t codecQuality = 0x200;   // 0, 0x100, 0x200, 0x300, 0x3FF or 0x400
+  std::int32_t viewWidth = 400;         // pixels of the VR view
+  std::int32_t viewHeight = 180;
+  std::uint32_t correctionMode = 0;     // 0 none, 1 partial, 2 full
+};
+
+}  // namespace kelmira
