@@ -31,8 +31,10 @@ std::string quoted(const std::uint8_t* chars, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     const unsigned c = chars[i];
     if (c == '"' || c == '\\') text += '\\';
-    if (c >= 0x20 && c < 0x7F) text += static_cast<char>(c);
-    else text += format("\\x%02X", c);
+    if (c >= 0x20 && c < 0x7F)
+      text += static_cast<char>(c);
+    else
+      text += format("\\x%02X", c);
   }
   return text + "\"";
 }
@@ -361,8 +363,8 @@ class MovieDumper {
         error(indent, format("sample %u: not found in the sample tables", i + 1));
         return;
       }
-      line(indent, format("sample %u offset %llu size %u", i + 1, static_cast<unsigned long long>(where->offset),
-                          where->size));
+      line(indent,
+           format("sample %u offset %llu size %u", i + 1, static_cast<unsigned long long>(where->offset), where->size));
       if (where->offset > size_ || where->size > size_ - where->offset) {
         error(indent + 1, "sample lies outside the file");
         continue;
@@ -540,8 +542,8 @@ class MovieDumper {
         const std::uint32_t n = f.u32("sampleCount");
         if (uniform == 0 && !f.reader().failed()) {
           if (n > f.reader().remaining() / 4) {
-            f.error(format("sampleCount %u needs %zu bytes, %zu remain", n, std::size_t(n) * 4,
-                           f.reader().remaining()));
+            f.error(
+                format("sampleCount %u needs %zu bytes, %zu remain", n, std::size_t(n) * 4, f.reader().remaining()));
             break;
           }
           listEntries(f, n, [&f](std::uint32_t i) { f.line(format("sample %u: size %u", i, f.reader().u32())); });
@@ -554,11 +556,9 @@ class MovieDumper {
       case fourCC("dref"): {
         f.versionAndFlags();
         const std::uint32_t n = f.u32("entryCount");
-        const ClassicAtomList entries =
-            readClassicAtoms(data_, size_, atom.payloadOffset() + 8, atom.end(), false);
+        const ClassicAtomList entries = readClassicAtoms(data_, size_, atom.payloadOffset() + 8, atom.end(), false);
         for (const ClassicAtom& entry : entries.atoms) {
-          Fields e(data_ + entry.payloadOffset(), static_cast<std::size_t>(entry.payloadSize()), out_, inner + 1,
-                   ok_);
+          Fields e(data_ + entry.payloadOffset(), static_cast<std::size_t>(entry.payloadSize()), out_, inner + 1, ok_);
           line(inner, format("entry %s size %llu", fourCCText(entry.type).c_str(),
                              static_cast<unsigned long long>(entry.size)));
           e.versionAndFlags();
@@ -593,8 +593,8 @@ class MovieDumper {
         case fourCC("stsc"): {
           const std::uint32_t first = r.u32();
           const std::uint32_t perChunk = r.u32();
-          f.line(format("entry %u: firstChunk %u samplesPerChunk %u sampleDescriptionID %u", i, first, perChunk,
-                        r.u32()));
+          f.line(
+              format("entry %u: firstChunk %u samplesPerChunk %u sampleDescriptionID %u", i, first, perChunk, r.u32()));
           break;
         }
         case fourCC("stss"):

@@ -85,15 +85,15 @@ ByteBuffer hotSpotInfo(QTAtomID nameAtomId) {
   writeVersion(w);
   w.u32(fourCC("url "));  // hotSpotType
   w.s32(nameAtomId);
-  w.u32(0);  // commentAtomID
+  w.u32(0);        // commentAtomID
   w.zeros(3 * 4);  // cursor ids
-  w.f32(0.0f);  // bestPan
-  w.f32(0.0f);  // bestTilt
-  w.f32(0.0f);  // bestFOV
-  w.f32(0.0f);  // bestViewCenter
+  w.f32(0.0f);     // bestPan
+  w.f32(0.0f);     // bestTilt
+  w.f32(0.0f);     // bestFOV
+  w.f32(0.0f);     // bestViewCenter
   w.f32(0.0f);
   w.zeros(4 * 2);  // hotSpotRect
-  w.u32(0);  // flags
+  w.u32(0);        // flags
   w.u32(0);
   w.u32(0);
   return data;
@@ -111,9 +111,11 @@ OSErr buildWorld(AtomContainer* world, std::uint32_t correctionMode, OSType node
   QTAtom nodeId = 0;
   if (OSErr err = insertData(world, kParentAtomIsContainer, "vrsc", 1, 1, worldHeader())) return err;
   if (OSErr err = insertData(world, kParentAtomIsContainer, "imgp", 1, 1, {}, &imaging)) return err;
-  if (OSErr err = insertData(world, imaging, "impn", 0, 0, panoramaImaging(kImagingModeMotion, correctionMode, 0x100, 1)))
+  if (OSErr err =
+          insertData(world, imaging, "impn", 0, 0, panoramaImaging(kImagingModeMotion, correctionMode, 0x100, 1)))
     return err;
-  if (OSErr err = insertData(world, imaging, "impn", 0, 0, panoramaImaging(kImagingModeStatic, correctionMode, 0x300, 0)))
+  if (OSErr err =
+          insertData(world, imaging, "impn", 0, 0, panoramaImaging(kImagingModeStatic, correctionMode, 0x300, 0)))
     return err;
   if (OSErr err = insertData(world, kParentAtomIsContainer, "vrnp", 1, 1, {}, &nodeParent)) return err;
   if (OSErr err = insertData(world, nodeParent, "vrni", 1, 0, {}, &nodeId)) return err;
@@ -164,8 +166,7 @@ float panoramaHalfFieldOfView(std::int32_t tileWidth, std::int32_t tileHeight) {
   return static_cast<float>(halfFieldOfView(tileWidth, tileHeight));
 }
 
-QTAtomContainer buildPanoramaSample(std::int32_t imageRefTrackIndex, std::int32_t tileWidth,
-                                    std::int32_t tileHeight) {
+QTAtomContainer buildPanoramaSample(std::int32_t imageRefTrackIndex, std::int32_t tileWidth, std::int32_t tileHeight) {
   const double t = halfFieldOfView(tileWidth, tileHeight);
   const std::uint32_t stripLength = static_cast<std::uint32_t>(24 * static_cast<std::int64_t>(tileHeight));
   const float halfView = static_cast<float>(t);
@@ -174,26 +175,26 @@ QTAtomContainer buildPanoramaSample(std::int32_t imageRefTrackIndex, std::int32_
   ByteWriter w(data);
   writeVersion(w);
   w.s32(imageRefTrackIndex);
-  w.u32(0);  // hotSpotRefTrackIndex
-  w.f32(0.0f);  // minPan
-  w.f32(360.0f);  // maxPan
-  w.f32(-halfView);  // minTilt
-  w.f32(halfView);  // maxTilt
-  w.f32(0.0f);  // minFieldOfView
-  w.f32(fullView);  // maxFieldOfView
-  w.f32(0.0f);  // defaultPan
-  w.f32(0.0f);  // defaultTilt
-  w.f32(fullView);  // defaultFieldOfView
-  w.s32(tileWidth);  // imageSizeX
+  w.u32(0);            // hotSpotRefTrackIndex
+  w.f32(0.0f);         // minPan
+  w.f32(360.0f);       // maxPan
+  w.f32(-halfView);    // minTilt
+  w.f32(halfView);     // maxTilt
+  w.f32(0.0f);         // minFieldOfView
+  w.f32(fullView);     // maxFieldOfView
+  w.f32(0.0f);         // defaultPan
+  w.f32(0.0f);         // defaultTilt
+  w.f32(fullView);     // defaultFieldOfView
+  w.s32(tileWidth);    // imageSizeX
   w.u32(stripLength);  // imageSizeY
-  w.u16(1);  // imageNumFramesX
-  w.u16(24);  // imageNumFramesY
-  w.s32(tileWidth);  // hotSpotSizeX
+  w.u16(1);            // imageNumFramesX
+  w.u16(24);           // imageNumFramesY
+  w.s32(tileWidth);    // hotSpotSizeX
   w.u32(stripLength);  // hotSpotSizeY
-  w.u16(1);  // hotSpotNumFramesX
-  w.u16(24);  // hotSpotNumFramesY
-  w.u32(0);  // flags
-  w.u32(0);  // panoType
+  w.u16(1);            // hotSpotNumFramesX
+  w.u16(24);           // hotSpotNumFramesY
+  w.u32(0);            // flags
+  w.u32(0);            // panoType
   w.u32(0);
 
   QTAtomContainer sample;
@@ -202,8 +203,8 @@ QTAtomContainer buildPanoramaSample(std::int32_t imageRefTrackIndex, std::int32_
   return sample;
 }
 
-OSErr addUrlHotSpot(AtomContainer* container, QTAtom hotSpotParent, const std::string& address,
-                    const std::string& name, QTAtomID hotSpotId) {
+OSErr addUrlHotSpot(AtomContainer* container, QTAtom hotSpotParent, const std::string& address, const std::string& name,
+                    QTAtomID hotSpotId) {
   QTAtom hotSpot = 0;
   if (OSErr err = qtInsertChild(container, hotSpotParent, fourCC("hots"), hotSpotId, 0, 0, nullptr, &hotSpot))
     return err;

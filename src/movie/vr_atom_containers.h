@@ -25,14 +25,13 @@ ByteBuffer buildVrSampleDescription(const AtomContainer* vrWorld);
 
 // The panorama track's sample: one 'pdat' atom for tiles of w x t pixels. Null when
 // memory runs out.
-QTAtomContainer buildPanoramaSample(std::int32_t imageRefTrackIndex, std::int32_t tileWidth,
-                                    std::int32_t tileHeight);
+QTAtomContainer buildPanoramaSample(std::int32_t imageRefTrackIndex, std::int32_t tileWidth, std::int32_t tileHeight);
 
 // The vertical half field of view T of the panorama, in degrees.
 float panoramaHalfFieldOfView(std::int32_t tileWidth, std::int32_t tileHeight);
 
-OSErr addUrlHotSpot(AtomContainer* container, QTAtom hotSpotParent, const std::string& address,
-                    const std::string& name, QTAtomID hotSpotId);
+OSErr addUrlHotSpot(AtomContainer* container, QTAtom hotSpotParent, const std::string& address, const std::string& name,
+                    QTAtomID hotSpotId);
 
 // Adds a 'vrsg' string atom under `parent` and reports its id in `stringAtomId` (0 when
 // no atom was made: an empty name, or no memory for its data).

@@ -45,9 +45,7 @@ void track(ByteWriter& w, std::uint32_t trackId, const char (&handler)[5], const
       w.u32(400 << 16);
       w.u32(180 << 16);
     });
-    atom(w, "tref", [&] {
-      atom(w, trackId == 1 ? "pano" : "imgt", [&] { w.u32(trackId + 1); });
-    });
+    atom(w, "tref", [&] { atom(w, trackId == 1 ? "pano" : "imgt", [&] { w.u32(trackId + 1); }); });
     atom(w, "mdia", [&] {
       atom(w, "mdhd", [&] {
         w.zeros(12);
@@ -257,10 +255,10 @@ TEST(MovDump, BrokenFilesGiveErrorLinesNeverACrash) {
 
 TEST(MovDump, SampleLocationsFollowChunksAndSizes) {
   // Two samples in chunk 1, then two a chunk from chunk 2 on: chunk 3 holds only sample 5.
-  const ByteBuffer stsc = {0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 1,
-                           0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1};
-  const ByteBuffer stsz = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 10, 0, 0, 0, 20,
-                           0, 0, 0, 30, 0, 0, 0, 40, 0, 0, 0, 50};
+  const ByteBuffer stsc = {0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 2,
+                           0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1};
+  const ByteBuffer stsz = {0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 5,  0, 0, 0, 10,
+                           0, 0, 0, 20, 0, 0, 0, 30, 0, 0, 0, 40, 0, 0, 0, 50};
   const ByteBuffer stco = {0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0x30, 0};
   SampleTablePayloads tables;
   tables.stsc = stsc.data();

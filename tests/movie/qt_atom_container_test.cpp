@@ -156,8 +156,8 @@ TEST(QtAtomContainer, BytesSurviveARoundTripThroughTheParser) {
   EXPECT_EQ(childList(*parsed, 0), (L{{"vrsc", 1}, {"imgp", 1}, {"vrnp", 1}}));
   const QTAtom imaging = qtFindChildByID(parsed.get(), 0, fourCC("imgp"), 1, nullptr);
   EXPECT_EQ(childList(*parsed, imaging), (L{{"impn", 1}, {"impn", -3}}));
-  const QTAtom leaf = qtFindChildByIndex(parsed.get(), qtFindChildByID(parsed.get(), imaging, fourCC("impn"), -3, nullptr),
-                                         fourCC("leaf"), 1, nullptr);
+  const QTAtom leaf = qtFindChildByIndex(
+      parsed.get(), qtFindChildByID(parsed.get(), imaging, fourCC("impn"), -3, nullptr), fourCC("leaf"), 1, nullptr);
   EXPECT_EQ(parsed->data(leaf), ByteBuffer{9});
 
   // The parsed tree takes further children like a built one.
@@ -194,8 +194,8 @@ TEST(QtAtomContainer, HostileBytesAreRefused) {
   EXPECT_TRUE(refused(patched(32, {0x00, 0x00, 0x00, 0x13})));  // smaller than a header
   EXPECT_TRUE(refused(patched(32, {0x7F, 0xFF, 0xFF, 0xFF})));  // past the end
   EXPECT_TRUE(refused(patched(32, {0x00, 0x00, 0x00, 0x1A})));  // eats a byte of its sibling
-  EXPECT_TRUE(refused(patched(26, {0x00, 0x04})));  // root claims a child too many
-  EXPECT_TRUE(refused(patched(26, {0x00, 0x02})));  // and one too few
+  EXPECT_TRUE(refused(patched(26, {0x00, 0x04})));              // root claims a child too many
+  EXPECT_TRUE(refused(patched(26, {0x00, 0x02})));              // and one too few
   EXPECT_TRUE(refused(patched(57 + 14, {0xFF, 0xFF})));
   EXPECT_TRUE(refused(patched(57 + 4, {'v', 'r', 's', 'c'})));  // 'imgp' renamed: two 'vrsc' with id 1
 

@@ -51,8 +51,8 @@ ClassicAtomList readClassicAtoms(const std::uint8_t* block, std::size_t blockSiz
   return list;
 }
 
-std::optional<ClassicAtom> findClassicChild(const std::uint8_t* block, std::size_t blockSize,
-                                            const ClassicAtom& parent, OSType type) {
+std::optional<ClassicAtom> findClassicChild(const std::uint8_t* block, std::size_t blockSize, const ClassicAtom& parent,
+                                            OSType type) {
   const ClassicAtomList children = readClassicAtoms(block, blockSize, parent.payloadOffset(), parent.end(), false);
   for (const ClassicAtom& child : children.atoms)
     if (child.type == type) return child;

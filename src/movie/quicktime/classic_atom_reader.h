@@ -34,8 +34,8 @@ ClassicAtomList readClassicAtoms(const std::uint8_t* block, std::size_t blockSiz
                                  std::uint64_t end, bool topLevel);
 
 // The first child of `parent` with this type, or nothing.
-std::optional<ClassicAtom> findClassicChild(const std::uint8_t* block, std::size_t blockSize,
-                                            const ClassicAtom& parent, OSType type);
+std::optional<ClassicAtom> findClassicChild(const std::uint8_t* block, std::size_t blockSize, const ClassicAtom& parent,
+                                            OSType type);
 
 // Where one sample of a track lies, from the payloads of its sample-to-chunk, sample size
 // and chunk offset tables (each payload taken whole, version and flags included).

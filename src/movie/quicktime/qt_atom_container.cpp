@@ -27,57 +27,59 @@ QTAtom AtomContainer::addNode(QTAtom parent, QTAtomType type, QTAtomID id) {
 }
 
 OSErr AtomContainer::insertChild(QTAtom parentAtom, QTAtomType type, QTAtomID id, int index, std::int64_t dataSize,
-                                 const void* data, QTAtom* newAtom) {
+                                 const void *data, QTAtom *newAtom) {
   if (!isValid(parentAtom)) return invalidAtomErr;
   if (index < 0 || dataSize < 0) return paramErr;
-  const Node& parentNode = nodes_[parentAtom];
+  const Node &parentNode = nodes_[parentAtom];
   if (!parentNode.data.empty()) return invalidAtomErr;  // a leaf with data cannot take children
   if (parentNode.children.size() >= kMaxChildren) return paramErr;
   if (totalSize_ + kAtomHeaderSize + static_cast<std::uint64_t>(dataSize) > kMaxContainerSize) return memFullErr;
 
-  std::vector<QTAtomID> usedIds;
-  std::vector<std::size_t> positionsOfType;
-  for (std::size_t i = 0; i < parentNode.children.size(); ++i) {
-    const Node& sibling = nodes_[parentNode.children[i]];
-    if (sibling.type != type) continue;
-    usedIds.push_back(sibling.id);
-    positionsOfType.push_back(i);
-  }
-  if (id == 0) {
-    std::sort(usedIds.begin(), usedIds.end());
-    id = 1;
-    for (QTAtomID used : usedIds) {
-      if (used == id) ++id;
-      else if (used > id) break;
-    }
-  } else if (std::find(usedIds.begin(), usedIds.end(), id) != usedIds.end()) {
-    return duplicateAtomTypeAndIDErr;
-  }
-  if (static_cast<std::size_t>(index) > positionsOfType.size() + 1) return paramErr;
-
-  std::size_t position = parentNode.children.size();
-  if (index != 0 && static_cast<std::size_t>(index) <= positionsOfType.size()) position = positionsOfType[index - 1];
-
   try {
+    std::vector<QTAtomID> usedIds;
+    std::vector<std::size_t> positionsOfType;
+    for (std::size_t i = 0; i < parentNode.children.size(); ++i) {
+      const Node &sibling = nodes_[parentNode.children[i]];
+      if (sibling.type != type) continue;
+      usedIds.push_back(sibling.id);
+      positionsOfType.push_back(i);
+    }
+    if (id == 0) {
+      std::sort(usedIds.begin(), usedIds.end());
+      id = 1;
+      for (QTAtomID used : usedIds) {
+        if (used == id)
+          ++id;
+        else if (used > id)
+          break;
+      }
+    } else if (std::find(usedIds.begin(), usedIds.end(), id) != usedIds.end()) {
+      return duplicateAtomTypeAndIDErr;
+    }
+    if (static_cast<std::size_t>(index) > positionsOfType.size() + 1) return paramErr;
+
+    std::size_t position = parentNode.children.size();
+    if (index != 0 && static_cast<std::size_t>(index) <= positionsOfType.size()) position = positionsOfType[index - 1];
+
     ByteBuffer bytes;
     if (data) {
-      const auto* p = static_cast<const std::uint8_t*>(data);
+      const auto *p = static_cast<const std::uint8_t *>(data);
       bytes.assign(p, p + dataSize);
     } else {
       bytes.assign(static_cast<std::size_t>(dataSize), 0);
     }
     const QTAtom atom = addNode(parentAtom, type, id);
     nodes_[atom].data = std::move(bytes);
-    auto& siblings = nodes_[parentAtom].children;
+    auto &siblings = nodes_[parentAtom].children;
     try {
       siblings.insert(siblings.begin() + static_cast<std::ptrdiff_t>(position), atom);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::bad_alloc &) {
       nodes_.pop_back();
       throw;
     }
     totalSize_ += kAtomHeaderSize + static_cast<std::uint64_t>(dataSize);
     if (newAtom) *newAtom = atom;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::bad_alloc &) {
     return memFullErr;
   }
   return noErr;
@@ -90,14 +92,15 @@ ByteBuffer AtomContainer::bytes() const {
     for (QTAtom child : nodes_[i].children) size += sizes[child];
     sizes[i] = size;
   }
-  ByteBuffer out(kAtomContainerHeaderSize, 0);  // reserved bytes and a lock count of 0
+  ByteBuffer out(kAtomContainerHeaderSize,
+                 0);  // reserved bytes and a lock count of 0
   out.reserve(kAtomContainerHeaderSize + sizes[0]);
   ByteWriter writer(out);
   std::vector<QTAtom> pending{kParentAtomIsContainer};
   while (!pending.empty()) {
     const QTAtom atom = pending.back();
     pending.pop_back();
-    const Node& node = nodes_[atom];
+    const Node &node = nodes_[atom];
     writer.u32(static_cast<std::uint32_t>(sizes[atom]));
     writer.u32(node.type);
     writer.s32(node.id);
@@ -112,7 +115,7 @@ ByteBuffer AtomContainer::bytes() const {
 
 bool AtomContainer::hasUniqueIds() const {
   std::vector<std::pair<QTAtomType, QTAtomID>> keys;
-  for (const Node& node : nodes_) {
+  for (const Node &node : nodes_) {
     keys.clear();
     for (QTAtom child : node.children) keys.emplace_back(nodes_[child].type, nodes_[child].id);
     std::sort(keys.begin(), keys.end());
@@ -121,25 +124,25 @@ bool AtomContainer::hasUniqueIds() const {
   return true;
 }
 
-OSErr qtNewAtomContainer(QTAtomContainer& container) {
+OSErr qtNewAtomContainer(QTAtomContainer &container) {
   try {
     container = std::make_unique<AtomContainer>();
-  } catch (const std::bad_alloc&) {
+  } catch (const std::bad_alloc &) {
     container.reset();
     return memFullErr;
   }
   return noErr;
 }
 
-void qtDisposeAtomContainer(QTAtomContainer& container) { container.reset(); }
+void qtDisposeAtomContainer(QTAtomContainer &container) { container.reset(); }
 
-OSErr qtInsertChild(AtomContainer* container, QTAtom parentAtom, QTAtomType type, QTAtomID id, int index,
-                    std::int64_t dataSize, const void* data, QTAtom* newAtom) {
+OSErr qtInsertChild(AtomContainer *container, QTAtom parentAtom, QTAtomType type, QTAtomID id, int index,
+                    std::int64_t dataSize, const void *data, QTAtom *newAtom) {
   if (!container) return paramErr;
   return container->insertChild(parentAtom, type, id, index, dataSize, data, newAtom);
 }
 
-OSErr qtGetAtomTypeAndID(const AtomContainer* container, QTAtom atom, QTAtomType* type, QTAtomID* id) {
+OSErr qtGetAtomTypeAndID(const AtomContainer *container, QTAtom atom, QTAtomType *type, QTAtomID *id) {
   if (!container) return paramErr;
   if (!container->isValid(atom)) return invalidAtomErr;
   if (type) *type = container->type(atom);
@@ -147,15 +150,14 @@ OSErr qtGetAtomTypeAndID(const AtomContainer* container, QTAtom atom, QTAtomType
   return noErr;
 }
 
-std::int16_t qtCountChildrenOfType(const AtomContainer* container, QTAtom parentAtom, QTAtomType type) {
+std::int16_t qtCountChildrenOfType(const AtomContainer *container, QTAtom parentAtom, QTAtomType type) {
   if (!container || !container->isValid(parentAtom)) return 0;
-  const auto& children = container->children(parentAtom);
-  return static_cast<std::int16_t>(std::count_if(children.begin(), children.end(),
-                                                 [&](QTAtom child) { return container->type(child) == type; }));
+  const auto &children = container->children(parentAtom);
+  return static_cast<std::int16_t>(
+      std::count_if(children.begin(), children.end(), [&](QTAtom child) { return container->type(child) == type; }));
 }
 
-QTAtom qtFindChildByIndex(const AtomContainer* container, QTAtom parentAtom, QTAtomType type, int index,
-                          QTAtomID* id) {
+QTAtom qtFindChildByIndex(const AtomContainer *container, QTAtom parentAtom, QTAtomType type, int index, QTAtomID *id) {
   if (!container || !container->isValid(parentAtom) || index < 1) return 0;
   int seen = 0;
   for (QTAtom child : container->children(parentAtom)) {
@@ -166,8 +168,7 @@ QTAtom qtFindChildByIndex(const AtomContainer* container, QTAtom parentAtom, QTA
   return 0;
 }
 
-QTAtom qtFindChildByID(const AtomContainer* container, QTAtom parentAtom, QTAtomType type, QTAtomID id,
-                       int* index) {
+QTAtom qtFindChildByID(const AtomContainer *container, QTAtom parentAtom, QTAtomType type, QTAtomID id, int *index) {
   if (!container || !container->isValid(parentAtom)) return 0;
   int seen = 0;
   for (QTAtom child : container->children(parentAtom)) {
@@ -191,7 +192,7 @@ struct OpenParent {
 
 }  // namespace
 
-OSErr parseAtomContainer(const std::uint8_t* bytes, std::size_t size, QTAtomContainer& container) {
+OSErr parseAtomContainer(const std::uint8_t *bytes, std::size_t size, QTAtomContainer &container) {
   container.reset();
   if (!bytes || size < kAtomContainerHeaderSize + kAtomHeaderSize) return invalidAtomContainerErr;
   QTAtomContainer result;
@@ -220,18 +221,19 @@ OSErr parseAtomContainer(const std::uint8_t* bytes, std::size_t size, QTAtomCont
   const Header root = readHeader();
   if (root.type != kRootAtomType || root.size < kAtomHeaderSize || root.size != size - rootStart)
     return invalidAtomContainerErr;
-  AtomContainer& tree = *result;
+  AtomContainer &tree = *result;
   tree.nodes_[0].id = root.id;
 
   // The root holds no data of its own: an empty container is its bare header.
   if (root.childCount == 0 && root.size != kAtomHeaderSize) return invalidAtomContainerErr;
 
-  // Each entry is an atom whose children are still being read; children are checked
-  // against the room their parent's size leaves, so no size can point outside the bytes.
+  // Each entry is an atom whose children are still being read; children are
+  // checked against the room their parent's size leaves, so no size can point
+  // outside the bytes.
   std::vector<OpenParent> open{{kParentAtomIsContainer, size, 0, static_cast<std::uint16_t>(root.childCount)}};
   try {
     while (!open.empty()) {
-      OpenParent& parent = open.back();
+      OpenParent &parent = open.back();
       if (parent.childrenLeft == 0) {
         if (reader.position() != parent.end) return invalidAtomContainerErr;
         open.pop_back();
@@ -260,7 +262,7 @@ OSErr parseAtomContainer(const std::uint8_t* bytes, std::size_t size, QTAtomCont
       }
     }
     if (reader.position() != size || !tree.hasUniqueIds()) return invalidAtomContainerErr;
-  } catch (const std::bad_alloc&) {
+  } catch (const std::bad_alloc &) {
     return memFullErr;
   }
   container = std::move(result);

@@ -35,8 +35,8 @@ class AtomContainer {
   const std::vector<QTAtom>& children(QTAtom atom) const { return nodes_[atom].children; }
   std::size_t atomCount() const { return nodes_.size(); }
 
-  OSErr insertChild(QTAtom parent, QTAtomType type, QTAtomID id, int index, std::int64_t dataSize,
-                    const void* data, QTAtom* newAtom);
+  OSErr insertChild(QTAtom parent, QTAtomType type, QTAtomID id, int index, std::int64_t dataSize, const void* data,
+                    QTAtom* newAtom);
 
   // The 12-byte container header, then the root and its descendants depth first.
   ByteBuffer bytes() const;
@@ -70,10 +70,8 @@ OSErr qtInsertChild(AtomContainer* container, QTAtom parentAtom, QTAtomType type
 OSErr qtGetAtomTypeAndID(const AtomContainer* container, QTAtom atom, QTAtomType* type, QTAtomID* id);
 std::int16_t qtCountChildrenOfType(const AtomContainer* container, QTAtom parentAtom, QTAtomType type);
 // 0 when there is no such child.
-QTAtom qtFindChildByIndex(const AtomContainer* container, QTAtom parentAtom, QTAtomType type, int index,
-                          QTAtomID* id);
-QTAtom qtFindChildByID(const AtomContainer* container, QTAtom parentAtom, QTAtomType type, QTAtomID id,
-                       int* index);
+QTAtom qtFindChildByIndex(const AtomContainer* container, QTAtom parentAtom, QTAtomType type, int index, QTAtomID* id);
+QTAtom qtFindChildByID(const AtomContainer* container, QTAtom parentAtom, QTAtomType type, QTAtomID id, int* index);
 
 // Reads container bytes back into a tree. Malformed bytes give invalidAtomContainerErr
 // and leave `container` empty. Nesting deeper than kMaxAtomDepth below the root is refused.
