@@ -53,6 +53,17 @@ OSErr loadMovie(const std::string& path, FileHolder& file, MovieHolder& movie) {
   return noErr;
 }
 
+// Creates (or replaces) a movie file with a new movie whose samples go into it.
+OSErr createMovie(const std::string& path, FileHolder& file, MovieHolder& movie) {
+  MovieFile* createdFile = nullptr;
+  Movie* createdMovie = nullptr;
+  const OSErr error =
+      createMovieFile(path, kCreator, kCurrentScript, kReplaceFileNoResources, &createdFile, &createdMovie);
+  file.reset(createdFile);
+  movie.reset(createdMovie);
+  return error;
+}
+
 OSErr addSingleSample(Track* track, Media* media, const ByteBuffer& data, const ByteBuffer& description) {
   OSErr error = beginMediaEdits(media);
   if (error == noErr) {
@@ -85,14 +96,9 @@ OSErr writeTileMovie(GraphicsImportComponent importer, const std::string& file, 
   if (const OSErr error = newGWorld(&rawWorld, depth, tile); error != noErr) return error;
   const std::unique_ptr<GWorld, GWorldCloser> world(rawWorld);
 
-  MovieFile* rawFile = nullptr;
-  Movie* rawMovie = nullptr;
-  if (const OSErr error = createMovieFile(file, kCreator, kCurrentScript, kReplaceFileNoResources, &rawFile, &rawMovie);
-      error != noErr) {
-    return error;
-  }
-  const FileHolder movieFile(rawFile);
-  const MovieHolder movie(rawMovie);
+  FileHolder movieFile;
+  MovieHolder movie;
+  if (const OSErr error = createMovie(file, movieFile, movie); error != noErr) return error;
 
   Track* track = nullptr;
   Media* media = nullptr;
@@ -212,14 +218,9 @@ OSErr setControllerType(Movie* movie, OSType controller) {
 
 OSErr writeVrMovie(const std::string& file, const std::string& tileMovieFile, std::int32_t viewWidth,
                    std::int32_t viewHeight, std::uint32_t correctionMode) {
-  MovieFile* rawFile = nullptr;
-  Movie* rawMovie = nullptr;
-  if (const OSErr error = createMovieFile(file, kCreator, kCurrentScript, kReplaceFileNoResources, &rawFile, &rawMovie);
-      error != noErr) {
-    return error;
-  }
-  const FileHolder movieFile(rawFile);
-  const MovieHolder movie(rawMovie);
+  FileHolder movieFile;
+  MovieHolder movie;
+  if (const OSErr error = createMovie(file, movieFile, movie); error != noErr) return error;
 
   Track* vrTrack = nullptr;
   Media* vrMedia = nullptr;
