@@ -15,6 +15,7 @@ struct UnwarpOptions {
   std::string outputPath;
   std::optional<Point> centre;
   bool lensThread = false;
+  std::string moviePath;  // also write a QuickTime VR movie there when set
 };
 
 struct SimulateOptions {

@@ -6,6 +6,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/movdump_command.h"
+#include "cli/movie_command.h"
 #include "cli/output_format.h"
 
 namespace {
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
   addCentreOption(*unwarpCommand, unwarp.centre, "Centre of the ring in pixels (default: the picture's centre)");
   unwarpCommand->add_flag("--lens-thread", unwarp.lensThread,
                           "The lens-thread attachment: mirror the panorama left to right");
+  unwarpCommand->add_option("--movie", unwarp.moviePath, "Also write the panorama as a QuickTime VR movie")
+      ->type_name("OUT.mov");
 
   std::string infoPath;
   CLI::App* infoCommand = app.add_subcommand("info", "Show an image file's type and size");
@@ -54,6 +57,15 @@ int main(int argc, char** argv) {
   simulateCommand->add_option("--size", size, "Size of the round picture")->required()->type_name("WxH");
   addCentreOption(*simulateCommand, simulate.centre, "Centre of the ring in pixels (default: the picture's centre)");
 
+  kelmira::MovieOptions movie;
+  CLI::App* movieCommand = app.add_subcommand("movie", "Write a panorama as a QuickTime VR panorama movie");
+  movieCommand->add_option("PANORAMA", movie.panoramaPath, "The panorama")->required();
+  movieCommand->add_option("OUT", movie.outputPath, "The movie to write (.mov)")->required();
+  movieCommand->add_option("--codec", movie.codec, "jpeg (default), cinepak or sorenson");
+  movieCommand->add_option("--quality", movie.quality, "minimum, low, normal (default), high, maximum or lossless");
+  movieCommand->add_option("--view", movie.view, "Size of the VR view (default 400x180)")->type_name("WxH");
+  movieCommand->add_option("--correction", movie.correction, "none (default), partial or full");
+
   std::string movdumpPath;
   CLI::App* movdumpCommand =
       app.add_subcommand("movdump", "Show the atoms of a QuickTime movie, its VR atom containers field by field");
@@ -64,6 +76,7 @@ int main(int argc, char** argv) {
   if (*unwarpCommand) return kelmira::runUnwarp(unwarp);
   if (*infoCommand) return kelmira::runInfo(infoPath);
   if (*movdumpCommand) return kelmira::runMovdump(movdumpPath);
+  if (*movieCommand) return kelmira::runMovie(movie);
   if (!kelmira::parseSize(size, simulate.width, simulate.height)) {
     std::fprintf(stderr, "kelmira-cli: --size: expected WxH, for example 1600x1200\n");
     return 2;

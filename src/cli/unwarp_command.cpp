@@ -4,6 +4,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/command_support.h"
+#include "cli/movie_command.h"
 #include "cli/output_format.h"
 #include "cli/terminal_progress.h"
 #include "image/dib_image.h"
@@ -71,7 +72,13 @@ int runUnwarp(const UnwarpOptions& options) {
   if (!saveImage(panorama, options.outputPath, outputType, progress)) return 1;
   std::printf("%s: %d x %d panorama around (%d, %d), crop radius %d\n", options.outputPath.c_str(), panorama.width(),
               panorama.height(), workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius());
-  return 0;
+  if (options.moviePath.empty()) return 0;
+  DibImage moviePanorama;  // the movie trims its own copy to movie size
+  if (moviePanorama.copyFrom(panorama) != ImageError::None) {
+    std::fprintf(stderr, "kelmira-cli: out of memory\n");
+    return 1;
+  }
+  return writePanoramaMovie(moviePanorama, options.moviePath, MovieSettings{}, progress);
 }
 
 }  // namespace kelmira

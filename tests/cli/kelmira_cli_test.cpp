@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -127,6 +128,52 @@ TEST(KelmiraCli, InfoNamesTheTypeAndSize) {
   RunResult unknown = runCli("info " + dir.file("notes.txt"));
   EXPECT_NE(unknown.status, 0);
   EXPECT_NE(unknown.output.find("type: 0"), std::string::npos) << unknown.output;
+}
+
+}  // namespace
+}  // namespace kelmira
+
+namespace kelmira {
+namespace {
+
+TEST(KelmiraCliMovie, PanoramaToMovieAndTheRefusals) {
+  test::TempDir dir;
+  DibImage panorama;
+  paintPanorama(panorama, 2048, 400);
+  ASSERT_EQ(panorama.saveToFile(dir.file("wide.bmp"), FileTypeBmp), 0);
+
+  const RunResult made = runCli("movie " + dir.file("wide.bmp") + " " + dir.file("room.mov") + " --codec cinepak");
+  ASSERT_EQ(made.status, 0) << made.output;
+  // 2048 x 400 comes to movie size as 2016 x 392: tiles of 392 x 84.
+  EXPECT_NE(made.output.find("2016 x 392"), std::string::npos) << made.output;
+  const RunResult dump = runCli("movdump " + dir.file("room.mov"));
+  EXPECT_EQ(dump.status, 0);
+  EXPECT_NE(dump.output.find("'pdat'"), std::string::npos);
+  EXPECT_NE(dump.output.find("'ctyp'"), std::string::npos);
+
+  // Refusals touch no file: the old movie stays as it was.
+  const test::Bytes before = test::readFileBytes(dir.file("room.mov"));
+  paintPanorama(panorama, 300, 400);
+  ASSERT_EQ(panorama.saveToFile(dir.file("tall.bmp"), FileTypeBmp), 0);
+  const RunResult tall = runCli("movie " + dir.file("tall.bmp") + " " + dir.file("room.mov"));
+  EXPECT_NE(tall.status, 0);
+  EXPECT_NE(tall.output.find("The panorama must be wider than it is high to make a movie."), std::string::npos);
+  paintPanorama(panorama, 90, 20);
+  ASSERT_EQ(panorama.saveToFile(dir.file("small.bmp"), FileTypeBmp), 0);
+  const RunResult small = runCli("movie " + dir.file("small.bmp") + " " + dir.file("room.mov"));
+  EXPECT_NE(small.output.find("The panorama is too small to make a movie."), std::string::npos);
+  EXPECT_NE(runCli("movie " + dir.file("wide.bmp") + " " + dir.file("x.mov") + " --codec h264").status, 0);
+  EXPECT_EQ(test::readFileBytes(dir.file("room.mov")), before);
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 4);  // the three pictures and the movie: no temporaries
+
+  // From the round photograph to a movie in one command.
+  const std::string sample = std::string(std::getenv("KELMIRA_SOURCE_DIR")) + "/samples/mirror-sample.jpg";
+  const RunResult both =
+      runCli("unwarp " + sample + " " + dir.file("pano.jpg") + " --movie " + dir.file("pano.mov"));
+  ASSERT_EQ(both.status, 0) << both.output;
+  EXPECT_NE(both.output.find("1728 x 272"), std::string::npos) << both.output;
 }
 
 }  // namespace

@@ -1,0 +1,66 @@
+#include "cli/movie_command.h"
+
+#include <cstdio>
+#include <map>
+
+#include "cli/command_support.h"
+#include "cli/output_format.h"
+#include "cli/terminal_progress.h"
+#include "image/dib_image.h"
+#include "movie/panorama_movie_export.h"
+#include "movie/quicktime/movie_runtime.h"
+
+namespace kelmira {
+
+bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settings) {
+  static const std::map<std::string, OSType> codecs = {
+      {"jpeg", fourCC("jpeg")}, {"cinepak", fourCC("cvid")}, {"sorenson", fourCC("SVQ1")}};
+  static const std::map<std::string, std::uint32_t> qualities = {{"minimum", 0},     {"low", 0x100},
+                                                                  {"normal", 0x200}, {"high", 0x300},
+                                                                  {"maximum", 0x3FF}, {"lossless", 0x400}};
+  static const std::map<std::string, std::uint32_t> corrections = {{"none", 0}, {"partial", 1}, {"full", 2}};
+  const auto codec = codecs.find(options.codec);
+  const auto quality = qualities.find(options.quality);
+  const auto correction = corrections.find(options.correction);
+  int width = 0;
+  int height = 0;
+  if (codec == codecs.end() || quality == qualities.end() || correction == corrections.end() ||
+      !parseSize(options.view, width, height)) {
+    std::fprintf(stderr,
+                 "kelmira-cli: movie settings: --codec jpeg|cinepak|sorenson, --quality "
+                 "minimum|low|normal|high|maximum|lossless, --view WxH, --correction none|partial|full\n");
+    return false;
+  }
+  settings = {codec->second, quality->second, width, height, correction->second};
+  return true;
+}
+
+int writePanoramaMovie(DibImage& panorama, const std::string& outputPath, const MovieSettings& settings,
+                       TerminalProgress& progress) {
+  if (initializeQtml() != noErr) {
+    std::fprintf(stderr, "kelmira-cli: the movie toolbox did not start\n");
+    return 1;
+  }
+  progress.setLabel("Movie");
+  const MovieExportResult result = savePanoramaMovie(panorama, outputPath, settings, &progress);
+  exitMovies();
+  terminateQtml();
+  if (result.code != 0) {
+    std::fprintf(stderr, "kelmira-cli: %s: %s (%d)\n", outputPath.c_str(), result.message.c_str(), result.code);
+    return 1;
+  }
+  std::printf("%s: QuickTime VR panorama movie of a %d x %d panorama, 24 tiles\n", outputPath.c_str(),
+              panorama.width(), panorama.height());
+  return 0;
+}
+
+int runMovie(const MovieOptions& options) {
+  MovieSettings settings;
+  if (!movieSettingsFromOptions(options, settings)) return 2;
+  TerminalProgress progress(stderr);
+  DibImage panorama;
+  if (!loadImage(panorama, options.panoramaPath, progress)) return 1;
+  return writePanoramaMovie(panorama, options.outputPath, settings, progress);
+}
+
+}  // namespace kelmira

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "movie/movie_settings.h"
+
+namespace kelmira {
+
+class DibImage;
+class ProgressSink;
+
+struct MovieExportResult {
+  int code = 0;         // 0 written; -1 refused or the image could not be prepared; else QuickTime's code
+  std::string message;  // what to tell the user when not written
+};
+
+// Saves the panorama as a QuickTime VR panorama movie. The panorama is first brought to
+// movie size in place (width a multiple of 96, height a multiple of 4) and keeps it. The
+// destination is replaced only by a complete movie; no temporary file is left behind.
+// The movie toolbox must be initialised.
+MovieExportResult savePanoramaMovie(DibImage& panorama, const std::string& destination, const MovieSettings& settings,
+                                    ProgressSink* progress = nullptr);
+
+// A path in the system's temporary folder, unique when made, with the given extension.
+std::string makeTempPath(const std::string& extension);
+
+}  // namespace kelmira
