@@ -16,10 +16,13 @@
 #include "app/about_dialog.h"
 #include "app/file_dialogs.h"
 #include "app/image_button.h"
+#include "app/movie_properties_dialog.h"
 #include "app/settings_store.h"
 #include "app/settings_version.h"
 #include "app/shell.h"
 #include "image/file_type.h"
+#include "movie/panorama_movie_export.h"
+#include "movie/quicktime/movie_runtime.h"
 #include "workspace/prompts.h"
 #include "workspace/workspace_view.h"
 
@@ -331,6 +334,10 @@ int MainDialog::saveCurrent(bool asMovie) {
          MessageIcon::Information);
     return -1;
   }
+  if (asMovie && quickTimeVrVersion() < qtvrVersion21) {
+    tell("QuickTime VR 2.1 or greater is required.", MessageIcon::Stop);
+    return -1;
+  }
   Workspace& workspace = view_->workspace();
   if (!workspace.hasDisplayedImage()) return -1;
   saveFileType_ = 0;
@@ -348,9 +355,11 @@ int MainDialog::saveCurrent(bool asMovie) {
   saveFileType_ = fileTypeFromExtension(savePath_.toStdString());
 
   if (saveFileType_ == FileTypeMovie) {
-    tell("Saving QuickTime VR movies is not available in this version of Kelmira.",
-         MessageIcon::Information);
-    return -1;
+    if (showMovieProperties() != 1) {
+      view_->update();
+      return -1;
+    }
+    return writeMovie();
   }
   // Only BMP, JPEG and TIFF have writers: any other name picks no format we can write.
   if (saveFileType_ != FileTypeJpeg && saveFileType_ != FileTypeBmp && saveFileType_ != FileTypeTiff) {
@@ -367,6 +376,42 @@ int MainDialog::saveCurrent(bool asMovie) {
     return -1;
   }
   savedRevision_ = workspace.panoramaRevision();
+  return 0;
+}
+
+int MainDialog::showMovieProperties() {
+  const DibImage& panorama = view_->workspace().panorama();
+  MoviePropertiesDialog dialog(services_.prompts, services_.settings, movieWidth_, movieHeight_, panorama.width(),
+                               panorama.height(), this);
+  const int result = dialog.exec() == QDialog::Accepted ? 1 : 2;
+  // Setup Defaults may have changed the defaults, even when the dialog was then cancelled.
+  movieWidth_ = dialog.defaultWidth();
+  movieHeight_ = dialog.defaultHeight();
+  if (result == 1) movieSettings_ = dialog.movieSettings();
+  return result;
+}
+
+int MainDialog::writeMovie() {
+  Workspace& workspace = view_->workspace();
+  // The panorama keeps the movie size it is brought to; the writer gets a copy of it.
+  workspace.fitPanoramaToMovieSize();
+  refreshInfoArea();
+  DibImage panorama;
+  if (panorama.copyFrom(workspace.panorama()) != ImageError::None) {
+    tell("Out of memory!", MessageIcon::Stop);
+    return -1;
+  }
+  const MovieExportResult result = savePanoramaMovie(panorama, savePath_.toStdString(), movieSettings_, this);
+  if (result.code == -1) {
+    tell(QString::fromStdString(result.message), MessageIcon::Stop);
+    return -1;
+  }
+  if (result.code != 0) {
+    tell("QuickTime save failed.\n\nPlease install the FULL version of QuickTime.", MessageIcon::None);
+    return -2;
+  }
+  savedRevision_ = workspace.panoramaRevision();
+  services_.shell->openUrl(QUrl::fromLocalFile(savePath_));
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "app/display_mode.h"
 #include "app/skin_set.h"
 #include "image/progress_sink.h"
+#include "movie/movie_settings.h"
 #include "workspace/prompts.h"
 
 class QProgressBar;
@@ -50,6 +51,9 @@ class MainDialog : public QDialog, public ProgressSink {
   // The size caption of the current mode ("JPG 1600 x 1200", "PANO 1809 x 288"); empty when none.
   QString infoText() const;
   int saveCurrent(bool asMovie);
+  // Runs "Save Movie Properties"; 1 when confirmed (the movie settings are then replaced).
+  int showMovieProperties();
+  const MovieSettings& movieSettings() const { return movieSettings_; }
 
   DisplayMode displayMode() const { return mode_; }
   WorkspaceView& workspaceView() { return *view_; }
@@ -86,6 +90,7 @@ class MainDialog : public QDialog, public ProgressSink {
   void nudgeCentre(int dx, int dy);
   void notAvailableYet(const char* what);
   void showAbout();
+  int writeMovie();
   void tell(const QString& text, MessageIcon icon);
   bool ask(const QString& text);
 
@@ -105,6 +110,7 @@ class MainDialog : public QDialog, public ProgressSink {
   QString savePath_;
   int saveFileType_ = 0;
   std::uint64_t savedRevision_ = 0;
+  MovieSettings movieSettings_;
 };
 
 }  // namespace kelmira

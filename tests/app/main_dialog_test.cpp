@@ -4,12 +4,18 @@
 
 #include <QProgressBar>
 #include <QTest>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include <cstdlib>
 #include <set>
 
 #include "app/image_button.h"
+#include "app/movie_properties_dialog.h"
+#include "movie/quicktime/movie_runtime.h"
 #include "app/settings_store.h"
 #include "app_fakes.h"
 #include "support/test_files.h"
@@ -26,9 +32,14 @@ QString samplePath() {
 class MainDialogTest : public testing::Test {
  protected:
   MainDialogTest() : settings(QString::fromStdString(dir.file("kelmira.conf"))) {}
+  ~MainDialogTest() override {
+    dialog.reset();
+    if (toolboxStarted) terminateQtml();
+  }
 
   MainDialog& window(bool quickTime = true) {
     if (!dialog) {
+      toolboxStarted = quickTime && initializeQtml() == noErr;
       MainDialogServices services{&prompts, &files, &shell, &settings, quickTime};
       dialog = std::make_unique<MainDialog>(services);
       dialog->show();
@@ -55,6 +66,7 @@ class MainDialogTest : public testing::Test {
   test::RecordingShell shell;
   SettingsStore settings;
   std::unique_ptr<MainDialog> dialog;
+  bool toolboxStarted = false;
 };
 
 TEST_F(MainDialogTest, TheWholeJobByMouseFromRoundPhotographToSavedJpeg) {
@@ -240,6 +252,28 @@ TEST_F(MainDialogTest, SettingsHelpAndTheSaveMovieName) {
   EXPECT_EQ(files.lastTitle(), "Save current image to a quicktime VR movie file");
   EXPECT_EQ(files.lastInitialName(), "mirror-sample.mov");
   EXPECT_TRUE(files.lastFilter().startsWith("MOVIE Files (*.MOV)|*.MOV|"));
+
+  // Save Movie through the properties dialog, confirmed as it opens: a movie, opened by the shell.
+  files.answers << QString::fromStdString(dir.file("room.mov"));
+  QTimer::singleShot(0, [] {
+    auto* properties = qobject_cast<MoviePropertiesDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(properties, nullptr);
+    EXPECT_EQ(properties->compressorList()->currentText(), "JPEG Codec");
+    EXPECT_EQ(properties->qualityList()->currentText(), "Normal Quality");
+    EXPECT_EQ(properties->movieWidthField()->text(), "640");
+    QTest::mouseClick(properties->saveMovieButton(), Qt::LeftButton);
+  });
+  click(1003);
+  EXPECT_EQ(w.movieSettings().codecType, fourCC("jpeg"));
+  EXPECT_EQ(w.movieSettings().codecQuality, 0x200u);
+  EXPECT_EQ(w.movieSettings().viewWidth, 640);
+  const test::Bytes movie = test::readFileBytes(dir.file("room.mov"));
+  ASSERT_GT(movie.size(), 8u);
+  EXPECT_EQ(std::string(movie.begin() + 4, movie.begin() + 8), "moov");
+  ASSERT_EQ(shell.urls.size(), 2);
+  EXPECT_EQ(shell.urls[1].toLocalFile().toStdString(), dir.file("room.mov"));
+  EXPECT_EQ(w.infoText(), "PANO 1728 x 272");
+  EXPECT_FALSE(w.hasUnsavedPanorama());
 }
 
 }  // namespace

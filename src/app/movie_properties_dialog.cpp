@@ -1,0 +1,155 @@
+#include "app/movie_properties_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/settings_store.h"
+#include "workspace/prompts.h"
+
+namespace kelmira {
+
+namespace {
+
+constexpr std::uint32_t kQualityByPosition[] = {0x400, 0x3FF, 0, 0x100, 0x200, 0x300};
+
+// A number field's value; false when it does not hold an integer.
+bool readInteger(const QLineEdit* field, int& value) {
+  bool ok = false;
+  const int number = field->text().trimmed().toInt(&ok);
+  if (ok) value = number;
+  return ok;
+}
+
+void tellStop(Prompts* prompts, const char* text) {
+  if (prompts != nullptr) prompts->showMessage(text, MessageIcon::Stop, MessageButtons::Ok);
+}
+
+}  // namespace
+
+MoviePropertiesDialog::MoviePropertiesDialog(Prompts* prompts, SettingsStore* settings, int defaultWidth,
+                                             int defaultHeight, int panoramaWidth, int panoramaHeight,
+                                             QWidget* parent)
+    : QDialog(parent), prompts_(prompts), settings_(settings), defaultWidth_(defaultWidth),
+      defaultHeight_(defaultHeight) {
+  setWindowTitle("Save Movie Properties");
+  compressor_ = new QComboBox;
+  compressor_->addItems({"Sorenson Codec", "Cinepak Codec", "JPEG Codec"});
+  quality_ = new QComboBox;
+  quality_->addItems({"Lossless Quality", "Maximum Quality", "Minimum Quality", "Low Quality", "Normal Quality",
+                      "High Quality"});
+  correction_ = new QComboBox;
+  correction_->setEditable(true);
+  correction_->addItems({"No Correction", "Partial Correction", "Full Correction"});
+  // Choices of an earlier save are not remembered.
+  compressor_->setCurrentIndex(2);
+  quality_->setCurrentIndex(4);
+  correction_->setCurrentIndex(0);
+
+  auto* panoramaWidthField = new QLineEdit(QString::number(panoramaWidth));
+  auto* panoramaHeightField = new QLineEdit(QString::number(panoramaHeight));
+  panoramaWidthField->setReadOnly(true);
+  panoramaHeightField->setReadOnly(true);
+  viewWidth_ = new QLineEdit(QString::number(defaultWidth));
+  viewHeight_ = new QLineEdit(QString::number(defaultHeight));
+
+  auto* compression = new QGroupBox("Compression");
+  auto* compressionForm = new QFormLayout(compression);
+  compressionForm->addRow("Compressor", compressor_);
+  compressionForm->addRow("Quality", quality_);
+  auto* correctionGroup = new QGroupBox("Correction Mode");
+  (new QVBoxLayout(correctionGroup))->addWidget(correction_);
+  auto* dimensions = new QGroupBox("Movie Dimensions");
+  auto* dimensionsForm = new QFormLayout(dimensions);
+  dimensionsForm->addRow("Panorama Width", panoramaWidthField);
+  dimensionsForm->addRow("Panorama Height", panoramaHeightField);
+  dimensionsForm->addRow("Movie Width", viewWidth_);
+  dimensionsForm->addRow("Movie Height", viewHeight_);
+
+  setupDefaults_ = new QPushButton("Setup Defaults");
+  saveMovie_ = new QPushButton("Save Movie");
+  saveMovie_->setDefault(true);
+  auto* cancel = new QPushButton("Cancel");
+  auto* buttons = new QDialogButtonBox;
+  buttons->addButton(setupDefaults_, QDialogButtonBox::ActionRole);
+  buttons->addButton(saveMovie_, QDialogButtonBox::AcceptRole);
+  buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+  connect(setupDefaults_, &QPushButton::clicked, this, &MoviePropertiesDialog::setupDefaults);
+  connect(saveMovie_, &QPushButton::clicked, this, &MoviePropertiesDialog::saveMovie);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(compression);
+  layout->addWidget(correctionGroup);
+  layout->addWidget(dimensions);
+  layout->addWidget(buttons);
+}
+
+void MoviePropertiesDialog::refuse(const char* text) { tellStop(prompts_, text); }
+
+void MoviePropertiesDialog::saveMovie() {
+  const int compressor = compressor_->currentIndex();
+  if (compressor < 0) return refuse("Please select a valid compressor.");
+  const int quality = quality_->currentIndex();
+  if (quality < 0) return refuse("Please select a valid compression quality.");
+  // The correction field is editable: what is typed must name one of the items.
+  const int correction = correction_->findText(correction_->currentText());
+  if (correction < 0) return refuse("Please select a valid correction mode.");
+  int width = 0;
+  int height = 0;
+  if (!readInteger(viewWidth_, width) || !readInteger(viewHeight_, height)) return refuse("Please enter an integer.");
+  chosen_.codecType = compressor == 0 ? fourCC("SVQ1") : compressor == 2 ? fourCC("jpeg") : fourCC("cvid");
+  chosen_.codecQuality = quality <= 5 ? kQualityByPosition[quality] : 0x200;
+  chosen_.correctionMode = static_cast<std::uint32_t>(correction);
+  chosen_.viewWidth = width;
+  chosen_.viewHeight = height;
+  accept();
+}
+
+void MoviePropertiesDialog::setupDefaults() {
+  const int width = settings_ != nullptr ? settings_->readInt("DEFAULTS", "DEFAULT_MOVIE_WIDTH", defaultWidth_)
+                                         : defaultWidth_;
+  const int height = settings_ != nullptr ? settings_->readInt("DEFAULTS", "DEFAULT_MOVIE_HEIGHT", defaultHeight_)
+                                          : defaultHeight_;
+  MovieDefaultsDialog defaults(prompts_, width, height, this);
+  if (defaults.exec() != QDialog::Accepted) return;
+  defaultWidth_ = defaults.enteredWidth();
+  defaultHeight_ = defaults.enteredHeight();
+  if (settings_ != nullptr) {
+    settings_->writeInt("DEFAULTS", "DEFAULT_MOVIE_WIDTH", defaultWidth_);
+    settings_->writeInt("DEFAULTS", "DEFAULT_MOVIE_HEIGHT", defaultHeight_);
+  }
+  viewWidth_->setText(QString::number(defaultWidth_));
+  viewHeight_->setText(QString::number(defaultHeight_));
+}
+
+MovieDefaultsDialog::MovieDefaultsDialog(Prompts* prompts, int width, int height, QWidget* parent)
+    : QDialog(parent), prompts_(prompts) {
+  setWindowTitle("Movie Defaults");
+  width_ = new QLineEdit(QString::number(width));
+  height_ = new QLineEdit(QString::number(height));
+  auto* form = new QFormLayout;
+  form->addRow("Movie Width", width_);
+  form->addRow("Movie Height", height_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  connect(buttons, &QDialogButtonBox::accepted, this, &MovieDefaultsDialog::confirm);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+}
+
+void MovieDefaultsDialog::confirm() {
+  if (!readInteger(width_, enteredWidth_) || !readInteger(height_, enteredHeight_)) {
+    return tellStop(prompts_, "Please enter an integer.");
+  }
+  if (enteredWidth_ <= 0) return tellStop(prompts_, "Movie width must be greater than zero.");
+  if (enteredHeight_ <= 0) return tellStop(prompts_, "Movie height must be greater than zero.");
+  accept();
+}
+
+}  // namespace kelmira
