@@ -60,6 +60,7 @@ case "$mode" in
     build build/release -DCMAKE_BUILD_TYPE=Release -DKELMIRA_BUILD_TESTS=ON -DKELMIRA_BUILD_BENCH=ON
     for program in build/release/bench/*_bench; do "$program"; done
     bash bench/end_to_end.sh build/release
+    bash bench/movie_end_to_end.sh build/release
     ;;
   *)
     echo "usage: $0 run|test|bench" >&2
