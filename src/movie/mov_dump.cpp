@@ -280,6 +280,21 @@ void dumpContainerAtom(const AtomContainer& c, QTAtom atom, std::ostream& out, i
   f.finish();
 }
 
+// mvhd and mdhd open alike: two times, a time scale and a duration, 64-bit in version 1.
+void timesScaleAndDuration(Fields& f, bool wide) {
+  if (wide) {
+    f.u64("creationTime");
+    f.u64("modificationTime");
+    f.u32("timeScale");
+    f.u64("duration");
+  } else {
+    f.u32("creationTime");
+    f.u32("modificationTime");
+    f.u32("timeScale");
+    f.u32("duration");
+  }
+}
+
 struct TrackFacts {
   OSType handler = 0;
   SampleTablePayloads tables;
@@ -424,17 +439,7 @@ class MovieDumper {
       case fourCC("mvhd"): {
         const bool wide = payloadSize > 0 && payload[0] == 1;
         f.versionAndFlags();
-        if (wide) {
-          f.u64("creationTime");
-          f.u64("modificationTime");
-          f.u32("timeScale");
-          f.u64("duration");
-        } else {
-          f.u32("creationTime");
-          f.u32("modificationTime");
-          f.u32("timeScale");
-          f.u32("duration");
-        }
+        timesScaleAndDuration(f, wide);
         f.fixed("preferredRate");
         f.fixed8("preferredVolume");
         f.reader().skip(10);
@@ -477,17 +482,7 @@ class MovieDumper {
       case fourCC("mdhd"): {
         const bool wide = payloadSize > 0 && payload[0] == 1;
         f.versionAndFlags();
-        if (wide) {
-          f.u64("creationTime");
-          f.u64("modificationTime");
-          f.u32("timeScale");
-          f.u64("duration");
-        } else {
-          f.u32("creationTime");
-          f.u32("modificationTime");
-          f.u32("timeScale");
-          f.u32("duration");
-        }
+        timesScaleAndDuration(f, wide);
         f.u16("language");
         f.u16("quality");
         break;
