@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   movieCommand->add_option("OUT", movie.outputPath, "The movie to write (.mov)")->required();
   movieCommand->add_option("--codec", movie.codec, "jpeg (default), cinepak or sorenson");
   movieCommand->add_option("--quality", movie.quality, "minimum, low, normal (default), high, maximum or lossless");
-  movieCommand->add_option("--view", movie.view, "Size of the VR view (default 400x180)")->type_name("WxH");
+  movieCommand->add_option("--view", movie.view, "Size of the VR view (default: the size stored by Movie Defaults, else 400x180)")->type_name("WxH");
   movieCommand->add_option("--correction", movie.correction, "none (default), partial or full");
 
   std::string movdumpPath;

@@ -5,6 +5,7 @@
 
 #include "cli/command_support.h"
 #include "cli/output_format.h"
+#include "cli/stored_movie_view.h"
 #include "cli/terminal_progress.h"
 #include "image/dib_image.h"
 #include "movie/panorama_movie_export.h"
@@ -22,10 +23,11 @@ bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settin
   const auto codec = codecs.find(options.codec);
   const auto quality = qualities.find(options.quality);
   const auto correction = corrections.find(options.correction);
-  int width = 0;
-  int height = 0;
+  const MovieViewSize stored = options.view.empty() ? readStoredMovieView(windowSettingsPath()) : MovieViewSize{};
+  int width = stored.width;
+  int height = stored.height;
   if (codec == codecs.end() || quality == qualities.end() || correction == corrections.end() ||
-      !parseSize(options.view, width, height)) {
+      (!options.view.empty() && !parseSize(options.view, width, height))) {
     std::fprintf(stderr,
                  "kelmira-cli: movie settings: --codec jpeg|cinepak|sorenson, --quality "
                  "minimum|low|normal|high|maximum|lossless, --view WxH, --correction none|partial|full\n");
@@ -33,6 +35,12 @@ bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settin
   }
   settings = {codec->second, quality->second, width, height, correction->second};
   return true;
+}
+
+MovieSettings defaultMovieSettings() {
+  MovieSettings settings;
+  movieSettingsFromOptions(MovieOptions{}, settings);
+  return settings;
 }
 
 int writePanoramaMovie(DibImage& panorama, const std::string& outputPath, const MovieSettings& settings,

@@ -78,7 +78,7 @@ int runUnwarp(const UnwarpOptions& options) {
     std::fprintf(stderr, "kelmira-cli: out of memory\n");
     return 1;
   }
-  return writePanoramaMovie(moviePanorama, options.moviePath, MovieSettings{}, progress);
+  return writePanoramaMovie(moviePanorama, options.moviePath, defaultMovieSettings(), progress);
 }
 
 }  // namespace kelmira

@@ -1,0 +1,153 @@
+// kelmira-cli movie with every codec and quality, read back by FFmpeg and libquicktime,
+// and the default view size taken from the window's stored settings.
+#include <gtest/gtest.h>
+
+#include <lqt/lqt.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cli/stored_movie_view.h"
+#include "image/dib_image.h"
+#include "support/test_files.h"
+
+namespace kelmira {
+namespace {
+
+int runCommand(const std::string& command) {
+  const int status = std::system((command + " > /dev/null 2>&1").c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string cli() { return KELMIRA_CLI_PATH; }
+
+// Bold blocks over smooth ramps: each quality step shows in the decoded tiles.
+void paintPanorama(DibImage& image, int width, int height) {
+  ASSERT_EQ(image.allocate(width, height), 0);
+  std::uint8_t* p = image.beginAccess();
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x, p += 3) {
+      p[0] = static_cast<std::uint8_t>(255 * x / width);
+      p[1] = static_cast<std::uint8_t>(255 * y / height);
+      p[2] = (x / 24 + y / 16) % 2 ? 210 : 30;
+    }
+  image.endAccess();
+}
+
+// The 24 tiles as FFmpeg decodes them, against the panorama turned a quarter turn:
+// the mean absolute difference per byte, or -1 when the frames do not all come.
+double meanTileDifference(const std::string& movie, const DibImage& turned) {
+  const std::size_t bytes = 3u * turned.width() * turned.height();
+  std::FILE* pipe =
+      popen(("ffmpeg -v error -ignore_editlist 1 -i " + movie + " -map 0:v:0 -f rawvideo -pix_fmt rgb24 -").c_str(), "r");
+  if (pipe == nullptr) return -1;
+  std::vector<std::uint8_t> frames(bytes + 1);
+  const std::size_t got = std::fread(frames.data(), 1, frames.size(), pipe);
+  pclose(pipe);
+  if (got != bytes) return -1;
+  double sum = 0;
+  for (std::size_t i = 0; i < bytes; ++i) sum += std::abs(frames[i] - turned.pixels()[i]);
+  return sum / bytes;
+}
+
+// Width and height of every track header, read straight from the file: the VR and
+// panorama tracks are as big as the view, the image track as a tile.
+std::vector<int> trackSizes(const std::string& movie) {
+  const test::Bytes bytes = test::readFileBytes(movie);
+  const auto big32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at] << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3]);
+  };
+  std::vector<int> sizes;
+  for (std::size_t at = 4; at + 88 <= bytes.size(); ++at) {
+    if (std::string(bytes.begin() + at, bytes.begin() + at + 4) != "tkhd" || big32(at - 4) != 92) continue;
+    sizes.push_back(static_cast<int>(big32(at + 80) >> 16));  // 16.16 fixed width, then height
+    sizes.push_back(static_cast<int>(big32(at + 84) >> 16));
+  }
+  return sizes;
+}
+
+TEST(KelmiraCliMovieMatrix, EveryCodecAtEveryQualityMakesAPanoramaMovie) {
+  test::TempDir dir;
+  DibImage panorama;
+  paintPanorama(panorama, 960, 192);  // already at movie size: tiles of 192 x 40
+  const std::string source = dir.file("pano.bmp");
+  ASSERT_EQ(panorama.saveToFile(source, FileTypeBmp), 0);
+  DibImage turned;
+  ASSERT_EQ(turned.copyFrom(panorama), 0);
+  ASSERT_NE(turned.rotateImage(2), 0);
+
+  const char* qualities[] = {"minimum", "low", "normal", "high", "maximum", "lossless"};
+  struct Codec {
+    const char* name;
+    double worstMinimum;  // mean difference allowed at the lowest quality
+    double worstLossless;
+  };
+  for (const Codec codec : {Codec{"jpeg", 20, 1}, Codec{"cinepak", 5, 4}, Codec{"sorenson", 12, 10}}) {
+    std::vector<double> differences;
+    for (const char* quality : qualities) {
+      SCOPED_TRACE(std::string(codec.name) + " at " + quality);
+      const std::string movie = dir.file(std::string(codec.name) + "-" + quality + ".mov");
+      ASSERT_EQ(runCommand(cli() + " movie " + source + " " + movie + " --codec " + codec.name + " --quality " +
+                           quality + " --view 320x200"),
+                0);
+      EXPECT_EQ(trackSizes(movie), (std::vector<int>{320, 200, 320, 200, 192, 40}));
+      differences.push_back(meanTileDifference(movie, turned));
+      ASSERT_GE(differences.back(), 0) << "FFmpeg did not decode 24 tiles";
+
+      quicktime_t* file = quicktime_open(movie.c_str(), 1, 0);
+      ASSERT_NE(file, nullptr);
+      EXPECT_EQ(lqt_is_qtvr(file), QTVR_PAN);
+      EXPECT_EQ(lqt_qtvr_get_columns(file), 24);
+      EXPECT_EQ(quicktime_video_length(file, 0), 24);
+      EXPECT_EQ(quicktime_video_width(file, 0), 192);
+      EXPECT_EQ(quicktime_video_height(file, 0), 40);
+      EXPECT_EQ(lqt_qtvr_get_width(file), 960);  // the whole panorama
+      EXPECT_EQ(lqt_qtvr_get_height(file), 192);
+      quicktime_close(file);
+    }
+    SCOPED_TRACE(codec.name);
+    // The quality reaches the compressor: the lowest is visibly worse than the highest.
+    EXPECT_LT(differences.front(), codec.worstMinimum);
+    EXPECT_LT(differences.back(), codec.worstLossless);
+    EXPECT_GT(differences.front(), differences.back());
+  }
+}
+
+TEST(KelmiraCliMovieMatrix, TheDefaultViewIsTheStoredOne) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir.path() / "config/Torbek");
+  const std::string ini = dir.file("config/Torbek/kelmira.conf");
+  // As the window's settings store writes it, other sections around.
+  std::ofstream(ini) << "[General]\nDEFAULT_MOVIE_WIDTH=9\n\n[DEFAULTS]\nVERSION=2.1000\nDEFAULT_MOVIE_WIDTH=320\n"
+                        "DEFAULT_MOVIE_HEIGHT = 240\r\n\n[EQUIPMENT]\nATTACHMENT=1\n";
+  EXPECT_EQ(readStoredMovieView(ini).width, 320);
+  EXPECT_EQ(readStoredMovieView(ini).height, 240);
+
+  DibImage panorama;
+  paintPanorama(panorama, 960, 192);
+  ASSERT_EQ(panorama.saveToFile(dir.file("pano.bmp"), FileTypeBmp), 0);
+  const std::string movie = dir.file("room.mov");
+  ASSERT_EQ(runCommand("XDG_CONFIG_HOME=" + dir.file("config") + " " + cli() + " movie " + dir.file("pano.bmp") +
+                       " " + movie),
+            0);
+  EXPECT_EQ(trackSizes(movie), (std::vector<int>{320, 240, 320, 240, 192, 40}));
+
+  // Missing, half-stored or nonsense sizes fall back to 400 x 180.
+  const auto fallsBack = [&](const std::string& text) {
+    std::ofstream(ini) << text;
+    const MovieViewSize size = readStoredMovieView(ini);
+    return size.width == 400 && size.height == 180;
+  };
+  EXPECT_TRUE(fallsBack("[DEFAULTS]\nDEFAULT_MOVIE_WIDTH=320\n"));
+  EXPECT_TRUE(fallsBack("[DEFAULTS]\nDEFAULT_MOVIE_WIDTH=320\nDEFAULT_MOVIE_HEIGHT=-5\n"));
+  EXPECT_TRUE(fallsBack("[DEFAULTS]\nDEFAULT_MOVIE_WIDTH=32x\nDEFAULT_MOVIE_HEIGHT=240\n"));
+  EXPECT_TRUE(fallsBack("[OTHER]\nDEFAULT_MOVIE_WIDTH=320\nDEFAULT_MOVIE_HEIGHT=240\n"));
+  EXPECT_TRUE(fallsBack(""));
+  EXPECT_EQ(readStoredMovieView(dir.file("none.conf")).width, 400);
+}
+
+}  // namespace
+}  // namespace kelmira
