@@ -35,7 +35,8 @@ class LayerProgress {
   ProgressSink* sink_;
 };
 
-// The panorama at movie size, turned a quarter turn counter-clockwise, in a temporary BMP.
+}  // namespace
+
 MovieExportResult prepareMovieImage(DibImage& panorama, const std::string& imagePath, ProgressSink* progress) {
   LayerProgress layerProgress(progress);
   panorama.fitToMovieSize(panorama.width(), panorama.height(), false, progress);
@@ -49,8 +50,6 @@ MovieExportResult prepareMovieImage(DibImage& panorama, const std::string& image
   }
   return {};
 }
-
-}  // namespace
 
 std::string makeTempPath(const std::string& extension) {
   std::string pattern = (std::filesystem::temp_directory_path() / "PXTXXXXXX").string();

@@ -21,6 +21,10 @@ struct MovieExportResult {
 MovieExportResult savePanoramaMovie(DibImage& panorama, const std::string& destination, const MovieSettings& settings,
                                     ProgressSink* progress = nullptr);
 
+// The first step of the save: the panorama brought to movie size in place, then a copy
+// turned a quarter turn counter-clockwise written to `imagePath` as a BMP file.
+MovieExportResult prepareMovieImage(DibImage& panorama, const std::string& imagePath, ProgressSink* progress = nullptr);
+
 // A path in the system's temporary folder, unique when made, with the given extension.
 std::string makeTempPath(const std::string& extension);
 
