@@ -16,7 +16,7 @@
 #include "app/about_dialog.h"
 #include "app/file_dialogs.h"
 #include "app/image_button.h"
-#include "app/movie_properties_dialog.h"
+#include "movie/movie_properties_dialog.h"
 #include "app/settings_store.h"
 #include "app/settings_version.h"
 #include "app/shell.h"

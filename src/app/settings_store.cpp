@@ -48,6 +48,14 @@ int SettingsStore::readInt(const QString& section, const QString& name, int defa
   return ok ? number : defaultValue;
 }
 
+int SettingsStore::readInt(const char* section, const char* name, int defaultValue) const {
+  return readInt(QString::fromUtf8(section), QString::fromUtf8(name), defaultValue);
+}
+
+void SettingsStore::writeInt(const char* section, const char* name, int value) {
+  writeInt(QString::fromUtf8(section), QString::fromUtf8(name), value);
+}
+
 QString SettingsStore::readString(const QString& section, const QString& name,
                                   const QString& defaultValue) const {
   QVariant value = read(section, name);

@@ -14,7 +14,8 @@
 #include <set>
 
 #include "app/image_button.h"
-#include "app/movie_properties_dialog.h"
+#include "movie/movie_defaults_dialog.h"
+#include "movie/movie_properties_dialog.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "app/settings_store.h"
 #include "app_fakes.h"

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/dib_image.h"
 #include "image/progress_sink.h"
 #include "support/test_files.h"
+#include "workspace/integer_settings.h"
 #include "workspace/prompts.h"
 
 namespace kelmira::test {
@@ -21,6 +24,17 @@ class FakePrompts : public Prompts {
   std::vector<std::string> messages;
   std::vector<MessageIcon> icons;
   MessageAnswer answer = MessageAnswer::Yes;
+};
+
+// Settings held in memory, keyed by section and name.
+class MemorySettings : public IntegerSettings {
+ public:
+  int readInt(const char* section, const char* name, int defaultValue) const override {
+    const auto found = values.find({section, name});
+    return found == values.end() ? defaultValue : found->second;
+  }
+  void writeInt(const char* section, const char* name, int value) override { values[{section, name}] = value; }
+  std::map<std::pair<std::string, std::string>, int> values;
 };
 
 class CountingProgress : public ProgressSink {

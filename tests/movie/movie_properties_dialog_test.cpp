@@ -1,4 +1,4 @@
-#include "app/movie_properties_dialog.h"
+#include "movie/movie_properties_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/settings_store.h"
+#include "movie/movie_defaults_dialog.h"
 #include "support/test_files.h"
 #include "workspace/workspace_fakes.h"
 
@@ -18,8 +18,7 @@ namespace kelmira {
 namespace {
 
 TEST(MoviePropertiesDialog, ListsRefusalsAndSetupDefaults) {
-  test::TempDir dir;
-  SettingsStore settings(QString::fromStdString(dir.file("kelmira.conf")));
+  test::MemorySettings settings;
   test::FakePrompts prompts;
   MoviePropertiesDialog dialog(&prompts, &settings, 400, 180, 1809, 288);
   EXPECT_EQ(dialog.windowTitle(), "Save Movie Properties");

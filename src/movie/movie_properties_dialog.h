@@ -11,7 +11,7 @@ class QPushButton;
 namespace kelmira {
 
 class Prompts;
-class SettingsStore;
+class IntegerSettings;
 
 // "Save Movie Properties": compressor, quality, correction and the view size, with the
 // panorama's size for reference and "Setup Defaults" for the stored default view size.
@@ -19,7 +19,7 @@ class MoviePropertiesDialog : public QDialog {
   Q_OBJECT
 
  public:
-  MoviePropertiesDialog(Prompts* prompts, SettingsStore* settings, int defaultWidth, int defaultHeight,
+  MoviePropertiesDialog(Prompts* prompts, IntegerSettings* settings, int defaultWidth, int defaultHeight,
                         int panoramaWidth, int panoramaHeight, QWidget* parent = nullptr);
 
   // The chosen settings, once the dialog closed with "Save Movie".
@@ -41,7 +41,7 @@ class MoviePropertiesDialog : public QDialog {
   void refuse(const char* text);
 
   Prompts* prompts_;
-  SettingsStore* settings_;
+  IntegerSettings* settings_;
   int defaultWidth_;
   int defaultHeight_;
   MovieSettings chosen_;
@@ -52,27 +52,6 @@ class MoviePropertiesDialog : public QDialog {
   QLineEdit* viewHeight_;
   QPushButton* setupDefaults_;
   QPushButton* saveMovie_;
-};
-
-// "Movie Defaults": the default view size kept in the settings.
-class MovieDefaultsDialog : public QDialog {
-  Q_OBJECT
-
- public:
-  MovieDefaultsDialog(Prompts* prompts, int width, int height, QWidget* parent = nullptr);
-  int enteredWidth() const { return enteredWidth_; }
-  int enteredHeight() const { return enteredHeight_; }
-  QLineEdit* widthField() const { return width_; }
-  QLineEdit* heightField() const { return height_; }
-
- private:
-  void confirm();
-
-  Prompts* prompts_;
-  int enteredWidth_ = 0;
-  int enteredHeight_ = 0;
-  QLineEdit* width_;
-  QLineEdit* height_;
 };
 
 }  // namespace kelmira

@@ -1,4 +1,4 @@
-#include "app/movie_properties_dialog.h"
+#include "movie/movie_properties_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -8,8 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/settings_store.h"
-#include "workspace/prompts.h"
+#include "movie/dialog_input.h"
+#include "movie/movie_defaults_dialog.h"
+#include "workspace/integer_settings.h"
 
 namespace kelmira {
 
@@ -17,21 +18,9 @@ namespace {
 
 constexpr std::uint32_t kQualityByPosition[] = {0x400, 0x3FF, 0, 0x100, 0x200, 0x300};
 
-// A number field's value; false when it does not hold an integer.
-bool readInteger(const QLineEdit* field, int& value) {
-  bool ok = false;
-  const int number = field->text().trimmed().toInt(&ok);
-  if (ok) value = number;
-  return ok;
-}
-
-void tellStop(Prompts* prompts, const char* text) {
-  if (prompts != nullptr) prompts->showMessage(text, MessageIcon::Stop, MessageButtons::Ok);
-}
-
 }  // namespace
 
-MoviePropertiesDialog::MoviePropertiesDialog(Prompts* prompts, SettingsStore* settings, int defaultWidth,
+MoviePropertiesDialog::MoviePropertiesDialog(Prompts* prompts, IntegerSettings* settings, int defaultWidth,
                                              int defaultHeight, int panoramaWidth, int panoramaHeight,
                                              QWidget* parent)
     : QDialog(parent), prompts_(prompts), settings_(settings), defaultWidth_(defaultWidth),
@@ -125,31 +114,6 @@ void MoviePropertiesDialog::setupDefaults() {
   }
   viewWidth_->setText(QString::number(defaultWidth_));
   viewHeight_->setText(QString::number(defaultHeight_));
-}
-
-MovieDefaultsDialog::MovieDefaultsDialog(Prompts* prompts, int width, int height, QWidget* parent)
-    : QDialog(parent), prompts_(prompts) {
-  setWindowTitle("Movie Defaults");
-  width_ = new QLineEdit(QString::number(width));
-  height_ = new QLineEdit(QString::number(height));
-  auto* form = new QFormLayout;
-  form->addRow("Movie Width", width_);
-  form->addRow("Movie Height", height_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  connect(buttons, &QDialogButtonBox::accepted, this, &MovieDefaultsDialog::confirm);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(form);
-  layout->addWidget(buttons);
-}
-
-void MovieDefaultsDialog::confirm() {
-  if (!readInteger(width_, enteredWidth_) || !readInteger(height_, enteredHeight_)) {
-    return tellStop(prompts_, "Please enter an integer.");
-  }
-  if (enteredWidth_ <= 0) return tellStop(prompts_, "Movie width must be greater than zero.");
-  if (enteredHeight_ <= 0) return tellStop(prompts_, "Movie height must be greater than zero.");
-  accept();
 }
 
 }  // namespace kelmira
