@@ -20,10 +20,15 @@ QString anyCasePattern(const QString& pattern) {
   return result;
 }
 
-QString runDialog(QFileDialog& dialog, QString& lastFolder) {
+// Options first: changing them later re-applies the filters, and a save dialog then
+// gives the proposed name the first filter's extension.
+void setOptions(QFileDialog& dialog) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   // The labels keep their own text; the any-case patterns behind them stay out of sight.
   dialog.setOption(QFileDialog::HideNameFilterDetails);
+}
+
+QString runDialog(QFileDialog& dialog, QString& lastFolder) {
   if (!lastFolder.isEmpty()) dialog.setDirectory(lastFolder);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   const QString chosen = dialog.selectedFiles().first();
@@ -39,7 +44,14 @@ QStringList qtNameFilters(const QString& windowsFilter) {
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     if (parts[i].isEmpty()) break;
     QStringList patterns;
-    for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) patterns << anyCasePattern(pattern);
+    for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+      // The plain lower-case pattern leads: a save dialog takes its extension for the name
+      // when the user picks this filter.
+      const QString anyCase = anyCasePattern(pattern);
+      const QString plain = anyCase == "*" ? anyCase : pattern.toLower();
+      patterns << plain;
+      if (anyCase != plain) patterns << anyCase;
+    }
     filters << QString("%1 (%2)").arg(parts[i], patterns.join(' '));
   }
   return filters;
@@ -47,6 +59,7 @@ QStringList qtNameFilters(const QString& windowsFilter) {
 
 QString QtFileDialogs::openFileName(QWidget* parent, const QString& title, const QString& filter) {
   QFileDialog dialog(parent, title);
+  setOptions(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters(qtNameFilters(filter));
@@ -56,6 +69,7 @@ QString QtFileDialogs::openFileName(QWidget* parent, const QString& title, const
 QString QtFileDialogs::saveFileName(QWidget* parent, const QString& title, const QString& filter,
                                     const QString& initialName) {
   QFileDialog dialog(parent, title);
+  setOptions(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(qtNameFilters(filter));
