@@ -13,14 +13,16 @@
 #include <cmath>
 #include <vector>
 
+#include "adjust/advanced_image_tools_dialog.h"
 #include "app/about_dialog.h"
 #include "app/file_dialogs.h"
 #include "app/image_button.h"
-#include "movie/movie_properties_dialog.h"
 #include "app/settings_store.h"
 #include "app/settings_version.h"
 #include "app/shell.h"
 #include "image/file_type.h"
+#include "mirror/mirror_properties_dialog.h"
+#include "movie/movie_properties_dialog.h"
 #include "movie/panorama_movie_export.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "workspace/prompts.h"
@@ -129,7 +131,7 @@ void MainDialog::connectCommands() {
   const auto on = [this](int id, auto handler) { connect(buttons_.value(id), &QAbstractButton::clicked, this, handler); };
   on(control::OpenRound, [this] { guarded([this] { openRound(); }); });
   on(control::OpenPano, [this] { guarded([this] { openPanorama(); }); });
-  on(control::MirrorSelection, [this] { notAvailableYet("Mirror Selection"); });
+  on(control::MirrorSelection, [this] { showMirrorProperties(); });
   on(control::Help, [this] { help(); });
   on(control::MakePano, [this] { guarded([this] { makePanorama(); }); });
   on(control::Crop, [this] {
@@ -144,7 +146,7 @@ void MainDialog::connectCommands() {
       refreshInfoArea();
     });
   });
-  on(control::Advanced, [this] { notAvailableYet("Advanced"); });
+  on(control::Advanced, [this] { showAdvancedTools(); });
   on(control::BackToRound, [this] { guarded([this] { backToRound(); }); });
   on(control::NewRestart, [this] { guarded([this] { newRestart(); }); });
   on(control::SaveImage, [this] { guarded([this] { saveCurrent(false); }); });
@@ -323,9 +325,19 @@ void MainDialog::nudgeCentre(int dx, int dy) {
   refreshInfoArea();
 }
 
-void MainDialog::notAvailableYet(const char* what) {
-  tell(QString("%1 is not available in this version of Kelmira.").arg(what),
-       MessageIcon::Information);
+void MainDialog::showMirrorProperties() {
+  MirrorPropertiesDialog dialog(services_.settings, this);
+  if (dialog.exec() != QDialog::Accepted || services_.settings == nullptr) return;
+  mirrorType_ = services_.settings->readInt("EQUIPMENT", "MIRROR", 0);
+  attachmentType_ = services_.settings->readInt("EQUIPMENT", "ATTACHMENT", 0);
+}
+
+void MainDialog::showAdvancedTools() {
+  Workspace& workspace = view_->workspace();
+  workspace.snapshotAdjustBase();
+  AdvancedImageToolsDialog dialog(view_, services_.prompts, this);
+  if (dialog.exec() != QDialog::Accepted) workspace.restoreAdjustBase();
+  workspace.freeAdjustBase();
 }
 
 int MainDialog::saveCurrent(bool asMovie) {

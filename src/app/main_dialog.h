@@ -88,7 +88,8 @@ class MainDialog : public QDialog, public ProgressSink {
   void newRestart();
   void help();
   void nudgeCentre(int dx, int dy);
-  void notAvailableYet(const char* what);
+  void showMirrorProperties();
+  void showAdvancedTools();
   void showAbout();
   int writeMovie();
   void tell(const QString& text, MessageIcon icon);

@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QApplication>
 #include <QComboBox>
+#include <QListWidget>
+#include <QSlider>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -13,7 +15,9 @@
 #include <cstdlib>
 #include <set>
 
+#include "adjust/advanced_image_tools_dialog.h"
 #include "app/image_button.h"
+#include "mirror/mirror_properties_dialog.h"
 #include "movie/movie_defaults_dialog.h"
 #include "movie/movie_properties_dialog.h"
 #include "movie/quicktime/movie_runtime.h"
@@ -275,6 +279,103 @@ TEST_F(MainDialogTest, SettingsHelpAndTheSaveMovieName) {
   EXPECT_EQ(shell.urls[1].toLocalFile().toStdString(), dir.file("room.mov"));
   EXPECT_EQ(w.infoText(), "PANO 1728 x 272");
   EXPECT_FALSE(w.hasUnsavedPanorama());
+}
+
+// Answers the next modal dialog of type D with `answer` once it is up.
+template <typename D, typename Answer>
+void whenShown(Answer answer) {
+  QTimer::singleShot(0, [answer] {
+    auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    answer(*dialog);
+  });
+}
+
+void pickAttachment(MirrorPropertiesDialog& dialog, int row, QPushButton* closeWith) {
+  QListWidget* list = dialog.attachmentList();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(row)).center());
+  QTest::mouseClick(closeWith, Qt::LeftButton);
+}
+
+TEST_F(MainDialogTest, MirrorSelectionOfTheLensThreadMirrorsTheNextPanorama) {
+  MainDialog& w = window();
+  whenShown<MirrorPropertiesDialog>([](MirrorPropertiesDialog& d) { pickAttachment(d, 1, d.okButton()); });
+  click(1076);
+  EXPECT_EQ(w.attachmentType(), 1);
+  EXPECT_EQ(w.mirrorType(), 0);
+  EXPECT_EQ(settings.readInt("EQUIPMENT", "ATTACHMENT", -1), 1);
+
+  // Cancel changes nothing, in the window or the store.
+  whenShown<MirrorPropertiesDialog>([](MirrorPropertiesDialog& d) { pickAttachment(d, 0, d.cancelButton()); });
+  click(1076);
+  EXPECT_EQ(w.attachmentType(), 1);
+  EXPECT_EQ(settings.readInt("EQUIPMENT", "ATTACHMENT", -1), 1);
+
+  files.answers << samplePath();
+  click(1004);
+  click(1000);
+  const DibImage& mirrored = w.workspaceView().workspace().panorama();
+  Workspace standard(nullptr, nullptr, nullptr);
+  ASSERT_EQ(standard.openRound(samplePath().toStdString()), 1);
+  ASSERT_EQ(standard.makePanorama(0, 0), 0);
+  const DibImage& expected = standard.panorama();
+  ASSERT_EQ(mirrored.width(), expected.width());
+  ASSERT_EQ(mirrored.height(), expected.height());
+  const int width = expected.width();
+  bool same = true;
+  for (int y = 0; y < expected.height() && same; ++y)
+    for (int x = 0; x < width && same; ++x)
+      same = std::equal(mirrored.pixels() + 3 * (y * width + x), mirrored.pixels() + 3 * (y * width + x) + 3,
+                        expected.pixels() + 3 * (y * width + width - 1 - x));
+  EXPECT_TRUE(same) << "the lens-thread panorama is not the mirror image of the standard one";
+}
+
+TEST_F(MainDialogTest, AdvancedPreviewsInTheWindowAndCancelGivesThePanoramaBack) {
+  MainDialog& w = window();
+  files.answers << samplePath();
+  click(1004);
+  click(1000);
+  Workspace& workspace = w.workspaceView().workspace();
+  const std::vector<std::uint8_t> before(workspace.panorama().pixels(),
+                                         workspace.panorama().pixels() + 3 * 1809 * 288);
+  const auto unchanged = [&] { return std::equal(before.begin(), before.end(), workspace.panorama().pixels()); };
+
+  // Several releases, each showing in the window's panorama, then Cancel.
+  int changes = 0;
+  whenShown<AdvancedImageToolsDialog>([&](AdvancedImageToolsDialog& d) {
+    for (QSlider* slider : {d.brightnessSlider(), d.qualitySlider(), d.contrastSlider()}) {
+      QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, QPoint(slider->width() - 3, slider->height() / 2));
+      QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(slider->width() - 3, slider->height() / 2));
+      QCoreApplication::processEvents();
+      changes += !unchanged();
+    }
+    EXPECT_FALSE(workspace.adjustBase().pixels() == nullptr);
+    QTest::mouseClick(d.cancelButton(), Qt::LeftButton);
+  });
+  click(1060);
+  EXPECT_EQ(changes, 3);
+  EXPECT_TRUE(unchanged());
+  EXPECT_FALSE(workspace.adjustBase().hasPixels());
+
+  // Accept without touching a slider: nothing was applied.
+  whenShown<AdvancedImageToolsDialog>([](AdvancedImageToolsDialog& d) { QTest::mouseClick(d.acceptButton(), Qt::LeftButton); });
+  click(1060);
+  EXPECT_TRUE(unchanged());
+
+  // Accept after a release keeps the adjusted panorama; Undo gives the one from before.
+  whenShown<AdvancedImageToolsDialog>([](AdvancedImageToolsDialog& d) {
+    QSlider* slider = d.brightnessSlider();
+    QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, QPoint(slider->width() - 3, slider->height() / 2));
+    QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(slider->width() - 3, slider->height() / 2));
+    QCoreApplication::processEvents();
+    QTest::mouseClick(d.acceptButton(), Qt::LeftButton);
+  });
+  click(1060);
+  EXPECT_FALSE(unchanged());
+  EXPECT_FALSE(workspace.adjustBase().hasPixels());
+  click(1044);  // Undo
+  EXPECT_TRUE(unchanged());
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
 }
 
 }  // namespace
