@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_pictures.h"
 #include "image/dib_image.h"
 #include "workspace/workspace.h"
 
@@ -17,18 +18,7 @@ constexpr int kHeight = 725;
 
 std::string writePanorama() {
   kelmira::DibImage panorama;
-  panorama.allocate(kWidth, kHeight);
-  std::uint8_t* p = panorama.beginAccess();
-  std::uint32_t state = 99;
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
-      for (int c = 0; c < 3; ++c) {
-        state = state * 1103515245u + 12345u;
-        const int base[3] = {x * 255 / kWidth, y * 255 / kHeight, (x / 50 + y / 50) % 2 ? 180 : 70};
-        const int v = base[c] + static_cast<int>((state >> 16) & 15) - 8;
-        *p++ = static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-      }
-  panorama.endAccess();
+  kelmira::bench::paintNoisyPanorama(panorama, kWidth, kHeight, 50, 99);
   const std::string path = (std::filesystem::temp_directory_path() / "kelmira-adjust-bench.bmp").string();
   panorama.saveToFile(path, kelmira::FileTypeBmp);
   return path;

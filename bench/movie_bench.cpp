@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench_pictures.h"
 #include "image/dib_image.h"
 #include "movie/panorama_movie_export.h"
 #include "movie/qtvr_movie_writer.h"
@@ -19,25 +20,9 @@ namespace {
 constexpr int kWidth = 4512;
 constexpr int kHeight = 724;
 
-// Gradients with noise on top, so the compressors work as hard as on a photograph.
-void paintPanorama(kelmira::DibImage& image) {
-  image.allocate(kWidth, kHeight);
-  std::uint8_t* p = image.beginAccess();
-  std::uint32_t state = 12345;
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
-      for (int c = 0; c < 3; ++c) {
-        state = state * 1103515245u + 12345u;
-        const int base[3] = {x * 255 / kWidth, y * 255 / kHeight, (x / 40 + y / 40) % 2 ? 190 : 50};
-        const int v = base[c] + static_cast<int>((state >> 16) & 15) - 8;
-        *p++ = static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-      }
-  image.endAccess();
-}
-
 const kelmira::DibImage& panorama() {
   static kelmira::DibImage image;
-  if (image.width() == 0) paintPanorama(image);
+  if (!image.hasPixels()) kelmira::bench::paintNoisyPanorama(image, kWidth, kHeight, 40, 12345);
   return image;
 }
 

@@ -11,31 +11,12 @@
 #include <vector>
 
 #include "cli/stored_movie_view.h"
+#include "cli_runner.h"
 #include "image/dib_image.h"
 #include "support/test_files.h"
 
 namespace kelmira {
 namespace {
-
-int runCommand(const std::string& command) {
-  const int status = std::system((command + " > /dev/null 2>&1").c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string cli() { return KELMIRA_CLI_PATH; }
-
-// Bold blocks over smooth ramps: each quality step shows in the decoded tiles.
-void paintPanorama(DibImage& image, int width, int height) {
-  ASSERT_EQ(image.allocate(width, height), 0);
-  std::uint8_t* p = image.beginAccess();
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x, p += 3) {
-      p[0] = static_cast<std::uint8_t>(255 * x / width);
-      p[1] = static_cast<std::uint8_t>(255 * y / height);
-      p[2] = (x / 24 + y / 16) % 2 ? 210 : 30;
-    }
-  image.endAccess();
-}
 
 // The 24 tiles as FFmpeg decodes them, against the panorama turned a quarter turn:
 // the mean absolute difference per byte, or -1 when the frames do not all come.
@@ -72,7 +53,7 @@ std::vector<int> trackSizes(const std::string& movie) {
 TEST(KelmiraCliMovieMatrix, EveryCodecAtEveryQualityMakesAPanoramaMovie) {
   test::TempDir dir;
   DibImage panorama;
-  paintPanorama(panorama, 960, 192);  // already at movie size: tiles of 192 x 40
+  test::paintBlockPanorama(panorama, 960, 192, 24, 16);  // already at movie size: tiles of 192 x 40
   const std::string source = dir.file("pano.bmp");
   ASSERT_EQ(panorama.saveToFile(source, FileTypeBmp), 0);
   DibImage turned;
@@ -90,9 +71,9 @@ TEST(KelmiraCliMovieMatrix, EveryCodecAtEveryQualityMakesAPanoramaMovie) {
     for (const char* quality : qualities) {
       SCOPED_TRACE(std::string(codec.name) + " at " + quality);
       const std::string movie = dir.file(std::string(codec.name) + "-" + quality + ".mov");
-      ASSERT_EQ(runCommand(cli() + " movie " + source + " " + movie + " --codec " + codec.name + " --quality " +
-                           quality + " --view 320x200"),
-                0);
+      const test::RunResult made = test::runCli("movie " + source + " " + movie + " --codec " + codec.name +
+                                                " --quality " + quality + " --view 320x200");
+      ASSERT_EQ(made.status, 0) << made.output;
       EXPECT_EQ(trackSizes(movie), (std::vector<int>{320, 200, 320, 200, 192, 40}));
       differences.push_back(meanTileDifference(movie, turned));
       ASSERT_GE(differences.back(), 0) << "FFmpeg did not decode 24 tiles";
@@ -127,12 +108,12 @@ TEST(KelmiraCliMovieMatrix, TheDefaultViewIsTheStoredOne) {
   EXPECT_EQ(readStoredMovieView(ini).height, 240);
 
   DibImage panorama;
-  paintPanorama(panorama, 960, 192);
+  test::paintBlockPanorama(panorama, 960, 192, 24, 16);
   ASSERT_EQ(panorama.saveToFile(dir.file("pano.bmp"), FileTypeBmp), 0);
   const std::string movie = dir.file("room.mov");
-  ASSERT_EQ(runCommand("XDG_CONFIG_HOME=" + dir.file("config") + " " + cli() + " movie " + dir.file("pano.bmp") +
-                       " " + movie),
-            0);
+  const test::RunResult made =
+      test::runCli("movie " + dir.file("pano.bmp") + " " + movie, "XDG_CONFIG_HOME=" + dir.file("config"));
+  ASSERT_EQ(made.status, 0) << made.output;
   EXPECT_EQ(trackSizes(movie), (std::vector<int>{320, 240, 320, 240, 192, 40}));
 
   // Missing, half-stored or nonsense sizes fall back to 400 x 180.
