@@ -2,7 +2,9 @@
 // standard-base and the lens-thread attachment seen from the side, 116 x 99 pixels in
 // 16 colours.
 //
-//   QT_QPA_PLATFORM=offscreen kelmira-make-attachments [FOLDER]      (default res/mirror)
+//   QT_QPA_PLATFORM=offscreen kelmira-make-attachments [FOLDER [MANUAL_FOLDER]]
+//
+// FOLDER defaults to res/mirror; with MANUAL_FOLDER the manual gets the same two pictures.
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -127,12 +129,16 @@ bool save(const QImage& image, const QString& folder, const QString& name) {
 
 int main(int argc, char** argv) {
   QGuiApplication application(argc, argv);
-  const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("res/mirror");
-  if (!QDir().mkpath(folder)) {
-    std::fprintf(stderr, "kelmira-make-attachments: cannot make %s\n", qPrintable(folder));
-    return 1;
+  QStringList folders{argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("res/mirror")};
+  if (argc > 2) folders << QString::fromLocal8Bit(argv[2]);
+  for (const QString& folder : folders) {
+    if (!QDir().mkpath(folder)) {
+      std::fprintf(stderr, "kelmira-make-attachments: cannot make %s\n", qPrintable(folder));
+      return 1;
+    }
+    if (!save(paintStandardBase(), folder, "standard-base.png") || !save(paintLensThread(), folder, "lens-thread.png")) {
+      return 1;
+    }
   }
-  const bool ok = save(paintStandardBase(), folder, "standard-base.png") &&
-                  save(paintLensThread(), folder, "lens-thread.png");
-  return ok ? 0 : 1;
+  return 0;
 }
