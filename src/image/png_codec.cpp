@@ -1,5 +1,6 @@
 #include "image/png_codec.h"
 
+#include <cmath>
 #include <csetjmp>
 #include <cstddef>
 
@@ -14,6 +15,8 @@ namespace {
 // Files that say they are encoded for a 2.2 display (gAMA 1/2.2, sRGB) or say
 // nothing come out as stored; only other gammas are corrected.
 constexpr double kScreenGamma = 2.2;
+// Gammas whose product with the screen's is this close to 1 need no correction.
+constexpr double kGammaThreshold = 0.05;
 
 // libpng reports a failure through the error function, which must not return; ours
 // jumps back to the libpng call in progress. Nothing with a destructor may live
@@ -56,15 +59,31 @@ void prepareTransformations(png_structp png, png_infop info) {
 
   png_color_16p fileBackground = nullptr;
   if (png_get_bKGD(png, info, &fileBackground) != 0) {
-    png_set_background(png, fileBackground, PNG_BACKGROUND_GAMMA_FILE, 1, 1.0);
+    if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) {
+      // libpng expands the pixels of low-depth grey but not the grey of their bKGD,
+      // so it is handed the 8-bit level ready made.
+      const unsigned top = (1u << bitDepth) - 1;
+      png_color_16 level = *fileBackground;
+      level.gray = static_cast<png_uint_16>((level.gray & top) * 255 / top);
+      level.red = level.green = level.blue = level.gray;
+      png_set_background(png, &level, PNG_BACKGROUND_GAMMA_FILE, 0, 1.0);
+    } else {
+      png_set_background(png, fileBackground, PNG_BACKGROUND_GAMMA_FILE, 1, 1.0);
+    }
   } else {
     png_color_16 black{};
     png_set_background(png, &black, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
   }
-  // libpng takes the file gamma given here over the file's own, so it is looked up first.
-  double fileGamma = 1.0 / kScreenGamma;
-  png_get_gAMA(png, info, &fileGamma);
-  png_set_gamma(png, kScreenGamma, fileGamma);
+  // libpng takes the file gamma given here over the file's own, so it is looked up
+  // first. It also blends alpha in linear light whenever either gamma differs from 1,
+  // even when the two cancel; a file meant for our screen is therefore described as
+  // linear on both sides, which keeps its values, and its blending, as stored.
+  double fileGamma = 0;
+  if (png_get_gAMA(png, info, &fileGamma) == 0 || std::abs(fileGamma * kScreenGamma - 1) < kGammaThreshold) {
+    png_set_gamma(png, 1.0, 1.0);
+  } else {
+    png_set_gamma(png, kScreenGamma, fileGamma);
+  }
 }
 
 }  // namespace
