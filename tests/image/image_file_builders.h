@@ -1,6 +1,6 @@
 #pragma once
 
-// Builders of PNG, PCX and TGA files for the decoder tests and the fuzzers' seeds.
+// Builders of PNG, PCX, TGA and bitmap files for the decoder tests and the fuzzers' seeds.
 // PNG files come from libpng's writer or are put together chunk by chunk; PCX and TGA
 // files are laid out field by field.
 
@@ -237,6 +237,38 @@ inline FileBytes tgaFile(const TgaHeader& h, const FileBytes& body) {
   out.push_back(h.depth);
   out.push_back(h.descriptor);
   out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
+// ---- Windows bitmap ----
+
+inline void appendLittleEndian32(FileBytes& out, std::uint32_t value) {
+  appendLittleEndian16(out, value & 0xFFFF);
+  appendLittleEndian16(out, value >> 16);
+}
+
+// File and information headers, the colour table (blue, green, red, 0 an entry) and
+// the pixel data as given; a negative height stores the top row first.
+inline FileBytes bmpFile(std::int32_t width, std::int32_t height, std::uint16_t bits, std::uint32_t compression,
+                         const FileBytes& colourTable, const FileBytes& pixelData) {
+  const auto offset = static_cast<std::uint32_t>(54 + colourTable.size());
+  FileBytes out{'B', 'M'};
+  appendLittleEndian32(out, offset + static_cast<std::uint32_t>(pixelData.size()));
+  appendLittleEndian32(out, 0);
+  appendLittleEndian32(out, offset);
+  appendLittleEndian32(out, 40);
+  appendLittleEndian32(out, static_cast<std::uint32_t>(width));
+  appendLittleEndian32(out, static_cast<std::uint32_t>(height));
+  appendLittleEndian16(out, 1);
+  appendLittleEndian16(out, bits);
+  appendLittleEndian32(out, compression);
+  appendLittleEndian32(out, static_cast<std::uint32_t>(pixelData.size()));
+  appendLittleEndian32(out, 0);
+  appendLittleEndian32(out, 0);
+  appendLittleEndian32(out, static_cast<std::uint32_t>(colourTable.size() / 4));
+  appendLittleEndian32(out, 0);
+  out.insert(out.end(), colourTable.begin(), colourTable.end());
+  out.insert(out.end(), pixelData.begin(), pixelData.end());
   return out;
 }
 
