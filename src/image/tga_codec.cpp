@@ -128,7 +128,7 @@ PixelBlock readTga(ImageStream& stream, std::int32_t& width, std::int32_t& heigh
   const bool topRowFirst = (header[17] & kTopRowFirst) != 0;
   const std::size_t pixelBytes = bytesOfDepth(depth);
   const std::size_t mapBytes = bytesOfDepth(mapDepth);
-  if (!knownType(type) || pixelBytes == 0 || (hasColourMap && mapBytes == 0) || fileWidth == 0 ||
+  if (!knownType(type) || pixelBytes == 0 || (hasColourMap && mapLength != 0 && mapBytes == 0) || fileWidth == 0 ||
       fileHeight == 0) {
     call.fail(ImageError::BadTga);
     return nullptr;

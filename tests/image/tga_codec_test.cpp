@@ -121,6 +121,11 @@ TEST(ReadTga, ColourMapsReachOnlyTheirEntries) {
       dir, test::tgaFile(withColourMap(tgaHeader(2, 1, 1, 24), 0, 3, 24), join({map24, {30, 20, 10}})), readTga);
   EXPECT_EQ(direct.bytes(), (Bytes{10, 20, 30}));
 
+  // An empty map needs no entry size.
+  EXPECT_EQ(test::decodeBytes(dir, test::tgaFile(withColourMap(tgaHeader(2, 1, 1, 24), 0, 0, 0), {3, 2, 1}), readTga)
+                .bytes(),
+            (Bytes{1, 2, 3}));
+
   // A colour-mapped type without a map reads its values as grey.
   EXPECT_EQ(test::decodeBytes(dir, test::tgaFile(tgaHeader(1, 2, 1, 8), {7, 200}), readTga).bytes(),
             (Bytes{7, 7, 7, 200, 200, 200}));
