@@ -5,6 +5,8 @@
 #          photograph from the command line and say where the panorama went
 #   test   run the whole test suite, then again under AddressSanitizer and UBSan
 #   bench  run the benchmarks (installs the comparison tools first)
+#   fuzz [SECONDS]  build the libFuzzer targets with clang and run each for SECONDS
+#          seconds (default 60); fails on any finding (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +16,10 @@ packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libtiff-dev libpn
           libavcodec-dev libavutil-dev libswscale-dev ffmpeg libquicktime-dev)
 if [ "$mode" = bench ]; then
   packages+=(libjpeg-turbo-progs libopencv-dev hyperfine)
+fi
+if [ "$mode" = fuzz ]; then
+  # libFuzzer's runtime for clang 14 comes with libclang-rt-14-dev.
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 install_missing() {
@@ -62,8 +68,11 @@ case "$mode" in
     bash bench/end_to_end.sh build/release
     bash bench/movie_end_to_end.sh build/release
     ;;
+  fuzz)
+    bash scripts/fuzz.sh "${2:-60}"
+    ;;
   *)
-    echo "usage: $0 run|test|bench" >&2
+    echo "usage: $0 run|test|bench|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

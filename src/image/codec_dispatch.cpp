@@ -3,6 +3,9 @@
 #include "image/bmp_codec.h"
 #include "image/jpeg_codec.h"
 #include "image/layer_state.h"
+#include "image/pcx_codec.h"
+#include "image/png_codec.h"
+#include "image/tga_codec.h"
 #include "image/tiff_codec.h"
 
 namespace kelmira {
@@ -16,6 +19,9 @@ PixelBlock decodeStream(ImageStream& stream, FileType type, std::int32_t& width,
     case FileTypeJpeg: return readJpeg(stream, width, height);
     case FileTypeBmp: return readBmp(stream, width, height);
     case FileTypeTiff: return readTiff(stream, width, height);
+    case FileTypePng: return readPng(stream, width, height);
+    case FileTypePcx: return readPcx(stream, width, height);
+    case FileTypeTga: return readTga(stream, width, height);
     default: break;
   }
   LayerCall call;

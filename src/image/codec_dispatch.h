@@ -8,8 +8,9 @@
 
 namespace kelmira {
 
-// Runs the decoder of the type. Types without a decoder here decode nothing and
-// leave the last error as it was, so a missing block alone never means success.
+// Runs the decoder of the type. Types without a decoder here (metafiles are read from
+// their path, and movies not at all) decode nothing and leave the last error as it
+// was, so a missing block alone never means success.
 PixelBlock decodeStream(ImageStream& stream, FileType type, std::int32_t& width, std::int32_t& height);
 
 // Runs the encoder of the type (JPEG at quality 100, progressive); other types write

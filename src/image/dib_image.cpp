@@ -7,6 +7,7 @@
 #include "image/geometry_ops.h"
 #include "image/image_stream.h"
 #include "image/layer_state.h"
+#include "image/metafile_reader.h"
 #include "image/octree_palette.h"
 #include "image/progress_sink.h"
 #include "image/replacement_file.h"
@@ -35,6 +36,10 @@ class ProgressScope {
  private:
   ProgressSink* sink_;
 };
+
+// Metafiles without a frame of their own are drawn this size (0.01 mm) on grey.
+constexpr std::int32_t kMetafileDefaultSize = 100;
+constexpr RgbColour kMetafileBackground{128, 128, 128};
 
 void endProgress(ProgressSink* sink) {
   if (sink != nullptr) sink->endProgress();
@@ -173,21 +178,24 @@ int DibImage::fitToMovieSize(std::int32_t width, std::int32_t height, bool force
 ImageErrorCode DibImage::loadFromFile(const std::string& path, ProgressSink* progress) {
   free();
   const FileType type = identifyFileType(path);
-  if (type == FileTypeWmf || type == FileTypeEmf) {
-    return ImageError::BadMetafile;  // there is no metafile renderer on this platform
-  }
-  std::unique_ptr<ImageStream> stream = openForReading(path);
-  if (!stream) return lastError();
   std::int32_t width = 0;
   std::int32_t height = 0;
   PixelBlock block;
-  {
-    ProgressScope scope(progress);
-    block = decodeStream(*stream, type, width, height);
+  ImageErrorCode code = ImageError::None;
+  if (type == FileTypeWmf || type == FileTypeEmf) {
+    block = readMetafile(path, kMetafileDefaultSize, kMetafileDefaultSize, kMetafileBackground, width, height);
+    code = lastError();
+  } else {
+    std::unique_ptr<ImageStream> stream = openForReading(path);
+    if (!stream) return lastError();
+    {
+      ProgressScope scope(progress);
+      block = decodeStream(*stream, type, width, height);
+    }
+    endProgress(progress);
+    code = lastError();
+    closeStream(std::move(stream));
   }
-  endProgress(progress);
-  ImageErrorCode code = lastError();
-  closeStream(std::move(stream));
   // Nothing decodes an unrecognised file, and silence must not pass for success.
   if (!block && code == ImageError::None) code = ImageError::BadParameter;
   if (block) {

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "image/dib_image.h"
+#include "image/image_file_builders.h"
 #include "support/test_files.h"
 
 namespace kelmira {
@@ -128,6 +130,84 @@ TEST(KelmiraCli, InfoNamesTheTypeAndSize) {
   RunResult unknown = runCli("info " + dir.file("notes.txt"));
   EXPECT_NE(unknown.status, 0);
   EXPECT_NE(unknown.output.find("type: 0"), std::string::npos) << unknown.output;
+}
+
+// The same picture as PNG, 24-bit PCX and bottom-up TGA, each built beside the reader.
+void writeLosslessCopies(const DibImage& image, const test::TempDir& dir) {
+  const int w = image.width();
+  const int h = image.height();
+  const std::uint8_t* p = image.pixels();
+  test::writeFileBytes(dir.file("round.png"),
+                       test::encodePng(test::pngPicture(w, h, PNG_COLOR_TYPE_RGB, 8,
+                                                        std::vector<std::uint32_t>(p, p + std::size_t{3} * w * h))));
+  test::PcxHeader pcx;
+  pcx.xmax = static_cast<std::uint16_t>(w - 1);
+  pcx.ymax = static_cast<std::uint16_t>(h - 1);
+  pcx.planes = 3;
+  pcx.bytesPerLine = static_cast<std::uint16_t>(w);
+  test::Bytes pcxData;
+  test::TgaHeader tga;
+  tga.width = static_cast<std::uint16_t>(w);
+  tga.height = static_cast<std::uint16_t>(h);
+  test::Bytes tgaData;
+  for (int y = 0; y < h; ++y) {
+    test::Bytes line;
+    for (int k = 0; k < 3; ++k)
+      for (int x = 0; x < w; ++x) line.push_back(p[(std::size_t{1} * y * w + x) * 3 + k]);
+    const test::Bytes packed = test::pcxRunLength(line);
+    pcxData.insert(pcxData.end(), packed.begin(), packed.end());
+    const std::uint8_t* row = p + std::size_t{3} * w * (h - 1 - y);
+    for (int x = 0; x < w; ++x) {
+      tgaData.push_back(row[3 * x + 2]);
+      tgaData.push_back(row[3 * x + 1]);
+      tgaData.push_back(row[3 * x]);
+    }
+  }
+  test::writeFileBytes(dir.file("round.pcx"), test::pcxFile(pcx, pcxData));
+  test::writeFileBytes(dir.file("round.tga"), test::tgaFile(tga, tgaData));
+}
+
+TEST(KelmiraCli, UnwarpAndInfoReadPngPcxAndTga) {
+  test::TempDir dir;
+  DibImage scene;
+  paintPanorama(scene, 452, 72);
+  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(runCli("simulate " + dir.file("scene.bmp") + " " + dir.file("round.bmp") + " --size 400x300").status, 0);
+  ASSERT_EQ(runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("from-bmp.bmp")).status, 0);
+  DibImage round;
+  ASSERT_EQ(round.loadFromFile(dir.file("round.bmp")), 0);
+  writeLosslessCopies(round, dir);
+  const test::Bytes reference = test::readFileBytes(dir.file("from-bmp.bmp"));
+  ASSERT_FALSE(reference.empty());
+
+  const struct {
+    const char* name;
+    const char* type;
+  } inputs[] = {{"round.png", "type: 3 (PNG)"}, {"round.pcx", "type: 9 (PCX)"}, {"round.tga", "type: 16 (TGA)"}};
+  for (const auto& input : inputs) {
+    SCOPED_TRACE(input.name);
+    const RunResult info = runCli("info " + dir.file(input.name));
+    EXPECT_EQ(info.status, 0) << info.output;
+    EXPECT_NE(info.output.find(input.type), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("width: 400\nheight: 300"), std::string::npos) << info.output;
+
+    const std::string out = dir.file(std::string("from-") + input.name + ".bmp");
+    const RunResult unwarped = runCli("unwarp " + dir.file(input.name) + " " + out);
+    ASSERT_EQ(unwarped.status, 0) << unwarped.output;
+    EXPECT_TRUE(test::readFileBytes(out) == reference) << "differs from the panorama of the bitmap";
+  }
+
+  // Broken files of the new formats say why.
+  test::Bytes cut = test::readFileBytes(dir.file("round.png"));
+  cut.resize(cut.size() / 2);
+  test::writeFileBytes(dir.file("cut.png"), cut);
+  const RunResult broken = runCli("unwarp " + dir.file("cut.png") + " " + dir.file("cut.bmp"));
+  EXPECT_NE(broken.status, 0);
+  EXPECT_NE(broken.output.find("bad PNG file"), std::string::npos) << broken.output;
+  test::writeFileBytes(dir.file("drawing.wmf"), test::Bytes(64, 0));
+  const RunResult metafile = runCli("info " + dir.file("drawing.wmf"));
+  EXPECT_NE(metafile.status, 0);
+  EXPECT_NE(metafile.output.find("invalid windows metafile"), std::string::npos) << metafile.output;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/progress_sink.h"
+#include "image_file_builders.h"
 #include "support/test_files.h"
 
 namespace kelmira {
@@ -131,6 +132,62 @@ TEST(DibImage, SaveAndLoadRoundTripWithProgress) {
     EXPECT_EQ(sink.positions, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(sink.ends, 2);
   }
+}
+
+TEST(DibImage, LoadsPngPcxAndTgaAndKeepsWhatACutPcxGave) {
+  test::TempDir dir;
+  const auto pixels = test::patternPixels(6, 2, 4);
+  const test::Bytes expected(pixels.begin(), pixels.end());
+
+  test::writeFileBytes(dir.file("picture.png"),
+                       test::encodePng(test::pngPicture(6, 2, PNG_COLOR_TYPE_RGB, 8, {pixels.begin(), pixels.end()})));
+  // 24-bit PCX: each line holds the red, green and blue planes in turn.
+  test::PcxHeader pcx;
+  pcx.xmax = 5;
+  pcx.ymax = 1;
+  pcx.planes = 3;
+  pcx.bytesPerLine = 6;
+  test::Bytes pcxData;
+  for (int y = 0; y < 2; ++y) {
+    test::Bytes line;
+    for (int k = 0; k < 3; ++k)
+      for (int x = 0; x < 6; ++x) line.push_back(pixels[(y * 6 + x) * 3 + k]);
+    const test::Bytes packed = test::pcxRunLength(line);
+    pcxData.insert(pcxData.end(), packed.begin(), packed.end());
+  }
+  test::writeFileBytes(dir.file("picture.pcx"), test::pcxFile(pcx, pcxData));
+  // TGA, top row first, found by its extension in any letter case.
+  test::TgaHeader tga;
+  tga.width = 6;
+  tga.height = 2;
+  tga.descriptor = 0x20;
+  test::Bytes tgaData;
+  for (std::size_t i = 0; i < pixels.size(); i += 3) tgaData.insert(tgaData.end(), {pixels[i + 2], pixels[i + 1], pixels[i]});
+  test::writeFileBytes(dir.file("picture.TgA"), test::tgaFile(tga, tgaData));
+
+  for (const char* name : {"picture.png", "picture.pcx", "picture.TgA"}) {
+    RecordingSink sink;
+    DibImage image;
+    ASSERT_EQ(image.loadFromFile(dir.file(name), &sink), 0) << name;
+    ASSERT_EQ(image.width(), 6);
+    ASSERT_EQ(image.height(), 2);
+    EXPECT_EQ(test::Bytes(image.pixels(), image.pixels() + expected.size()), expected) << name;
+    EXPECT_EQ(sink.positions, (std::vector<int>{0, 1})) << name;
+    EXPECT_EQ(sink.ends, 1);
+  }
+
+  // A PCX cut after its first line is adopted with the code; a cut PNG leaves nothing.
+  const test::Bytes pcxFile = test::readFileBytes(dir.file("picture.pcx"));
+  test::writeFileBytes(dir.file("cut.pcx"), test::Bytes(pcxFile.begin(), pcxFile.end() - 3));
+  DibImage cut;
+  EXPECT_EQ(cut.loadFromFile(dir.file("cut.pcx")), ImageError::FileRead);
+  ASSERT_TRUE(cut.hasPixels());
+  EXPECT_EQ(test::Bytes(cut.pixels(), cut.pixels() + 18), test::Bytes(expected.begin(), expected.begin() + 18));
+  EXPECT_EQ(test::Bytes(cut.pixels() + 18, cut.pixels() + 36), test::Bytes(18, 0));
+  const test::Bytes pngFile = test::readFileBytes(dir.file("picture.png"));
+  test::writeFileBytes(dir.file("cut.png"), test::Bytes(pngFile.begin(), pngFile.end() - 20));
+  EXPECT_EQ(cut.loadFromFile(dir.file("cut.png")), ImageError::BadPng);
+  EXPECT_FALSE(cut.hasPixels());
 }
 
 TEST(DibImage, AFailedSaveLeavesTheOldFileAndNoTemporary) {
