@@ -10,40 +10,17 @@
 
 #include "image/dib_image.h"
 #include "image/image_file_builders.h"
+#include "cli_runner.h"
 #include "support/test_files.h"
 
 namespace kelmira {
 namespace {
 
-struct RunResult {
-  int status;
-  std::string output;
-};
-
-RunResult runCli(const std::string& arguments) {
-  const std::string command = std::string(KELMIRA_CLI_PATH) + " " + arguments + " 2>&1";
-  RunResult result{-1, {}};
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using test::RunResult;
+using test::runCli;
 
 // A smooth panorama with a few bold shapes, so that resampling blur stays small.
-void paintPanorama(DibImage& image, int width, int height) {
-  ASSERT_EQ(image.allocate(width, height), 0);
-  std::uint8_t* p = image.beginAccess();
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x, p += 3) {
-      p[0] = static_cast<std::uint8_t>(255 * x / width);
-      p[1] = static_cast<std::uint8_t>(255 * y / height);
-      p[2] = (x / 60 + y / 30) % 2 ? 200 : 40;
-    }
-  image.endAccess();
-}
+void paintPanorama(DibImage& image, int width, int height) { test::paintBlockPanorama(image, width, height, 60, 30); }
 
 double meanAbsoluteDifference(const DibImage& a, const DibImage& b, int marginRows) {
   double sum = 0;
