@@ -24,22 +24,24 @@
 #include <utility>
 #include <vector>
 
+#include "ui/skin_colours.h"
+
 namespace {
 
 // ---------------------------------------------------------------------------------------
 // Colours and fonts
 
-const QColor kBackdropTop(0x24, 0x33, 0x44);
-const QColor kBackdropBottom(0x12, 0x19, 0x22);
-const QColor kTrayTop(0x16, 0x1F, 0x29);
-const QColor kTrayBottom(0x1A, 0x24, 0x2F);
-const QColor kEdgeDark(0x09, 0x0D, 0x12);
-const QColor kTextLight(0xEC, 0xF1, 0xF6);
-const QColor kTextDim(0x93, 0xA8, 0xBE);
-const QColor kAccent(0x4A, 0x9B, 0xEE);
-const QColor kAccentDeep(0x22, 0x66, 0xC4);
-const QColor kLcdTop(0xDC, 0xE5, 0xEE);
-const QColor kLcdBottom(0xF3, 0xF7, 0xFA);
+const QColor& kBackdropTop = kelmira::skin::backdropTop;
+const QColor& kBackdropBottom = kelmira::skin::backdropBottom;
+const QColor& kTrayTop = kelmira::skin::trayTop;
+const QColor& kTrayBottom = kelmira::skin::trayBottom;
+const QColor& kEdgeDark = kelmira::skin::edgeDark;
+const QColor& kTextLight = kelmira::skin::textLight;
+const QColor& kTextDim = kelmira::skin::textDim;
+const QColor& kAccent = kelmira::skin::accent;
+const QColor& kAccentDeep = kelmira::skin::accentDeep;
+const QColor& kLcdTop = kelmira::skin::lcdTop;
+const QColor& kLcdBottom = kelmira::skin::lcdBottom;
 
 QString gSans;
 QString gSansBold;
@@ -724,17 +726,11 @@ QImage paintButton(const QImage& under, const ButtonSpec& b, bool pressed) {
   }
 
   QLinearGradient body(face.topLeft(), face.bottomLeft());
-  if (pressed) {
-    body.setColorAt(0, QColor(0x93, 0xCB, 0xFF));
-    body.setColorAt(0.48, QColor(0x4C, 0x9A, 0xEC));
-    body.setColorAt(0.52, QColor(0x3B, 0x88, 0xE0));
-    body.setColorAt(1, QColor(0x1E, 0x5E, 0xBD));
-  } else {
-    body.setColorAt(0, QColor(0xF6, 0xF8, 0xFA));
-    body.setColorAt(0.48, QColor(0xDF, 0xE4, 0xE9));
-    body.setColorAt(0.52, QColor(0xD5, 0xDB, 0xE1));
-    body.setColorAt(1, QColor(0xB9, 0xC2, 0xCB));
-  }
+  const QColor* stops = pressed ? kelmira::skin::pressedFace : kelmira::skin::buttonFace;
+  body.setColorAt(0, stops[0]);
+  body.setColorAt(0.48, stops[1]);
+  body.setColorAt(0.52, stops[2]);
+  body.setColorAt(1, stops[3]);
   p.fillPath(rounded(face, radius), body);
 
   QLinearGradient shine(face.topLeft(), face.bottomLeft());
@@ -743,14 +739,14 @@ QImage paintButton(const QImage& under, const ButtonSpec& b, bool pressed) {
   p.setPen(QPen(QBrush(shine), 1));
   p.setBrush(Qt::NoBrush);
   p.drawPath(rounded(face.adjusted(1.5, 1.5, -1.5, -1.5), radius - 1));
-  p.setPen(QPen(pressed ? QColor(0x10, 0x3A, 0x72) : QColor(0x3E, 0x49, 0x55), 1));
+  p.setPen(QPen(pressed ? kelmira::skin::pressedEdge : kelmira::skin::buttonEdge, 1));
   p.drawPath(rounded(face.adjusted(0.5, 0.5, -0.5, -0.5), radius));
 
   const QRectF content = face.translated(0, pressed ? 1 : 0);
   if (pressed) {
     paintButtonFace(p, b, content, Qt::white, QColor(0xE2, 0xEF, 0xFF), Qt::white);
   } else {
-    paintButtonFace(p, b, content, QColor(0x1A, 0x24, 0x30), QColor(0x50, 0x5F, 0x6E), QColor(0x2A, 0x4A, 0x6C));
+    paintButtonFace(p, b, content, kelmira::skin::buttonInk, QColor(0x50, 0x5F, 0x6E), QColor(0x2A, 0x4A, 0x6C));
   }
   return image;
 }

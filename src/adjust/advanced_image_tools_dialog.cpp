@@ -1,11 +1,15 @@
 #include "adjust/advanced_image_tools_dialog.h"
 
 #include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QVBoxLayout>
 
+#include "ui/dialog_look.h"
 #include "workspace/prompts.h"
 #include "workspace/workspace_view.h"
 
@@ -13,19 +17,30 @@ namespace kelmira {
 
 namespace {
 
-QSlider* makeSlider(QWidget* parent, const QRect& geometry) {
+// Between two previews while a slider is dragged: one preview of a large panorama takes
+// about 20 ms, so the window keeps answering the mouse.
+constexpr int kDragPreviewIntervalMs = 60;
+
+QSlider* makeSlider(QWidget* parent) {
   auto* slider = new QSlider(Qt::Horizontal, parent);
-  slider->setGeometry(geometry);
   slider->setTickPosition(QSlider::TicksAbove);
   slider->setTickInterval(1);
   slider->setFocusPolicy(Qt::StrongFocus);
+  slider->setMinimumWidth(150);
   return slider;
 }
 
-// A label at its place in the layout, widened when the platform's font needs more room.
-void placeLabel(QWidget* parent, const char* text, int x, int y, int width, int height) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y, std::max(width, label->sizeHint().width()), height);
+QLabel* endLabel(const char* text, Qt::Alignment alignment) {
+  auto* label = new QLabel(text);
+  label->setAlignment(alignment | Qt::AlignVCenter);
+  markSecondary(label);
+  return label;
+}
+
+QLabel* nameLabel(const char* text) {
+  auto* label = new QLabel(text);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return label;
 }
 
 }  // namespace
@@ -33,31 +48,49 @@ void placeLabel(QWidget* parent, const char* text, int x, int y, int width, int 
 AdvancedImageToolsDialog::AdvancedImageToolsDialog(WorkspaceView* owner, Prompts* prompts, QWidget* parent)
     : QDialog(parent), owner_(owner) {
   setWindowTitle("Advanced Image Tools");
-  setFixedSize(287, 179);
-  // The layout is measured for a small dialog font; the platform's default is larger.
-  QFont small = font();
-  small.setPixelSize(11);
-  setFont(small);
-  brightness_ = makeSlider(this, QRect(102, 10, 146, 44));
-  contrast_ = makeSlider(this, QRect(102, 52, 146, 41));
-  quality_ = makeSlider(this, QRect(102, 98, 146, 41));
-  placeLabel(this, "Brightness", 20, 20, 51, 13);
-  placeLabel(this, "Contrast", 23, 67, 41, 13);
-  placeLabel(this, "Photographic", 15, 98, 65, 13);
-  placeLabel(this, "Quality", 27, 114, 33, 13);
-  placeLabel(this, "-0.5", 80, 21, 18, 13);
-  placeLabel(this, "-0.5", 80, 68, 18, 13);
-  placeLabel(this, "0.5", 249, 21, 18, 13);
-  placeLabel(this, "0.5", 249, 68, 18, 13);
-  placeLabel(this, " 1", 84, 102, 18, 13);
-  placeLabel(this, "100", 249, 104, 18, 13);
+  brightness_ = makeSlider(this);
+  contrast_ = makeSlider(this);
+  quality_ = makeSlider(this);
+
+  // One row a slider: its name, the value at its left end, the slider, the value at its right end.
+  auto* sliders = new QGridLayout;
+  sliders->setHorizontalSpacing(8);
+  sliders->setVerticalSpacing(4);
+  sliders->addWidget(nameLabel("Brightness"), 0, 0);
+  sliders->addWidget(endLabel("-0.5", Qt::AlignRight), 0, 1);
+  sliders->addWidget(brightness_, 0, 2);
+  sliders->addWidget(endLabel("0.5", Qt::AlignLeft), 0, 3);
+  sliders->addWidget(nameLabel("Contrast"), 1, 0);
+  sliders->addWidget(endLabel("-0.5", Qt::AlignRight), 1, 1);
+  sliders->addWidget(contrast_, 1, 2);
+  sliders->addWidget(endLabel("0.5", Qt::AlignLeft), 1, 3);
+  auto* qualityName = new QVBoxLayout;
+  qualityName->setSpacing(0);
+  qualityName->addWidget(nameLabel("Photographic"));
+  qualityName->addWidget(nameLabel("Quality"));
+  sliders->addLayout(qualityName, 2, 0);
+  sliders->addWidget(endLabel(" 1", Qt::AlignRight), 2, 1);
+  sliders->addWidget(quality_, 2, 2);
+  sliders->addWidget(endLabel("100", Qt::AlignLeft), 2, 3);
+
   accept_ = new QPushButton("Accept Changes", this);
-  accept_->setGeometry(41, 145, 96, 23);
   accept_->setDefault(true);
   cancel_ = new QPushButton("Cancel", this);
-  cancel_->setGeometry(153, 145, 93, 23);
   connect(accept_, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(accept_);
+  buttons->addWidget(cancel_);
+  buttons->addStretch();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(16, 14, 16, 14);
+  layout->setSpacing(12);
+  layout->addLayout(sliders);
+  layout->addLayout(buttons);
+  applyKelmiraLook(this);
+  setFixedSize(sizeHint());
 
   if (owner_ == nullptr) {
     if (prompts != nullptr) {
@@ -72,8 +105,17 @@ AdvancedImageToolsDialog::AdvancedImageToolsDialog(WorkspaceView* owner, Prompts
   contrast_->setValue(50);
   brightness_->setRange(0, 100);
   brightness_->setValue(50);
-  // Keys move a slider without a preview; the next mouse release shows every change.
-  for (QSlider* slider : {brightness_, contrast_, quality_}) slider->installEventFilter(this);
+
+  dragPreview_.setSingleShot(true);
+  dragPreview_.setInterval(kDragPreviewIntervalMs);
+  connect(&dragPreview_, &QTimer::timeout, this, &AdvancedImageToolsDialog::preview);
+  for (QSlider* slider : {brightness_, contrast_, quality_}) {
+    // Keys move a slider without a preview; the next mouse release shows every change.
+    slider->installEventFilter(this);
+    connect(slider, &QSlider::valueChanged, this, [this, slider] {
+      if (slider->isSliderDown() && !dragPreview_.isActive()) dragPreview_.start();
+    });
+  }
 }
 
 double AdvancedImageToolsDialog::brightness() const { return (brightness_->value() - 50) * 0.01; }
@@ -82,7 +124,9 @@ int AdvancedImageToolsDialog::quality() const { return quality_->value(); }
 
 bool AdvancedImageToolsDialog::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease) {
-    // After the slider has taken the release and settled on its position.
+    // After the slider has taken the release and settled on its position; the release
+    // shows the settled values, so a drag preview still waiting is not needed.
+    dragPreview_.stop();
     QMetaObject::invokeMethod(this, &AdvancedImageToolsDialog::preview, Qt::QueuedConnection);
   }
   return QDialog::eventFilter(watched, event);
@@ -91,6 +135,7 @@ bool AdvancedImageToolsDialog::eventFilter(QObject* watched, QEvent* event) {
 void AdvancedImageToolsDialog::preview() {
   if (owner_ == nullptr) return;
   owner_->workspace().applyAdjustments(quality(), brightness(), contrast());
+  ++previews_;
 }
 
 // Right of and below the main window's centre, so the panorama stays in sight.

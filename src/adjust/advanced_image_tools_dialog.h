@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 
 class QPushButton;
 class QSlider;
@@ -12,8 +13,9 @@ class WorkspaceView;
 
 // "Advanced Image Tools": brightness, contrast and sharpening sliders over the panorama
 // in the owner's workspace view. Each mouse release on a slider recomputes the panorama
-// from the base the caller snapshotted, so the main window shows the result at once.
-// The caller keeps or restores the panorama depending on how the dialog ends.
+// from the base the caller snapshotted, so the main window shows the result at once;
+// while a slider is dragged the picture follows it, a few times a second. The caller
+// keeps or restores the panorama depending on how the dialog ends.
 class AdvancedImageToolsDialog : public QDialog {
   Q_OBJECT
 
@@ -30,6 +32,8 @@ class AdvancedImageToolsDialog : public QDialog {
   QSlider* qualitySlider() const { return quality_; }
   QPushButton* acceptButton() const { return accept_; }
   QPushButton* cancelButton() const { return cancel_; }
+  // How many times the panorama was recomputed.
+  int previewCount() const { return previews_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -44,6 +48,8 @@ class AdvancedImageToolsDialog : public QDialog {
   QSlider* quality_;
   QPushButton* accept_;
   QPushButton* cancel_;
+  QTimer dragPreview_;
+  int previews_ = 0;
 };
 
 }  // namespace kelmira

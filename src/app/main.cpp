@@ -1,15 +1,14 @@
 // Kelmira: turns round photographs taken through a panoramic mirror into 360-degree panoramas.
-#include <QApplication>
-
 #include "app/application.h"
 #include "app/file_dialogs.h"
+#include "app/guarded_application.h"
 #include "app/main_dialog.h"
 #include "app/message_box_prompts.h"
 #include "app/settings_store.h"
 #include "app/shell.h"
 
 int main(int argc, char** argv) {
-  QApplication qtApplication(argc, argv);
+  kelmira::GuardedApplication qtApplication(argc, argv);
   kelmira::MessageBoxPrompts prompts;
   kelmira::SettingsStore settings;
   kelmira::QtFileDialogs fileDialogs;

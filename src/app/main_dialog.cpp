@@ -146,7 +146,7 @@ void MainDialog::connectCommands() {
       refreshInfoArea();
     });
   });
-  on(control::Advanced, [this] { showAdvancedTools(); });
+  on(control::Advanced, [this] { guarded([this] { showAdvancedTools(); }); });
   on(control::BackToRound, [this] { guarded([this] { backToRound(); }); });
   on(control::NewRestart, [this] { guarded([this] { newRestart(); }); });
   on(control::SaveImage, [this] { guarded([this] { saveCurrent(false); }); });
@@ -164,7 +164,9 @@ void MainDialog::guarded(Command&& command) {
     return;
   }
   busy_ = true;
+  ++runningCommands_;
   command();
+  --runningCommands_;
   busy_ = false;
 }
 
@@ -181,7 +183,8 @@ int MainDialog::reportProgress(std::int32_t position, std::int32_t total) {
 
 void MainDialog::endProgress() {
   progressBar_->hide();
-  busy_ = false;
+  // A step of a command may end its progress while the command goes on.
+  busy_ = runningCommands_ > 0;
 }
 
 void MainDialog::showBusyMessage() {
@@ -256,7 +259,10 @@ void MainDialog::setMode(DisplayMode mode) {
   layoutForMode();
 }
 
+bool MainDialog::mayDiscardPanorama() { return !hasUnsavedPanorama() || ask("Discard the unsaved panorama?"); }
+
 void MainDialog::openRound() {
+  if (!mayDiscardPanorama()) return;
   const QString path =
       services_.fileDialogs->openFileName(this, "Select a raw image file", QString::fromLatin1(kOpenFilter));
   if (path.isEmpty()) return;
@@ -270,6 +276,7 @@ void MainDialog::openRound() {
 }
 
 void MainDialog::openPanorama() {
+  if (!mayDiscardPanorama()) return;
   const QString path =
       services_.fileDialogs->openFileName(this, "Select a panoramic image file", QString::fromLatin1(kOpenFilter));
   if (path.isEmpty()) return;
@@ -282,7 +289,7 @@ void MainDialog::openPanorama() {
 }
 
 void MainDialog::makePanorama() {
-  if (mode_ != DisplayMode::Round) return;
+  if (mode_ != DisplayMode::Round || !mayDiscardPanorama()) return;
   if (view_->workspace().makePanorama(attachmentType_, mirrorType_) == 0) {
     setMode(DisplayMode::Panorama);
     view_->refreshDisplay();
@@ -297,6 +304,7 @@ void MainDialog::backToRound() {
 }
 
 void MainDialog::newRestart() {
+  if (!mayDiscardPanorama()) return;
   mode_ = DisplayMode::Start;
   progressBar_->hide();
   view_->workspace().reset(true);
@@ -381,13 +389,15 @@ int MainDialog::saveCurrent(bool asMovie) {
   if (mode_ != DisplayMode::Panorama) return 0;
   workspace.fitPanoramaToMovieSize();
   refreshInfoArea();
+  // What is written is the panorama of this moment, whatever changes while the file is written.
+  const std::uint64_t revision = workspace.panoramaRevision();
   const ImageErrorCode code =
       workspace.panorama().saveToFile(savePath_.toStdString(), static_cast<FileType>(saveFileType_), this);
   if (code != ImageError::None) {
     tell(QString::fromStdString(errorText(static_cast<std::uint32_t>(code))), MessageIcon::Stop);
     return -1;
   }
-  savedRevision_ = workspace.panoramaRevision();
+  savedRevision_ = revision;
   return 0;
 }
 
@@ -405,9 +415,15 @@ int MainDialog::showMovieProperties() {
 
 int MainDialog::writeMovie() {
   Workspace& workspace = view_->workspace();
+  // A movie that would be refused leaves the panorama as it is.
+  if (const std::string refusal = movieRefusal(workspace.panorama(), movieSettings_); !refusal.empty()) {
+    tell(QString::fromStdString(refusal), MessageIcon::Stop);
+    return -1;
+  }
   // The panorama keeps the movie size it is brought to; the writer gets a copy of it.
   workspace.fitPanoramaToMovieSize();
   refreshInfoArea();
+  const std::uint64_t revision = workspace.panoramaRevision();
   DibImage panorama;
   if (panorama.copyFrom(workspace.panorama()) != ImageError::None) {
     tell("Out of memory!", MessageIcon::Stop);
@@ -422,7 +438,7 @@ int MainDialog::writeMovie() {
     tell("QuickTime save failed.\n\nPlease install the FULL version of QuickTime.", MessageIcon::None);
     return -2;
   }
-  savedRevision_ = workspace.panoramaRevision();
+  savedRevision_ = revision;
   services_.shell->openUrl(QUrl::fromLocalFile(savePath_));
   return 0;
 }

@@ -92,6 +92,8 @@ class MainDialog : public QDialog, public ProgressSink {
   void showAdvancedTools();
   void showAbout();
   int writeMovie();
+  // False when the user keeps an unsaved panorama rather than let a command replace it.
+  bool mayDiscardPanorama();
   void tell(const QString& text, MessageIcon icon);
   bool ask(const QString& text);
 
@@ -102,6 +104,7 @@ class MainDialog : public QDialog, public ProgressSink {
   QProgressBar* progressBar_ = nullptr;
   DisplayMode mode_ = DisplayMode::Start;
   bool busy_ = true;
+  int runningCommands_ = 0;
   int mirrorType_ = 0;
   int attachmentType_ = 0;
   int movieWidth_ = 400;

@@ -73,13 +73,19 @@ int main(int argc, char** argv) {
 
   CLI11_PARSE(app, argc, argv);
 
-  if (*unwarpCommand) return kelmira::runUnwarp(unwarp);
-  if (*infoCommand) return kelmira::runInfo(infoPath);
-  if (*movdumpCommand) return kelmira::runMovdump(movdumpPath);
-  if (*movieCommand) return kelmira::runMovie(movie);
-  if (!kelmira::parseSize(size, simulate.width, simulate.height)) {
-    std::fprintf(stderr, "kelmira-cli: --size: expected WxH, for example 1600x1200\n");
-    return 2;
+  // A failure is a message and a status, never an abort that leaves the shell a core dump.
+  try {
+    if (*unwarpCommand) return kelmira::runUnwarp(unwarp);
+    if (*infoCommand) return kelmira::runInfo(infoPath);
+    if (*movdumpCommand) return kelmira::runMovdump(movdumpPath);
+    if (*movieCommand) return kelmira::runMovie(movie);
+    if (!kelmira::parseSize(size, simulate.width, simulate.height)) {
+      std::fprintf(stderr, "kelmira-cli: --size: expected WxH, for example 1600x1200\n");
+      return 2;
+    }
+    return kelmira::runSimulate(simulate);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "kelmira-cli: stopped by an unexpected problem: %s\n", error.what());
+    return 1;
   }
-  return kelmira::runSimulate(simulate);
 }

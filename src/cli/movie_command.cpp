@@ -33,6 +33,10 @@ bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settin
                  "minimum|low|normal|high|maximum|lossless, --view WxH, --correction none|partial|full\n");
     return false;
   }
+  if (!isMovieViewSizeAllowed(width) || !isMovieViewSizeAllowed(height)) {
+    std::fprintf(stderr, "kelmira-cli: --view %s: %s\n", options.view.c_str(), kMovieViewSizeRule);
+    return false;
+  }
   settings = {codec->second, quality->second, width, height, correction->second};
   return true;
 }

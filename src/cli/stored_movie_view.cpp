@@ -5,6 +5,8 @@
 #include <fstream>
 #include <string_view>
 
+#include "movie/movie_settings.h"
+
 namespace kelmira {
 
 namespace {
@@ -19,7 +21,7 @@ std::string_view trimmed(std::string_view text) {
 bool parsePositive(std::string_view text, int& value) {
   int parsed = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-  if (error != std::errc() || end != text.data() + text.size() || parsed <= 0 || parsed > 100000) return false;
+  if (error != std::errc() || end != text.data() + text.size() || !isMovieViewSizeAllowed(parsed)) return false;
   value = parsed;
   return true;
 }

@@ -9,6 +9,7 @@
 #include "image/layer_state.h"
 #include "image/metafile_reader.h"
 #include "image/octree_palette.h"
+#include "image/progress_scope.h"
 #include "image/progress_sink.h"
 #include "image/replacement_file.h"
 #include "image/resample.h"
@@ -16,26 +17,6 @@
 namespace kelmira {
 
 namespace {
-
-// Installs a sink as the layer's progress callback for one scope.
-class ProgressScope {
- public:
-  explicit ProgressScope(ProgressSink* sink) : sink_(sink) {
-    if (sink_ != nullptr) {
-      setProgressCallback([sink](std::int32_t position, std::int32_t total) {
-        return sink->reportProgress(position, total) != 0;
-      });
-    }
-  }
-  ~ProgressScope() {
-    if (sink_ != nullptr) setProgressCallback({});
-  }
-  ProgressScope(const ProgressScope&) = delete;
-  ProgressScope& operator=(const ProgressScope&) = delete;
-
- private:
-  ProgressSink* sink_;
-};
 
 // Metafiles without a frame of their own are drawn this size (0.01 mm) on grey.
 constexpr std::int32_t kMetafileDefaultSize = 100;
@@ -55,6 +36,7 @@ ImageErrorCode DibImage::free() {
     pixels_.reset();
     width_ = 0;
     height_ = 0;
+    ++generation_;
   }
   palette_.reset();
   paletteStale_ = false;
@@ -72,9 +54,21 @@ ImageErrorCode DibImage::allocate(std::int32_t width, std::int32_t height) {
 void DibImage::adopt(PixelBlock block, std::int32_t width, std::int32_t height) {
   free();
   if (!block) return;
-  pixels_ = std::move(block);
+  pixels_ = std::shared_ptr<std::uint8_t[]>(std::move(block));
   width_ = width;
   height_ = height;
+  ++generation_;
+}
+
+void DibImage::swap(DibImage& other) noexcept {
+  std::swap(width_, other.width_);
+  std::swap(height_, other.height_);
+  std::swap(pixels_, other.pixels_);
+  std::swap(accessCount_, other.accessCount_);
+  std::swap(palette_, other.palette_);
+  std::swap(paletteStale_, other.paletteStale_);
+  ++generation_;
+  ++other.generation_;
 }
 
 std::uint8_t* DibImage::beginAccess() {
@@ -146,17 +140,20 @@ ImageErrorCode DibImage::resizeTo(std::int32_t width, std::int32_t height, Progr
 ImageErrorCode DibImage::resampleFrom(const DibImage& source, std::int32_t width, std::int32_t height,
                                       ProgressSink* progress) {
   if (!source.pixels_) return ImageError::BadParameter;
-  DibImage resized;
-  if (const ImageErrorCode code = resized.allocate(width, height); code != ImageError::None) return code;
+  const HeldPixels from = source.hold();
+  const std::uint64_t generationBefore = generation_;
+  PixelBlock resized = allocatePixelBlock(width, height);
+  if (!resized) return ImageError::OutOfMemory;
   {
     ProgressScope scope(progress);
-    resample(source.pixels_.get(), source.width_, source.height_, resized.pixels_.get(), width, height);
+    resample(from.pixels(), from.width, from.height, resized.get(), width, height);
   }
   endProgress(progress);
   const ImageErrorCode code = lastError();
-  // Taking the resampled block over gives the same pixels as copying it, without the copy.
-  if (code == ImageError::None) adopt(std::move(resized.pixels_), width, height);
-  return code;
+  if (code != ImageError::None) return code;
+  if (generation_ != generationBefore) return ImageError::Aborted;
+  adopt(std::move(resized), width, height);
+  return ImageError::None;
 }
 
 int DibImage::fitToMovieSize(std::int32_t width, std::int32_t height, bool force, ProgressSink* progress) {
@@ -214,7 +211,8 @@ ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, Prog
   if (!replacement.created()) return ImageError::FileOpen;
   std::unique_ptr<ImageStream> stream = openForWriting(replacement.temporaryPath());
   if (!stream) return lastError();
-  encodeStream(*stream, type, pixels_.get(), width_, height_);
+  const HeldPixels picture = hold();
+  encodeStream(*stream, type, picture.pixels(), picture.width, picture.height);
   ImageErrorCode code = lastError();
   {
     ProgressScope scope(progress);

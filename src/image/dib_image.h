@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,15 @@ struct PaletteEntry {
   std::uint8_t flags = 0;
 };
 using DisplayPalette = std::array<PaletteEntry, 256>;
+
+// An image's pixel block kept alive for the length of one piece of work, whatever
+// happens to the image meanwhile.
+struct HeldPixels {
+  std::shared_ptr<const std::uint8_t[]> block;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  const std::uint8_t* pixels() const { return block.get(); }
+};
 
 // The program's one in-memory image: 24-bit pixels (red, green, blue, top row first,
 // rows packed) and the 256-colour display palette made from them. Copies are deep and
@@ -46,6 +56,13 @@ class DibImage {
   ImageErrorCode copyFromPixels(const std::uint8_t* pixels, std::int32_t width, std::int32_t height);
   // Takes ownership of a block made by the image layer.
   void adopt(PixelBlock block, std::int32_t width, std::int32_t height);
+  // Exchanges pictures with `other`; nothing is allocated, so it cannot fail.
+  void swap(DibImage& other) noexcept;
+  // Keeps the current block alive for work that may outlast it in this image: work that
+  // reports progress lets the window run commands, and one of them may replace the picture.
+  HeldPixels hold() const { return {pixels_, width_, height_}; }
+  // Changes whenever the image takes another block or frees its own.
+  std::uint64_t generation() const { return generation_; }
 
   // Fills 256 entries of (blue, green, red, 0) with the colours that best represent the pixels.
   ImageErrorCode computeOptimalPalette(std::array<std::uint8_t, 1024>& table) const;
@@ -60,7 +77,9 @@ class DibImage {
   int mirrorHorizontally();
   int rotateImage(int mode);
   ImageErrorCode resizeTo(std::int32_t width, std::int32_t height, ProgressSink* progress = nullptr);
-  // Becomes `source` resampled to the given size; unchanged on failure.
+  // Becomes `source` resampled to the given size; unchanged on failure. When another
+  // picture is put into this image while the resample reports progress, that picture
+  // stays and the result is dropped with code 14.
   ImageErrorCode resampleFrom(const DibImage& source, std::int32_t width, std::int32_t height,
                               ProgressSink* progress = nullptr);
   // Trims to a width that is a multiple of 96 and a height that is a multiple of 4.
@@ -73,7 +92,9 @@ class DibImage {
  private:
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
-  PixelBlock pixels_;
+  // Shared only with holds (see hold()); copies between images are always deep.
+  std::shared_ptr<std::uint8_t[]> pixels_;
+  std::uint64_t generation_ = 0;
   std::int32_t accessCount_ = 0;
   std::optional<DisplayPalette> palette_;
   bool paletteStale_ = false;

@@ -1,5 +1,6 @@
 #include "image/layer_state.h"
 
+#include <memory>
 #include <utility>
 
 namespace kelmira {
@@ -7,7 +8,9 @@ namespace kelmira {
 namespace {
 
 struct ThreadLayerState {
-  ProgressCallback progress;
+  // Shared, so a callback that replaces itself while it runs (a window pumping its
+  // messages can start other work) is not destroyed under its own feet.
+  std::shared_ptr<const ProgressCallback> progress;
   std::int32_t depth = 0;
   ImageErrorCode lastError = ImageError::None;
 };
@@ -19,8 +22,13 @@ ThreadLayerState& threadState() {
 
 }  // namespace
 
-void setProgressCallback(ProgressCallback callback) {
-  threadState().progress = std::move(callback);
+void setProgressCallback(ProgressCallback callback) { exchangeProgressCallback(std::move(callback)); }
+
+ProgressCallback exchangeProgressCallback(ProgressCallback callback) {
+  ThreadLayerState& state = threadState();
+  ProgressCallback previous = state.progress ? *state.progress : ProgressCallback{};
+  state.progress = callback ? std::make_shared<const ProgressCallback>(std::move(callback)) : nullptr;
+  return previous;
 }
 
 ImageErrorCode lastError() { return threadState().lastError; }
@@ -43,7 +51,8 @@ ImageErrorCode LayerCall::fail(ImageErrorCode code) {
 bool LayerCall::progress(std::int32_t current, std::int32_t total) {
   ThreadLayerState& state = threadState();
   if (state.depth != 1 || !state.progress) return true;
-  if (state.progress(current, total)) return true;
+  const std::shared_ptr<const ProgressCallback> callback = state.progress;
+  if ((*callback)(current, total)) return true;
   fail(ImageError::Aborted);
   return false;
 }

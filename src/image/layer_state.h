@@ -13,6 +13,8 @@ using ProgressCallback = std::function<bool(std::int32_t current, std::int32_t t
 
 // Installs the calling thread's progress callback (an empty function removes it).
 void setProgressCallback(ProgressCallback callback);
+// Installs a callback and hands back the one it replaces, so a scope can put it back.
+ProgressCallback exchangeProgressCallback(ProgressCallback callback);
 
 // The calling thread's last image layer result.
 ImageErrorCode lastError();

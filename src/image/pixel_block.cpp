@@ -4,6 +4,14 @@
 
 namespace kelmira {
 
+namespace {
+thread_local std::uint64_t* budgetRemaining = nullptr;
+}  // namespace
+
+PixelBlockBudget::PixelBlockBudget(std::uint64_t bytes) : remaining_(bytes) { budgetRemaining = &remaining_; }
+
+PixelBlockBudget::~PixelBlockBudget() { budgetRemaining = nullptr; }
+
 std::size_t pixelBlockBytes(std::int64_t width, std::int64_t height) {
   if (width <= 0 || height <= 0) return 0;
   const auto w = static_cast<std::uint64_t>(width);
@@ -15,6 +23,10 @@ std::size_t pixelBlockBytes(std::int64_t width, std::int64_t height) {
 PixelBlock allocatePixelBlock(std::int64_t width, std::int64_t height) {
   const std::size_t bytes = pixelBlockBytes(width, height);
   if (bytes == 0) return nullptr;
+  if (budgetRemaining != nullptr) {
+    if (bytes > *budgetRemaining) return nullptr;
+    *budgetRemaining -= bytes;
+  }
   // calloc hands out fresh pages already zeroed without touching them, so a hostile
   // header that claims a huge picture costs address space, not memory, until rows arrive.
   return PixelBlock(static_cast<std::uint8_t*>(std::calloc(bytes, 1)));

@@ -24,4 +24,18 @@ std::size_t pixelBlockBytes(std::int64_t width, std::int64_t height);
 // A zero-filled block, or null when the size is out of range or memory runs out.
 PixelBlock allocatePixelBlock(std::int64_t width, std::int64_t height);
 
+// Running out of memory on purpose: while a budget lives, the blocks this thread
+// allocates may add up to `bytes` at most, and any block beyond that is refused as
+// if memory had run out. Budgets do not nest.
+class PixelBlockBudget {
+ public:
+  explicit PixelBlockBudget(std::uint64_t bytes);
+  ~PixelBlockBudget();
+  PixelBlockBudget(const PixelBlockBudget&) = delete;
+  PixelBlockBudget& operator=(const PixelBlockBudget&) = delete;
+
+ private:
+  std::uint64_t remaining_;
+};
+
 }  // namespace kelmira

@@ -5,10 +5,13 @@
 namespace kelmira {
 
 // A new file written beside its target and renamed over it only when complete, so a
-// failed save never leaves a truncated file where the user's old one was.
+// failed save never leaves a truncated file where the user's old one was. Replacing
+// changes nothing the user did not ask for: a target reached through symbolic links is
+// replaced where the links lead (the links stay), the new file keeps the old one's
+// permission bits, and its data is on disk before it takes the old one's place.
 class ReplacementFile {
  public:
-  explicit ReplacementFile(std::string targetPath);
+  explicit ReplacementFile(const std::string& targetPath);
   ~ReplacementFile();  // removes the temporary unless committed
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
@@ -16,7 +19,10 @@ class ReplacementFile {
   // False when no temporary could be created beside the target.
   bool created() const { return !temporaryPath_.empty(); }
   const std::string& temporaryPath() const { return temporaryPath_; }
-  // Renames the temporary over the target; false (and the temporary removed) on failure.
+  // The file that is replaced: the target with its symbolic links followed.
+  const std::string& resolvedTarget() const { return targetPath_; }
+  // Flushes the temporary and renames it over the target; false (and the temporary
+  // removed) on failure.
   bool commit();
 
  private:

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "mirror/attachment_item_delegate.h"
+#include "ui/dialog_look.h"
 #include "workspace/integer_settings.h"
 
 namespace kelmira {
@@ -28,6 +29,8 @@ MirrorPropertiesDialog::MirrorPropertiesDialog(IntegerSettings* settings, QWidge
   cancel_->setGeometry(165, 262, 75, 23);
   connect(ok_, &QPushButton::clicked, this, &MirrorPropertiesDialog::confirm);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+  applyKelmiraLook(this);
 
   const int attachment = settings_ != nullptr ? settings_->readInt("EQUIPMENT", "ATTACHMENT", 0) : 0;
   // Any other stored value leaves the list without a selection until the user picks one.

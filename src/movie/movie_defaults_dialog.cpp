@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 
 #include "movie/dialog_input.h"
+#include "ui/dialog_look.h"
+#include "movie/movie_settings.h"
 
 namespace kelmira {
 
@@ -23,6 +25,7 @@ MovieDefaultsDialog::MovieDefaultsDialog(Prompts* prompts, int width, int height
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(buttons);
+  applyKelmiraLook(this);
 }
 
 void MovieDefaultsDialog::confirm() {
@@ -31,6 +34,9 @@ void MovieDefaultsDialog::confirm() {
   }
   if (enteredWidth_ <= 0) return tellStop(prompts_, "Movie width must be greater than zero.");
   if (enteredHeight_ <= 0) return tellStop(prompts_, "Movie height must be greater than zero.");
+  if (!isMovieViewSizeAllowed(enteredWidth_) || !isMovieViewSizeAllowed(enteredHeight_)) {
+    return tellStop(prompts_, kMovieViewSizeRule);
+  }
   accept();
 }
 

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/dialog_look.h"
 #include "movie/dialog_input.h"
 #include "movie/movie_defaults_dialog.h"
 #include "workspace/integer_settings.h"
@@ -33,6 +34,8 @@ MoviePropertiesDialog::MoviePropertiesDialog(Prompts* prompts, IntegerSettings* 
                       "High Quality"});
   correction_ = new QComboBox;
   correction_->setEditable(true);
+  // Typed text is checked against the items on Save Movie; it never becomes an item.
+  correction_->setInsertPolicy(QComboBox::NoInsert);
   correction_->addItems({"No Correction", "Partial Correction", "Full Correction"});
   // Choices of an earlier save are not remembered.
   compressor_->setCurrentIndex(2);
@@ -76,6 +79,7 @@ MoviePropertiesDialog::MoviePropertiesDialog(Prompts* prompts, IntegerSettings* 
   layout->addWidget(correctionGroup);
   layout->addWidget(dimensions);
   layout->addWidget(buttons);
+  applyKelmiraLook(this);
 }
 
 void MoviePropertiesDialog::refuse(const char* text) { tellStop(prompts_, text); }
@@ -86,11 +90,12 @@ void MoviePropertiesDialog::saveMovie() {
   const int quality = quality_->currentIndex();
   if (quality < 0) return refuse("Please select a valid compression quality.");
   // The correction field is editable: what is typed must name one of the items.
-  const int correction = correction_->findText(correction_->currentText());
+  const int correction = correction_->findText(correction_->currentText().trimmed(), Qt::MatchFixedString);
   if (correction < 0) return refuse("Please select a valid correction mode.");
   int width = 0;
   int height = 0;
   if (!readInteger(viewWidth_, width) || !readInteger(viewHeight_, height)) return refuse("Please enter an integer.");
+  if (!isMovieViewSizeAllowed(width) || !isMovieViewSizeAllowed(height)) return refuse(kMovieViewSizeRule);
   chosen_.codecType = compressor == 0 ? fourCC("SVQ1") : compressor == 2 ? fourCC("jpeg") : fourCC("cvid");
   chosen_.codecQuality = quality <= 5 ? kQualityByPosition[quality] : 0x200;
   chosen_.correctionMode = static_cast<std::uint32_t>(correction);

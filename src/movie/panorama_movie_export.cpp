@@ -2,12 +2,15 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "image/dib_image.h"
 #include "image/image_error.h"
 #include "image/layer_state.h"
+#include "image/progress_scope.h"
 #include "image/progress_sink.h"
 #include "image/replacement_file.h"
 #include "movie/qtvr_movie_writer.h"
@@ -17,29 +20,61 @@ namespace kelmira {
 
 namespace {
 
-// Installs a sink as the image layer's progress callback for one scope.
-class LayerProgress {
+// A temporary folder that exists and takes a new file; empty when `folder` is neither.
+bool usableFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  return !folder.empty() && std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// Creates `folder`/PXTxxxxxx.`extension` exclusively and gives its path, or empty.
+std::string reserveName(const std::filesystem::path& folder, const std::string& extension) {
+  std::string pattern = (folder / "PXTXXXXXX").string() + "." + extension;
+  const int fd = mkstemps(pattern.data(), static_cast<int>(extension.size() + 1));
+  if (fd < 0) return {};
+  ::close(fd);
+  return pattern;
+}
+
+// A reserved temporary file that goes when the save is over, whatever its outcome.
+class TemporaryFile {
  public:
-  explicit LayerProgress(ProgressSink* sink) : sink_(sink) {
-    if (sink_ != nullptr) {
-      setProgressCallback([sink](std::int32_t at, std::int32_t total) { return sink->reportProgress(at, total) != 0; });
-    }
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    // Removed even when the movie toolbox is not running.
+    if (!path_.empty() && deleteMovieFile(path_) != noErr) std::remove(path_.c_str());
   }
-  ~LayerProgress() {
-    if (sink_ != nullptr) setProgressCallback({});
-  }
-  LayerProgress(const LayerProgress&) = delete;
-  LayerProgress& operator=(const LayerProgress&) = delete;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& path() const { return path_; }
 
  private:
-  ProgressSink* sink_;
+  std::string path_;
 };
 
 }  // namespace
 
+std::string movieRefusal(const DibImage& panorama, const MovieSettings& settings) {
+  // 24 equal tiles need a wide enough panorama.
+  if (panorama.width() < panorama.height()) return "The panorama must be wider than it is high to make a movie.";
+  if (panorama.width() < 96 || panorama.height() < 4) return "The panorama is too small to make a movie.";
+  // The track header holds the view size as 16.16 fixed point.
+  if (!isMovieViewSizeAllowed(settings.viewWidth) || !isMovieViewSizeAllowed(settings.viewHeight)) {
+    return kMovieViewSizeRule;
+  }
+  return {};
+}
+
 MovieExportResult prepareMovieImage(DibImage& panorama, const std::string& imagePath, ProgressSink* progress) {
-  LayerProgress layerProgress(progress);
-  panorama.fitToMovieSize(panorama.width(), panorama.height(), false, progress);
+  ProgressScope layerProgress(progress);
+  const std::int32_t width = panorama.width();
+  const std::int32_t height = panorama.height();
+  panorama.fitToMovieSize(width, height, false, progress);
+  // The trim can fail (no memory, or a height that rounds down to nothing) and leave the
+  // panorama as it was; a movie of an untrimmed picture would cut its tiles wrongly.
+  if (panorama.width() % 96 != 0 || panorama.height() % 4 != 0 || panorama.height() == 0) {
+    const ImageErrorCode code = lastError() != ImageError::None ? lastError() : ImageError::BadParameter;
+    return {-1, errorText(static_cast<std::uint32_t>(code))};
+  }
   DibImage turned;
   if (const ImageErrorCode code = turned.copyFrom(panorama); code != ImageError::None) {
     return {-1, errorText(static_cast<std::uint32_t>(code))};
@@ -51,25 +86,29 @@ MovieExportResult prepareMovieImage(DibImage& panorama, const std::string& image
   return {};
 }
 
-std::string makeTempPath(const std::string& extension) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "PXTXXXXXX").string();
-  const int fd = mkstemp(pattern.data());
-  if (fd >= 0) {
-    close(fd);
-    std::remove(pattern.c_str());  // only the name is wanted
+std::string makeTempPath(const std::string& extension, const std::string& fallbackFolder) {
+  std::error_code error;
+  const std::filesystem::path systemFolder = std::filesystem::temp_directory_path(error);
+  if (!error && usableFolder(systemFolder)) {
+    if (std::string path = reserveName(systemFolder, extension); !path.empty()) return path;
   }
-  return pattern + "." + extension;
+  if (usableFolder(fallbackFolder)) return reserveName(fallbackFolder, extension);
+  return {};
 }
 
 MovieExportResult savePanoramaMovie(DibImage& panorama, const std::string& destination, const MovieSettings& settings,
                                     ProgressSink* progress) {
-  // Refused before any file is touched: 24 equal tiles need a wide enough panorama.
-  if (panorama.width() < panorama.height()) return {-1, "The panorama must be wider than it is high to make a movie."};
-  if (panorama.width() < 96 || panorama.height() < 4) return {-1, "The panorama is too small to make a movie."};
+  // Refused before any file or the panorama is touched.
+  if (std::string refusal = movieRefusal(panorama, settings); !refusal.empty()) return {-1, std::move(refusal)};
 
-  const std::string imagePath = makeTempPath("BMP");
-  const std::string tilePath = makeTempPath("TIL");
-  MovieExportResult result = prepareMovieImage(panorama, imagePath, progress);
+  const std::string destinationFolder = std::filesystem::path(destination).parent_path().string();
+  const std::string folder = destinationFolder.empty() ? "." : destinationFolder;
+  TemporaryFile image(makeTempPath("BMP", folder));
+  TemporaryFile tiles(makeTempPath("TIL", folder));
+  if (image.path().empty() || tiles.path().empty()) {
+    return {-1, "No temporary file can be made for the movie, neither in the temporary folder nor in " + folder + "."};
+  }
+  MovieExportResult result = prepareMovieImage(panorama, image.path(), progress);
   if (progress != nullptr) progress->endProgress();
   if (result.code == 0) {
     // The movie is flattened into a new file beside the destination, which replaces the
@@ -77,15 +116,14 @@ MovieExportResult savePanoramaMovie(DibImage& panorama, const std::string& desti
     ReplacementFile replacement(destination);
     if (!replacement.created()) {
       result = {-1, "The movie cannot be written into the folder of " + destination + "."};
-    } else if (const OSErr error = buildQtvrMovie(imagePath, tilePath, replacement.temporaryPath(), settings, progress);
+    } else if (const OSErr error =
+                   buildQtvrMovie(image.path(), tiles.path(), replacement.temporaryPath(), settings, progress);
                error != noErr) {
       result = {error, "QuickTime save failed.\n\nPlease install the FULL version of QuickTime."};
     } else if (!replacement.commit()) {
       result = {-1, "The movie could not be put in place of " + destination + "."};
     }
   }
-  deleteMovieFile(tilePath);
-  deleteMovieFile(imagePath);
   if (progress != nullptr) progress->endProgress();
   return result;
 }

@@ -27,20 +27,24 @@ PanoramaSize panoramaSizeForRadius(std::int32_t radius) {
   return {static_cast<std::int32_t>(0.6 * radius * mirror_model::twoPi), static_cast<std::int32_t>(0.6 * radius)};
 }
 
-int makePanoramaImage(DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
+int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
                       bool lensThread, DibImage& panorama, const RowProgress& progress) {
   if (!round.hasPixels()) return -1;
   const PanoramaSize size = panoramaSizeForRadius(radius);
-  if (panorama.allocate(size.width, size.height) != ImageError::None) return -1;
-  const ImageView source{round.beginAccess(), static_cast<std::uint32_t>(round.width()),
-                         static_cast<std::uint32_t>(round.height()), 3, 3u * static_cast<std::size_t>(round.width())};
-  const ImageView target{panorama.beginAccess(), static_cast<std::uint32_t>(size.width),
+  // Rendered into blocks of its own: the progress report lets the window run commands
+  // between rows, and none of them may pull either picture away mid-way.
+  const HeldPixels from = round.hold();
+  DibImage made;
+  if (made.allocate(size.width, size.height) != ImageError::None) return -1;
+  const ImageView source{const_cast<std::uint8_t*>(from.pixels()), static_cast<std::uint32_t>(from.width),
+                         static_cast<std::uint32_t>(from.height), 3, 3u * static_cast<std::size_t>(from.width)};
+  const ImageView target{made.beginAccess(), static_cast<std::uint32_t>(size.width),
                          static_cast<std::uint32_t>(size.height), 3, 3u * static_cast<std::size_t>(size.width)};
   unwarpRing(source, target, static_cast<double>(centreX), static_cast<double>(centreY), progress);
-  panorama.endAccess();
-  round.endAccess();
-  if (lensThread) panorama.mirrorHorizontally();
-  panorama.buildPalette();
+  made.endAccess();
+  if (lensThread) made.mirrorHorizontally();
+  made.buildPalette();
+  panorama.swap(made);
   return 0;
 }
 

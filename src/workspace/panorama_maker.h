@@ -29,8 +29,8 @@ PanoramaSize panoramaSizeForRadius(std::int32_t radius);
 
 // Unwarps `round` around (centreX, centreY) into `panorama`, sized by the crop radius, and
 // mirrors it for the lens-thread attachment. 0 done; -1 without a round image or when the
-// panorama cannot be allocated.
-int makePanoramaImage(DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
+// panorama cannot be allocated, and `panorama` is then unchanged.
+int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
                       bool lensThread, DibImage& panorama, const RowProgress& progress = {});
 
 }  // namespace kelmira

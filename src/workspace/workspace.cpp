@@ -28,6 +28,15 @@ std::int32_t truncated(double value) {
   return static_cast<std::int32_t>(value);
 }
 
+// `target` becomes a copy of `source` only once the copy is made, so running out of
+// memory leaves it as it was.
+bool replaceWithCopy(DibImage& target, const DibImage& source) {
+  DibImage copy;
+  if (copy.copyFrom(source) != ImageError::None) return false;
+  target.swap(copy);
+  return true;
+}
+
 std::string withPath(const std::string& pattern, const std::string& path) {
   std::string text = pattern;
   text.replace(text.find("%s"), 2, path);
@@ -156,16 +165,18 @@ int Workspace::cropPanorama() {
     tell("Crop lines values are invalid.", true);
     return -1;
   }
+  // Both new pictures are made before either slot changes: a refusal loses nothing.
   DibImage cropped;
-  if (cropped.allocate(panorama_.width(), rows) != ImageError::None) {
+  DibImage undo;
+  if (cropped.allocate(panorama_.width(), rows) != ImageError::None || undo.copyFrom(panorama_) != ImageError::None) {
     tell("Out of memory!", true);
     return -1;
   }
-  undoImage_.copyFrom(panorama_);
   copyRect(panorama_.pixels(), cropped.beginAccess(), panorama_.width(), panorama_.height(), 3, 0, cropTop_,
            panorama_.width(), cropBottom_ + 1);
   cropped.endAccess();
-  panorama_.copyFrom(cropped);
+  undoImage_.swap(undo);
+  panorama_.swap(cropped);
   panorama_.buildPalette();
   ++panoramaRevision_;
   resetCropLines();
@@ -177,7 +188,8 @@ int Workspace::undo() {
   if ((state_ != PanoramaOpened && state_ != PanoramaShown) || undoImage_.width() <= 0 || undoImage_.height() <= 0) {
     return -1;
   }
-  panorama_.copyFrom(undoImage_);
+  // The undo picture becomes the panorama and its slot is emptied: a copy would only be freed.
+  panorama_.swap(undoImage_);
   undoImage_.free();
   panorama_.buildPalette();
   ++panoramaRevision_;
@@ -198,7 +210,7 @@ int Workspace::snapshotAdjustBase() {
 }
 
 int Workspace::restoreAdjustBase() {
-  panorama_.copyFrom(adjustBase_);
+  if (!replaceWithCopy(panorama_, adjustBase_)) return -1;
   panorama_.buildPalette();
   panoramaRevision_ = adjustBaseRevision_;  // the same picture as before the tools opened
   refreshDisplay();
@@ -209,19 +221,22 @@ void Workspace::freeAdjustBase() { adjustBase_.free(); }
 
 int Workspace::applyAdjustments(int quality, double brightness, double contrast) {
   if (!adjustBase_.hasPixels()) return -1;
-  undoImage_.copyFrom(adjustBase_);
-  panorama_.copyFrom(adjustBase_);
-  if (!undoImage_.hasPixels() || !panorama_.hasPixels()) return -1;
+  DibImage base;
+  DibImage adjusted;
+  if (base.copyFrom(adjustBase_) != ImageError::None || adjusted.copyFrom(adjustBase_) != ImageError::None) return -1;
   // Each call starts again from the base, so settings never accumulate.
-  const std::int32_t width = panorama_.width();
-  const std::int32_t height = panorama_.height();
-  std::uint8_t* pixels = panorama_.beginAccess();
-  sharpen(undoImage_.pixels(), pixels, width, height, quality, FilterKind::Sharpen);
+  const std::int32_t width = adjusted.width();
+  const std::int32_t height = adjusted.height();
+  std::uint8_t* pixels = adjusted.beginAccess();
+  sharpen(base.pixels(), pixels, width, height, quality, FilterKind::Sharpen);
   adjustBrightnessContrast(pixels, width, height, brightness, contrast);
-  panorama_.endAccess();
+  adjusted.endAccess();
+  undoImage_.swap(base);
+  panorama_.swap(adjusted);
   panorama_.buildPalette();
   ++panoramaRevision_;
-  refreshDisplay();
+  // A preview runs whole before the tools take more input, so it reports no progress.
+  refreshDisplay(nullptr);
   return 0;
 }
 
@@ -256,23 +271,25 @@ void Workspace::setClientSize(std::int32_t width, std::int32_t height) {
   clientHeight_ = std::max(0, height);
 }
 
-int Workspace::refreshDisplay() {
+int Workspace::refreshDisplay() { return refreshDisplay(progress_); }
+
+int Workspace::refreshDisplay(ProgressSink* progress) {
   waitCursor(true);
   displayImage_.free();
   if (state_ == RoundShown) {
-    makeScaledDisplay(roundImage_, Fit::KeepAspect, roundDisplaySize_);
+    makeScaledDisplay(roundImage_, Fit::KeepAspect, roundDisplaySize_, progress);
     if (roundImage_.width() != 0) {
       roundDisplayScale_ = static_cast<double>(roundDisplaySize_.width) / roundImage_.width();
     }
   } else if (state_ == PanoramaOpened || state_ == PanoramaShown) {
-    makeScaledDisplay(panorama_, Fit::Fill, panoDisplaySize_);
+    makeScaledDisplay(panorama_, Fit::Fill, panoDisplaySize_, progress);
   }
   waitCursor(false);
   repaint();
   return 0;
 }
 
-int Workspace::makeScaledDisplay(const DibImage& image, Fit fit, DisplaySize& displayed) {
+int Workspace::makeScaledDisplay(const DibImage& image, Fit fit, DisplaySize& displayed, ProgressSink* progress) {
   displayed = {};
   if (!image.hasPixels()) return -1;
   if (fit == Fit::Fill) {
@@ -284,7 +301,9 @@ int Workspace::makeScaledDisplay(const DibImage& image, Fit fit, DisplaySize& di
     displayed = {static_cast<std::int32_t>(image.width() * scale), static_cast<std::int32_t>(image.height() * scale)};
   }
   if (displayed.width <= 0 || displayed.height <= 0) return -1;
-  if (displayImage_.resampleFrom(image, displayed.width, displayed.height, progress_) != ImageError::None) {
+  const ImageErrorCode code = displayImage_.resampleFrom(image, displayed.width, displayed.height, progress);
+  // Aborted: a newer display was made while this one pumped messages, and it stays.
+  if (code != ImageError::None && code != ImageError::Aborted) {
     tell("Out of memory!", true);
     return -1;
   }

@@ -104,7 +104,8 @@ class Workspace {
   void tell(const std::string& text, bool stopIcon);
   void waitCursor(bool waiting);
   void repaint();
-  int makeScaledDisplay(const DibImage& image, Fit fit, DisplaySize& displayed);
+  int refreshDisplay(ProgressSink* progress);
+  int makeScaledDisplay(const DibImage& image, Fit fit, DisplaySize& displayed, ProgressSink* progress);
 
   Prompts* prompts_;
   ProgressSink* progress_;

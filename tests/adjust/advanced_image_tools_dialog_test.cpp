@@ -127,6 +127,44 @@ TEST_F(AdvancedImageToolsTest, EachMouseReleaseRecomputesFromTheBase) {
   EXPECT_GT(panoramaAt(350, 50), 200);
 }
 
+TEST_F(AdvancedImageToolsTest, ThePictureFollowsADragAndTheReleaseGivesTheSettledOne) {
+  AdvancedImageToolsDialog dialog(&view, &prompts);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QSlider* slider = dialog.brightnessSlider();
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.orientation = slider->orientation();
+  option.minimum = slider->minimum();
+  option.maximum = slider->maximum();
+  option.sliderPosition = slider->sliderPosition();
+  option.tickPosition = slider->tickPosition();
+  const QPoint handle =
+      slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+
+  // Dragging right: the panorama brightens before the mouse is let go.
+  QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, handle);
+  for (int step = 1; step <= 8; ++step) {
+    QTest::mouseMove(slider, handle + QPoint(step * 6, 0));
+    QTest::qWait(20);
+  }
+  QTest::qWait(100);
+  EXPECT_GT(panoramaAt(50, 50), 60);
+  EXPECT_GE(dialog.previewCount(), 1);
+  EXPECT_LE(dialog.previewCount(), 8);  // throttled: not one recomputation per mouse move
+
+  // The release shows exactly the picture of the settled positions: brightness b raises 60
+  // by 255 b before truncation, quality 1 leaves flat halves alone.
+  QTest::mouseMove(slider, QPoint(slider->width() + 50, handle.y()));
+  QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(slider->width() + 50, handle.y()));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(slider->value(), 100);
+  EXPECT_EQ(panoramaAt(50, 50), 187);  // 60 + 127.5, truncated
+  EXPECT_EQ(panoramaAt(350, 50), 255);
+  QTest::qWait(100);  // no late drag preview replaces it
+  EXPECT_EQ(panoramaAt(50, 50), 187);
+}
+
 TEST(AdvancedImageTools, WithoutAnOwnerItSaysSoAndDoesNothing) {
   test::FakePrompts prompts;
   AdvancedImageToolsDialog dialog(nullptr, &prompts);
@@ -137,7 +175,7 @@ TEST(AdvancedImageTools, WithoutAnOwnerItSaysSoAndDoesNothing) {
 
 TEST_F(AdvancedImageToolsTest, OpensRightOfAndBelowTheMainWindowsCentre) {
   QWidget mainWindow;
-  mainWindow.setGeometry(100, 80, 750, 540);
+  mainWindow.setGeometry(0, 0, 750, 540);  // on the offscreen platform's 800 x 600 screen
   view.setParent(&mainWindow);
   AdvancedImageToolsDialog dialog(&view, &prompts, &mainWindow);
   const QPoint centre = mainWindow.geometry().center();

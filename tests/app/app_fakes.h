@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 #include "app/file_dialogs.h"
 #include "app/shell.h"
 
@@ -28,12 +30,17 @@ class ScriptedFileDialogs : public FileDialogs {
   QString lastFilter() const { return filters.isEmpty() ? QString() : filters.last(); }
 
   QStringList answers;
+  // Runs while a dialog is up, inside the command that asked for it.
+  std::function<void()> whileShown;
   QStringList titles;
   QStringList filters;
   QStringList initialNames;
 
  private:
-  QString next() { return answers.isEmpty() ? QString() : answers.takeFirst(); }
+  QString next() {
+    if (whileShown) whileShown();
+    return answers.isEmpty() ? QString() : answers.takeFirst();
+  }
 };
 
 class RecordingShell : public Shell {

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QFileInfo>
 
 #include <cstdlib>
 #include <set>
@@ -376,6 +377,121 @@ TEST_F(MainDialogTest, AdvancedPreviewsInTheWindowAndCancelGivesThePanoramaBack)
   click(1044);  // Undo
   EXPECT_TRUE(unchanged());
   EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+}
+
+TEST_F(MainDialogTest, AdvancedDuringASaveIsRefusedAndTheFileHoldsWhatTheWindowShows) {
+  DibImage pano;
+  const auto pixels = test::patternPixels(1000, 150);
+  ASSERT_EQ(pano.copyFromPixels(pixels.data(), 1000, 150), 0);
+  ASSERT_EQ(pano.saveToFile(dir.file("beach.bmp"), FileTypeBmp), 0);
+  MainDialog& w = window();
+  files.answers << QString::fromStdString(dir.file("beach.bmp"));
+  click(1005);
+
+  // Save Image trims 1000 x 150 to 960 x 144 with a resample that pumps messages: the
+  // Advanced button is pressed then, and a slider release follows if the tools open.
+  bool toolsOpened = false;
+  QTimer::singleShot(0, [&] {
+    EXPECT_TRUE(w.busy());
+    QTimer::singleShot(0, [&] {
+      auto* tools = qobject_cast<AdvancedImageToolsDialog*>(QApplication::activeModalWidget());
+      if (tools == nullptr) return;
+      toolsOpened = true;
+      QSlider* slider = tools->brightnessSlider();
+      QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, QPoint(slider->width() - 3, slider->height() / 2));
+      QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(slider->width() - 3, slider->height() / 2));
+      QCoreApplication::processEvents();
+      QTest::mouseClick(tools->acceptButton(), Qt::LeftButton);
+    });
+    QTest::mouseClick(w.button(1060), Qt::LeftButton);
+  });
+  files.answers << QString::fromStdString(dir.file("beach_pano.bmp"));
+  click(1006);
+  EXPECT_FALSE(toolsOpened);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Kelmira is busy doing another task."}));
+  EXPECT_FALSE(w.busy());
+
+  const DibImage& shown = w.workspaceView().workspace().panorama();
+  DibImage saved;
+  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), 0);
+  ASSERT_EQ(saved.width(), 960);
+  ASSERT_EQ(shown.width(), 960);
+  ASSERT_EQ(saved.height(), shown.height());
+  EXPECT_TRUE(std::equal(saved.pixels(), saved.pixels() + 3 * 960 * saved.height(), shown.pixels()));
+  EXPECT_FALSE(w.hasUnsavedPanorama());
+}
+
+TEST_F(MainDialogTest, TheBusyFlagHoldsUntilTheCommandEnds) {
+  MainDialog& w = window();
+  // A step of a command that ends its own progress does not end the command.
+  bool checked = false;
+  files.whileShown = [&] {
+    w.reportProgress(1, 2);
+    w.endProgress();
+    EXPECT_TRUE(w.busy());
+    EXPECT_FALSE(w.progressBar()->isVisible());
+    checked = true;
+  };
+  click(1004);  // cancelled
+  EXPECT_TRUE(checked);
+  EXPECT_FALSE(w.busy());
+}
+
+TEST_F(MainDialogTest, EveryCommandThatWouldDropAnUnsavedPanoramaAsksFirst) {
+  MainDialog& w = window();
+  files.answers << samplePath();
+  click(1004);
+  click(1000);
+  ASSERT_TRUE(w.hasUnsavedPanorama());
+  const std::uint64_t made = w.workspaceView().workspace().panoramaRevision();
+
+  // No keeps everything as it was.
+  prompts.answer = MessageAnswer::No;
+  click(1009);  // New/Re-Start
+  EXPECT_EQ(w.displayMode(), DisplayMode::Panorama);
+  click(1010);  // Back to Round keeps the panorama: no question
+  ASSERT_EQ(w.displayMode(), DisplayMode::Round);
+  click(1000);  // Make Pano would replace it
+  EXPECT_EQ(w.displayMode(), DisplayMode::Round);
+  click(1009);  // New/Re-Start from the round view
+  EXPECT_EQ(w.displayMode(), DisplayMode::Round);
+  EXPECT_EQ(w.workspaceView().workspace().panoramaRevision(), made);
+  EXPECT_EQ(prompts.messages, std::vector<std::string>(3, "Discard the unsaved panorama?"));
+  EXPECT_EQ(prompts.icons.back(), MessageIcon::Question);
+
+  // Yes goes on; once saved, nothing is asked.
+  prompts.answer = MessageAnswer::Yes;
+  click(1000);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  EXPECT_NE(w.workspaceView().workspace().panoramaRevision(), made);
+  files.answers << QString::fromStdString(dir.file("kept.bmp"));
+  click(1006);
+  ASSERT_FALSE(w.hasUnsavedPanorama());
+  click(1009);
+  EXPECT_EQ(w.displayMode(), DisplayMode::Start);
+  EXPECT_EQ(prompts.messages.size(), 4u);
+}
+
+TEST_F(MainDialogTest, ARefusedMovieLeavesThePanoramaAsItWas) {
+  DibImage tall;
+  const auto pixels = test::patternPixels(300, 400);
+  ASSERT_EQ(tall.copyFromPixels(pixels.data(), 300, 400), 0);
+  ASSERT_EQ(tall.saveToFile(dir.file("tall.bmp"), FileTypeBmp), 0);
+  MainDialog& w = window();
+  files.answers << QString::fromStdString(dir.file("tall.bmp"));
+  click(1005);  // asks whether it is a round image; the fake answers Yes
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  prompts.messages.clear();
+
+  files.answers << QString::fromStdString(dir.file("tall.mov"));
+  whenShown<MoviePropertiesDialog>([](MoviePropertiesDialog& d) { QTest::mouseClick(d.saveMovieButton(), Qt::LeftButton); });
+  click(1003);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"The panorama must be wider than it is high to make a movie."}));
+  EXPECT_EQ(prompts.icons.back(), MessageIcon::Stop);
+  EXPECT_EQ(w.workspaceView().workspace().panorama().width(), 300);  // not trimmed to 288 x 384
+  EXPECT_EQ(w.workspaceView().workspace().panorama().height(), 400);
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.file("tall.mov"))));
+  EXPECT_FALSE(w.hasUnsavedPanorama());
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "image/image_error.h"
+#include "image/pixel_block.h"
+#include "image/progress_scope.h"
 #include "image/progress_sink.h"
 #include "image_file_builders.h"
 #include "support/test_files.h"
@@ -210,6 +213,95 @@ TEST(DibImage, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   EXPECT_NE(image.loadFromFile(dir.file("text.txt")), 0);
   EXPECT_FALSE(image.hasPixels());
   EXPECT_EQ(image.loadFromFile(dir.file("absent.bmp")), 2);
+}
+
+// A window that runs a command while it pumps messages: the first report replaces the
+// picture being read, as a slider release of the image tools once did during a trim.
+class ReplacingSink : public ProgressSink {
+ public:
+  ReplacingSink(DibImage& victim, const DibImage& newer) : victim_(victim), newer_(newer) {}
+  int reportProgress(std::int32_t, std::int32_t) override {
+    if (!replaced) victim_.copyFrom(newer_);
+    replaced = true;
+    return 1;
+  }
+  void endProgress() override {}
+  bool replaced = false;
+
+ private:
+  DibImage& victim_;
+  const DibImage& newer_;
+};
+
+TEST(DibImage, WorkThatPumpsMessagesKeepsTheBlockItReadsAndNeverUndoesANewerPicture) {
+  const auto oldPixels = test::patternPixels(200, 50, 1);
+  const auto newPixels = test::patternPixels(120, 40, 2);
+  DibImage newer;
+  ASSERT_EQ(newer.copyFromPixels(newPixels.data(), 120, 40), 0);
+
+  // Resizing in place: the old block is read to the end (ASan sees any freed read), and
+  // the newer picture put in meanwhile stays; the stale result is dropped with code 14.
+  DibImage image;
+  ASSERT_EQ(image.copyFromPixels(oldPixels.data(), 200, 50), 0);
+  ReplacingSink sink(image, newer);
+  EXPECT_EQ(image.resizeTo(96, 24, &sink), ImageError::Aborted);
+  EXPECT_TRUE(sink.replaced);
+  ASSERT_EQ(image.width(), 120);
+  EXPECT_EQ(std::memcmp(image.pixels(), newPixels.data(), newPixels.size()), 0);
+
+  // Resampling from another image that is replaced meanwhile gives the old picture's resample.
+  DibImage source;
+  DibImage expected;
+  ASSERT_EQ(source.copyFromPixels(oldPixels.data(), 200, 50), 0);
+  ASSERT_EQ(expected.resampleFrom(source, 96, 24), 0);
+  ReplacingSink sourceSink(source, newer);
+  DibImage target;
+  EXPECT_EQ(target.resampleFrom(source, 96, 24, &sourceSink), 0);
+  EXPECT_TRUE(sourceSink.replaced);
+  EXPECT_EQ(std::memcmp(target.pixels(), expected.pixels(), 3 * 96 * 24), 0);
+
+  // Saving while the picture is replaced writes the picture the save began with.
+  test::TempDir dir;
+  DibImage saving;
+  ASSERT_EQ(saving.copyFromPixels(oldPixels.data(), 200, 50), 0);
+  ReplacingSink saveSink(saving, newer);
+  const ProgressScope outer(&saveSink);  // a save reports through whatever callback is installed
+  ASSERT_EQ(saving.saveToFile(dir.file("old.bmp"), FileTypeBmp), 0);
+  DibImage saved;
+  ASSERT_EQ(saved.loadFromFile(dir.file("old.bmp")), 0);
+  ASSERT_EQ(saved.width(), 200);
+  EXPECT_EQ(std::memcmp(saved.pixels(), oldPixels.data(), oldPixels.size()), 0);
+}
+
+TEST(DibImage, ANestedProgressScopeGivesTheOuterTaskItsProgressBack) {
+  RecordingSink outer;
+  RecordingSink inner;
+  DibImage image;
+  ASSERT_EQ(image.allocate(50, 20), 0);
+  {
+    const ProgressScope outerScope(&outer);
+    ASSERT_EQ(image.resizeTo(40, 10, &inner), 0);  // work of its own, with its own sink
+    DibImage other;
+    ASSERT_EQ(other.allocate(30, 12), 0);
+    ASSERT_EQ(image.saveToFile(testing::TempDir() + "/scope.bmp", FileTypeBmp), 0);
+  }
+  EXPECT_EQ(inner.positions.size(), 10u);
+  EXPECT_FALSE(outer.positions.empty());  // the outer task still reports after the inner one ended
+}
+
+TEST(DibImage, RunningOutOfMemoryIsACodeAndLeavesTheImage) {
+  const auto pixels = test::patternPixels(64, 16);
+  DibImage image;
+  ASSERT_EQ(image.copyFromPixels(pixels.data(), 64, 16), 0);
+  DibImage copy;
+  {
+    const PixelBlockBudget budget(3 * 64 * 16 - 1);
+    EXPECT_EQ(copy.copyFrom(image), ImageError::OutOfMemory);
+    EXPECT_EQ(image.resizeTo(128, 32), ImageError::OutOfMemory);
+  }
+  EXPECT_EQ(image.width(), 64);
+  EXPECT_EQ(std::memcmp(image.pixels(), pixels.data(), pixels.size()), 0);
+  EXPECT_EQ(copy.copyFrom(image), 0);
 }
 
 }  // namespace

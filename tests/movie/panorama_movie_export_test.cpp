@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #include "image/dib_image.h"
+#include "image/image_error.h"
 #include "movie/quicktime/media.h"
 #include "movie/quicktime/movie.h"
 #include "movie/quicktime/movie_file.h"
@@ -149,6 +151,75 @@ TEST_F(PanoramaMovieExportTest, RefusalsAndFailuresLeaveNoFileBehind) {
   // And a real save next to the user's room.mot leaves it alone.
   ASSERT_EQ(savePanoramaMovie(panorama, movie, {}).code, 0);
   EXPECT_EQ(test::readFileBytes(dir.file("room.mot")), (test::Bytes{'m', 'i', 'n', 'e'}));
+}
+
+TEST_F(PanoramaMovieExportTest, RefusalsComeBeforeThePanoramaIsTrimmedAndATrimThatFailsStopsTheSave) {
+  const std::string movie = dir.file("room.mov");
+  // A view the 16.16 track size cannot hold (65536 would read as 0) is refused, untouched.
+  DibImage panorama;
+  paint(panorama, 1000, 150);
+  for (const auto& [width, height] : {std::pair{32768, 180}, {65536, 180}, {400, 0}, {400, -3}}) {
+    MovieSettings settings;
+    settings.viewWidth = width;
+    settings.viewHeight = height;
+    const MovieExportResult result = savePanoramaMovie(panorama, movie, settings);
+    EXPECT_EQ(result.code, -1);
+    EXPECT_EQ(result.message, "The movie width and height must be whole numbers from 1 to 32767.");
+    EXPECT_EQ(panorama.width(), 1000);  // not trimmed to 960
+  }
+  EXPECT_FALSE(std::filesystem::exists(movie));
+
+  // 191 x 4 passes the refusals but trims to 96 x 0: the layer's error, no movie.
+  DibImage flat;
+  paint(flat, 191, 4);
+  const MovieExportResult result = savePanoramaMovie(flat, movie, {});
+  EXPECT_EQ(result.code, -1);
+  EXPECT_EQ(result.message, errorText(ImageError::BadParameter));  // no picture is 0 rows high
+  EXPECT_FALSE(std::filesystem::exists(movie));
+  EXPECT_EQ(filesIn(dir.path(), "PXT"), 0);
+}
+
+TEST_F(PanoramaMovieExportTest, AnUnusableTemporaryFolderFallsBackToTheDestinationsFolder) {
+  DibImage panorama;
+  paint(panorama, 960, 160);
+  const std::string movie = dir.file("room.mov");
+  const std::string plainFile = dir.file("not-a-folder");
+  test::writeFileBytes(plainFile, {'x'});
+  for (const std::string& tmp : {dir.file("missing"), plainFile}) {
+    setenv("TMPDIR", tmp.c_str(), 1);
+    std::filesystem::remove(movie);
+    ASSERT_EQ(savePanoramaMovie(panorama, movie, {}).code, 0) << tmp;
+    EXPECT_GT(std::filesystem::file_size(movie), 1000u);
+    EXPECT_EQ(filesIn(dir.path(), "PXT"), 0);  // the temporaries went beside the movie and are gone
+  }
+
+  // The name is reserved on disk, created only by this call, and never the same twice.
+  const std::string first = makeTempPath("TIL", dir.path().string());
+  const std::string second = makeTempPath("TIL", dir.path().string());
+  EXPECT_EQ(std::filesystem::path(first).parent_path(), dir.path());
+  EXPECT_EQ(std::filesystem::path(first).extension(), ".TIL");
+  EXPECT_TRUE(std::filesystem::is_regular_file(first));
+  EXPECT_NE(first, second);
+
+  // Neither folder usable: a clear refusal, nothing written.
+  const std::string noFolder = dir.file("gone/room.mov");
+  const MovieExportResult result = savePanoramaMovie(panorama, noFolder, {});
+  EXPECT_EQ(result.code, -1);
+  EXPECT_EQ(result.message, "No temporary file can be made for the movie, neither in the temporary folder nor in " +
+                                dir.file("gone") + ".");
+  EXPECT_EQ(makeTempPath("BMP", dir.file("gone")), "");
+}
+
+TEST_F(PanoramaMovieExportTest, MovieFilesAreNeverWrittenThroughASymbolicLink) {
+  // A link planted where a movie file is created must not redirect the write.
+  const std::string victim = dir.file("victim.txt");
+  test::writeFileBytes(victim, {'k', 'e', 'e', 'p'});
+  const std::string link = dir.file("planted.TIL");
+  std::filesystem::create_symlink(victim, link);
+  MovieFile* file = nullptr;
+  Movie* created = nullptr;
+  EXPECT_NE(createMovieFile(link, fourCC("TVOD"), -2, createMovieFileDeleteCurFile, &file, &created), noErr);
+  EXPECT_EQ(test::readFileBytes(victim), (test::Bytes{'k', 'e', 'e', 'p'}));
 }
 
 }  // namespace

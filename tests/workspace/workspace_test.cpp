@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "image/pixel_block.h"
 #include "support/test_files.h"
 #include "workspace_fakes.h"
 
@@ -255,6 +256,46 @@ TEST_F(WorkspaceTest, AdjustmentsStartFromTheSnapshotEveryTime) {
   workspace.freeAdjustBase();
   EXPECT_TRUE(samePixels(workspace.panorama(), before));
   EXPECT_FALSE(workspace.adjustBase().hasPixels());
+}
+
+TEST_F(WorkspaceTest, RunningOutOfMemoryLosesNoPicture) {
+  makeSmallPanorama();
+  DibImage panorama;
+  panorama.copyFrom(workspace.panorama());
+  ASSERT_EQ(workspace.cropPanorama(), 0);  // full height: the undo slot now holds a copy
+  DibImage undo;
+  undo.copyFrom(workspace.undoImage());
+  const std::uint64_t frame = 3u * 376 * 60;
+  const std::uint64_t revision = workspace.panoramaRevision();
+  prompts.messages.clear();
+
+  // Crop needs two new blocks; with room for one only, it refuses and changes nothing.
+  {
+    const PixelBlockBudget budget(frame + 1);
+    EXPECT_EQ(workspace.cropPanorama(), -1);
+  }
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Out of memory!"}));
+  EXPECT_TRUE(samePixels(workspace.panorama(), panorama));
+  EXPECT_TRUE(samePixels(workspace.undoImage(), undo));
+  EXPECT_EQ(workspace.panoramaRevision(), revision);
+
+  // The image tools keep the panorama too when their two copies cannot be made.
+  ASSERT_EQ(workspace.snapshotAdjustBase(), 0);
+  {
+    const PixelBlockBudget budget(frame + 1);
+    EXPECT_EQ(workspace.applyAdjustments(50, 0.3, 0.1), -1);
+    EXPECT_EQ(workspace.restoreAdjustBase(), -1);
+  }
+  EXPECT_TRUE(samePixels(workspace.panorama(), panorama));
+  EXPECT_TRUE(samePixels(workspace.undoImage(), undo));
+
+  // Make Pano that cannot allocate its panorama keeps the old one.
+  workspace.backToRound();
+  {
+    const PixelBlockBudget budget(0);
+    EXPECT_EQ(workspace.makePanorama(0, 0), -1);
+  }
+  EXPECT_TRUE(samePixels(workspace.panorama(), panorama));
 }
 
 TEST_F(WorkspaceTest, TheMouseMovesTheCircleCentre) {

@@ -1,5 +1,9 @@
 #include "movie/quicktime/movie_data_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -33,6 +37,18 @@ void remember(const std::shared_ptr<MovieDataFile>& file) {
 
 }  // namespace
 
+std::FILE* createFileNoFollow(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "w+b");
+  if (file == nullptr) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+  }
+  return file;
+}
+
 std::string normalizedMoviePath(const std::string& path) {
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(path, error);
@@ -46,7 +62,7 @@ MovieDataFile::~MovieDataFile() {
 
 OSErr MovieDataFile::create(const std::string& path, std::shared_ptr<MovieDataFile>& file) {
   const std::string normal = normalizedMoviePath(path);
-  std::FILE* handle = std::fopen(normal.c_str(), "w+b");
+  std::FILE* handle = createFileNoFollow(normal);
   if (handle == nullptr) return errno == ENOENT ? fnfErr : ioErr;
   file.reset(new MovieDataFile(normal, handle));
   remember(file);

@@ -10,6 +10,10 @@
 
 namespace kelmira {
 
+// Creates or truncates a file for reading and writing without following a symbolic link
+// at its name, so a link planted where a temporary goes cannot redirect the write.
+std::FILE* createFileNoFollow(const std::string& path);
+
 // A movie file that samples are being appended to. Samples go into an 'mdat' atom that
 // is opened at the end of the file by the first sample and closed (its size patched)
 // before anything else is appended or when the file is released.
@@ -19,7 +23,7 @@ class MovieDataFile {
   MovieDataFile(const MovieDataFile&) = delete;
   MovieDataFile& operator=(const MovieDataFile&) = delete;
 
-  // Creates or truncates the file.
+  // Creates or truncates the file (never through a symbolic link).
   static OSErr create(const std::string& path, std::shared_ptr<MovieDataFile>& file);
   // The writer of an existing file: the one in use if any, else the file opened to append.
   static OSErr openForAppend(const std::string& path, std::shared_ptr<MovieDataFile>& file);

@@ -99,7 +99,7 @@ OSErr writeFlattened(const Movie& movie, bool movieFirst, const std::string& des
     if (!movieFirst) break;
   }
 
-  std::FILE* file = std::fopen(destination.c_str(), "wb");
+  std::FILE* file = createFileNoFollow(destination);
   if (file == nullptr) return errno == ENOENT ? fnfErr : ioErr;
   OSErr result = movieFirst ? writeAll(file, atom.data(), atom.size()) : noErr;
   if (result == noErr) result = writeAll(file, header.data(), header.size());
