@@ -13,6 +13,17 @@
 
 namespace kelmira {
 
+namespace {
+
+// "WxH" with whole numbers of any sign, so that a size out of range gets its own message.
+bool parseWholeNumberPair(const std::string& text, long& width, long& height) {
+  int consumed = 0;
+  return std::sscanf(text.c_str(), "%ldx%ld%n", &width, &height, &consumed) == 2 &&
+         static_cast<std::size_t>(consumed) == text.size();
+}
+
+}  // namespace
+
 bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settings) {
   static const std::map<std::string, OSType> codecs = {
       {"jpeg", fourCC("jpeg")}, {"cinepak", fourCC("cvid")}, {"sorenson", fourCC("SVQ1")}};
@@ -24,10 +35,10 @@ bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settin
   const auto quality = qualities.find(options.quality);
   const auto correction = corrections.find(options.correction);
   const MovieViewSize stored = options.view.empty() ? readStoredMovieView(windowSettingsPath()) : MovieViewSize{};
-  int width = stored.width;
-  int height = stored.height;
+  long width = stored.width;
+  long height = stored.height;
   if (codec == codecs.end() || quality == qualities.end() || correction == corrections.end() ||
-      (!options.view.empty() && !parseSize(options.view, width, height))) {
+      (!options.view.empty() && !parseWholeNumberPair(options.view, width, height))) {
     std::fprintf(stderr,
                  "kelmira-cli: movie settings: --codec jpeg|cinepak|sorenson, --quality "
                  "minimum|low|normal|high|maximum|lossless, --view WxH, --correction none|partial|full\n");
@@ -37,7 +48,8 @@ bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settin
     std::fprintf(stderr, "kelmira-cli: --view %s: %s\n", options.view.c_str(), kMovieViewSizeRule);
     return false;
   }
-  settings = {codec->second, quality->second, width, height, correction->second};
+  settings = {codec->second, quality->second, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
+              correction->second};
   return true;
 }
 

@@ -17,7 +17,7 @@ struct MovieSettings {
 
 // The track header keeps the view size as 16.16 fixed point, so 32767 is the largest.
 inline constexpr std::int32_t kMaxMovieViewSize = 32767;
-inline constexpr bool isMovieViewSizeAllowed(std::int32_t pixels) { return pixels >= 1 && pixels <= kMaxMovieViewSize; }
+inline constexpr bool isMovieViewSizeAllowed(std::int64_t pixels) { return pixels >= 1 && pixels <= kMaxMovieViewSize; }
 inline constexpr char kMovieViewSizeRule[] = "The movie width and height must be whole numbers from 1 to 32767.";
 
 }  // namespace kelmira

@@ -127,7 +127,26 @@ TEST(KelmiraCliMovieMatrix, TheDefaultViewIsTheStoredOne) {
   EXPECT_TRUE(fallsBack("[DEFAULTS]\nDEFAULT_MOVIE_WIDTH=32x\nDEFAULT_MOVIE_HEIGHT=240\n"));
   EXPECT_TRUE(fallsBack("[OTHER]\nDEFAULT_MOVIE_WIDTH=320\nDEFAULT_MOVIE_HEIGHT=240\n"));
   EXPECT_TRUE(fallsBack(""));
+  EXPECT_TRUE(fallsBack("[DEFAULTS]\nDEFAULT_MOVIE_WIDTH=32768\nDEFAULT_MOVIE_HEIGHT=240\n"));
   EXPECT_EQ(readStoredMovieView(dir.file("none.conf")).width, 400);
+
+  // A view the movie cannot hold is refused before anything is written.
+  for (const char* view : {"32768x180", "65536x180", "0x180", "400x-1"}) {
+    const test::RunResult refused = test::runCli("movie " + dir.file("pano.bmp") + " " + dir.file("big.mov") +
+                                                 " --view " + view);
+    EXPECT_EQ(refused.status, 2) << view;
+    EXPECT_NE(refused.output.find("The movie width and height must be whole numbers from 1 to 32767."),
+              std::string::npos)
+        << refused.output;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("big.mov")));
+  EXPECT_EQ(test::runCli("movie " + dir.file("pano.bmp") + " " + dir.file("big.mov") + " --view 32767x180").status, 0);
+
+  // A temporary folder that does not exist: the movie is made all the same.
+  const test::RunResult madeWithoutTmp = test::runCli("movie " + dir.file("pano.bmp") + " " + dir.file("tmp.mov"),
+                                            "TMPDIR=" + dir.file("no-such-folder"));
+  EXPECT_EQ(madeWithoutTmp.status, 0) << madeWithoutTmp.output;
+  EXPECT_TRUE(std::filesystem::exists(dir.file("tmp.mov")));
 }
 
 }  // namespace
