@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "workspace/mirror_profile_table.h"
-#include "workspace/unwarp_ring.h"
+#include "unwarp/mirror_profile_table.h"
+#include "unwarp/unwarp_ring.h"
 
 #ifdef KELMIRA_HAVE_OPENCV
 #include <opencv2/core.hpp>

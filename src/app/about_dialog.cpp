@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/settings_version.h"
+#include "settings/settings_version.h"
 
 namespace kelmira {
 

@@ -1,12 +1,22 @@
 #include "app/application.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+
 #include "app/main_dialog.h"
-#include "app/settings_store.h"
-#include "app/settings_version.h"
+#include "settings/settings_store.h"
+#include "settings/settings_version.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "workspace/prompts.h"
 
 namespace kelmira {
+
+std::string programSettingsPath() {
+  // The executable's own name, not applicationName(), which start-up code may set.
+  QString application = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+  if (application.isEmpty()) application = QStringLiteral("kelmira");
+  return userSettingsPath(application.toStdString());
+}
 
 void Application::startUp() {
   quickTimeAvailable_ = initializeQtml() == noErr;

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <string>
+
 namespace kelmira {
+
+// This program's settings file, named after the executable: ~/.config/Torbek/kelmira.conf.
+std::string programSettingsPath();
 
 class MainDialog;
 class Prompts;

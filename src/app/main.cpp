@@ -4,13 +4,13 @@
 #include "app/guarded_application.h"
 #include "app/main_dialog.h"
 #include "app/message_box_prompts.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "app/shell.h"
 
 int main(int argc, char** argv) {
   kelmira::GuardedApplication qtApplication(argc, argv);
   kelmira::MessageBoxPrompts prompts;
-  kelmira::SettingsStore settings;
+  kelmira::SettingsStore settings(kelmira::programSettingsPath());
   kelmira::QtFileDialogs fileDialogs;
   kelmira::DesktopShell shell;
 

@@ -13,20 +13,21 @@
 #include <cmath>
 #include <vector>
 
-#include "adjust/advanced_image_tools_dialog.h"
+#include "ui/advanced_image_tools_dialog.h"
 #include "app/about_dialog.h"
 #include "app/file_dialogs.h"
 #include "app/image_button.h"
-#include "app/settings_store.h"
-#include "app/settings_version.h"
 #include "app/shell.h"
 #include "image/file_type.h"
-#include "mirror/mirror_properties_dialog.h"
-#include "movie/movie_properties_dialog.h"
+#include "ui/mirror_properties_dialog.h"
+#include "ui/movie_properties_dialog.h"
 #include "movie/panorama_movie_export.h"
 #include "movie/quicktime/movie_runtime.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
+#include "settings/settings_version.h"
 #include "workspace/prompts.h"
-#include "workspace/workspace_view.h"
+#include "ui/workspace_view.h"
 
 namespace kelmira {
 
@@ -93,10 +94,11 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
   skin_.loadTrueColorSkin(services_.prompts);
   setWindowTitle(QString::asprintf("Kelmira - Version %.4f", static_cast<double>(versionNumber)));
   if (services_.settings != nullptr) {
-    movieWidth_ = services_.settings->readInt("DEFAULTS", "DEFAULT_MOVIE_WIDTH", 400);
-    movieHeight_ = services_.settings->readInt("DEFAULTS", "DEFAULT_MOVIE_HEIGHT", 180);
-    mirrorType_ = services_.settings->readInt("EQUIPMENT", "MIRROR", 0);
-    attachmentType_ = services_.settings->readInt("EQUIPMENT", "ATTACHMENT", 0);
+    using namespace settings;
+    movieWidth_ = services_.settings->readInt(defaultsSection, movieWidthKey, defaultMovieWidth);
+    movieHeight_ = services_.settings->readInt(defaultsSection, movieHeightKey, defaultMovieHeight);
+    mirrorType_ = services_.settings->readInt(equipmentSection, mirrorKey, 0);
+    attachmentType_ = services_.settings->readInt(equipmentSection, attachmentKey, 0);
   }
   setWindowIcon(skin_.windowIcon());
 
@@ -336,8 +338,8 @@ void MainDialog::nudgeCentre(int dx, int dy) {
 void MainDialog::showMirrorProperties() {
   MirrorPropertiesDialog dialog(services_.settings, this);
   if (dialog.exec() != QDialog::Accepted || services_.settings == nullptr) return;
-  mirrorType_ = services_.settings->readInt("EQUIPMENT", "MIRROR", 0);
-  attachmentType_ = services_.settings->readInt("EQUIPMENT", "ATTACHMENT", 0);
+  mirrorType_ = services_.settings->readInt(settings::equipmentSection, settings::mirrorKey, 0);
+  attachmentType_ = services_.settings->readInt(settings::equipmentSection, settings::attachmentKey, 0);
 }
 
 void MainDialog::showAdvancedTools() {

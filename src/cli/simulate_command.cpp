@@ -5,7 +5,7 @@
 #include "cli/output_format.h"
 #include "cli/terminal_progress.h"
 #include "image/dib_image.h"
-#include "workspace/ring_simulator.h"
+#include "unwarp/ring_simulator.h"
 
 namespace kelmira {
 

@@ -2,11 +2,13 @@
 
 #include <string>
 
+#include "settings/settings_keys.h"
+
 namespace kelmira {
 
 struct MovieViewSize {
-  int width = 400;
-  int height = 180;
+  int width = settings::defaultMovieWidth;
+  int height = settings::defaultMovieHeight;
 };
 
 // The default view size that the window's Movie Defaults dialog stored in the

@@ -11,7 +11,7 @@
 #include "image/octree_palette.h"
 #include "image/progress_scope.h"
 #include "image/progress_sink.h"
-#include "image/replacement_file.h"
+#include "base/replacement_file.h"
 #include "image/resample.h"
 
 namespace kelmira {

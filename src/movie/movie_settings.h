@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "movie/quicktime/qt_types.h"
+#include "settings/settings_keys.h"
 
 namespace kelmira {
 
@@ -10,8 +11,8 @@ namespace kelmira {
 struct MovieSettings {
   OSType codecType = fourCC("jpeg");    // 'SVQ1', 'cvid' or 'jpeg'
   std::uint32_t codecQuality = 0x200;   // 0, 0x100, 0x200, 0x300, 0x3FF or 0x400
-  std::int32_t viewWidth = 400;         // pixels of the VR view
-  std::int32_t viewHeight = 180;
+  std::int32_t viewWidth = settings::defaultMovieWidth;  // pixels of the VR view
+  std::int32_t viewHeight = settings::defaultMovieHeight;
   std::uint32_t correctionMode = 0;     // 0 none, 1 partial, 2 full
 };
 

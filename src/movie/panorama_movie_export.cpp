@@ -12,7 +12,7 @@
 #include "image/layer_state.h"
 #include "image/progress_scope.h"
 #include "image/progress_sink.h"
-#include "image/replacement_file.h"
+#include "base/replacement_file.h"
 #include "movie/qtvr_movie_writer.h"
 #include "movie/quicktime/movie_file.h"
 

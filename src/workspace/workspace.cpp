@@ -9,7 +9,7 @@
 #include "image/neighbourhood_filter.h"
 #include "image/progress_sink.h"
 #include "image/tone_curve.h"
-#include "workspace/panorama_maker.h"
+#include "unwarp/panorama_maker.h"
 #include "workspace/prompts.h"
 #include "workspace/workspace_host.h"
 

@@ -2,17 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "app/settings_store.h"
+#include <QStandardPaths>
+
+#include "settings/settings_store.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "support/test_files.h"
-#include "workspace/workspace_fakes.h"
+#include "support/workspace_fakes.h"
 
 namespace kelmira {
 namespace {
 
 TEST(Application, StartUpWithoutTheMovieToolboxTellsBothFailuresAndGoesOn) {
   test::TempDir dir;
-  SettingsStore settings(QString::fromStdString(dir.file("kelmira.conf")));
+  SettingsStore settings(dir.file("kelmira.conf"));
   test::FakePrompts prompts;
   failNextQtmlInitialize(qtmlLoadErr);
   Application application(prompts, settings);
@@ -30,7 +32,7 @@ TEST(Application, StartUpWithoutTheMovieToolboxTellsBothFailuresAndGoesOn) {
 
 TEST(Application, StartUpWithTheToolboxSaysNothingAndShutsItDown) {
   test::TempDir dir;
-  SettingsStore settings(QString::fromStdString(dir.file("kelmira.conf")));
+  SettingsStore settings(dir.file("kelmira.conf"));
   test::FakePrompts prompts;
   Application application(prompts, settings);
   application.startUp();
@@ -39,6 +41,15 @@ TEST(Application, StartUpWithTheToolboxSaysNothingAndShutsItDown) {
   EXPECT_TRUE(movieToolboxReady());
   application.shutDown();
   EXPECT_FALSE(movieToolboxReady());
+}
+
+TEST(Application, PerUserStoreIsNamedAfterCompanyAndExecutable) {
+  const bool testMode = QStandardPaths::isTestModeEnabled();
+  QString config = testMode ? QString() : qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (!config.startsWith('/')) {
+    config = qEnvironmentVariable("HOME") + (testMode ? "/.qttest/config" : "/.config");
+  }
+  EXPECT_EQ(QString::fromStdString(programSettingsPath()), config + "/Torbek/test_app.conf");  // nothing is written
 }
 
 }  // namespace

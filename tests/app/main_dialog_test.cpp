@@ -16,17 +16,17 @@
 #include <cstdlib>
 #include <set>
 
-#include "adjust/advanced_image_tools_dialog.h"
+#include "ui/advanced_image_tools_dialog.h"
 #include "app/image_button.h"
-#include "mirror/mirror_properties_dialog.h"
-#include "movie/movie_defaults_dialog.h"
-#include "movie/movie_properties_dialog.h"
+#include "ui/mirror_properties_dialog.h"
+#include "ui/movie_defaults_dialog.h"
+#include "ui/movie_properties_dialog.h"
 #include "movie/quicktime/movie_runtime.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "app_fakes.h"
 #include "support/test_files.h"
-#include "workspace/workspace_fakes.h"
-#include "workspace/workspace_view.h"
+#include "support/workspace_fakes.h"
+#include "ui/workspace_view.h"
 
 namespace kelmira {
 namespace {
@@ -37,7 +37,7 @@ QString samplePath() {
 
 class MainDialogTest : public testing::Test {
  protected:
-  MainDialogTest() : settings(QString::fromStdString(dir.file("kelmira.conf"))) {}
+  MainDialogTest() : settings(dir.file("kelmira.conf")) {}
   ~MainDialogTest() override {
     dialog.reset();
     if (toolboxStarted) terminateQtml();

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "hex_bytes.h"
+#include "support/hex_bytes.h"
 
 namespace kelmira {
 namespace {

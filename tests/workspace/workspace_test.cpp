@@ -7,7 +7,7 @@
 
 #include "image/pixel_block.h"
 #include "support/test_files.h"
-#include "workspace_fakes.h"
+#include "support/workspace_fakes.h"
 
 namespace kelmira {
 namespace {

@@ -1,0 +1,21 @@
+#pragma once
+
+// Where the program's settings live in the settings file: sections, names and the values
+// that stand when nothing is stored. The window and the command line read the same file.
+namespace kelmira::settings {
+
+inline constexpr char organisation[] = "Torbek";
+
+inline constexpr char defaultsSection[] = "DEFAULTS";
+inline constexpr char versionKey[] = "VERSION";
+inline constexpr char limitedColourKey[] = "LIMITED_COLOR";
+inline constexpr char movieWidthKey[] = "DEFAULT_MOVIE_WIDTH";
+inline constexpr char movieHeightKey[] = "DEFAULT_MOVIE_HEIGHT";
+inline constexpr int defaultMovieWidth = 400;
+inline constexpr int defaultMovieHeight = 180;
+
+inline constexpr char equipmentSection[] = "EQUIPMENT";
+inline constexpr char mirrorKey[] = "MIRROR";
+inline constexpr char attachmentKey[] = "ATTACHMENT";
+
+}  // namespace kelmira::settings

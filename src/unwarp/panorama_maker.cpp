@@ -1,0 +1,51 @@
+#include "unwarp/panorama_maker.h"
+
+#include <algorithm>
+
+#include "image/dib_image.h"
+#include "image/image_error.h"
+#include "unwarp/mirror_profile_table.h"
+
+namespace kelmira {
+
+CropCircle initialCropCircle(std::int32_t width, std::int32_t height) {
+  const std::int32_t smaller = std::min(width, height);
+  const std::int32_t larger = std::max(width, height);
+  CropCircle circle;
+  circle.centreX = width / 2;
+  circle.centreY = height / 2;
+  circle.radius = static_cast<std::int32_t>(smaller / 2 - 0.1 * smaller);
+  circle.centreHandleSize = larger;
+  return circle;
+}
+
+bool looksLikePanorama(std::int32_t width, std::int32_t height) {
+  return height > 0 && static_cast<double>(width) / height > 2;
+}
+
+PanoramaSize panoramaSizeForRadius(std::int32_t radius) {
+  return {static_cast<std::int32_t>(0.6 * radius * mirror_model::twoPi), static_cast<std::int32_t>(0.6 * radius)};
+}
+
+int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
+                      bool lensThread, DibImage& panorama, const RowProgress& progress) {
+  if (!round.hasPixels()) return -1;
+  const PanoramaSize size = panoramaSizeForRadius(radius);
+  // Rendered into blocks of its own: the progress report lets the window run commands
+  // between rows, and none of them may pull either picture away mid-way.
+  const HeldPixels from = round.hold();
+  DibImage made;
+  if (made.allocate(size.width, size.height) != ImageError::None) return -1;
+  const ImageView source{const_cast<std::uint8_t*>(from.pixels()), static_cast<std::uint32_t>(from.width),
+                         static_cast<std::uint32_t>(from.height), 3, 3u * static_cast<std::size_t>(from.width)};
+  const ImageView target{made.beginAccess(), static_cast<std::uint32_t>(size.width),
+                         static_cast<std::uint32_t>(size.height), 3, 3u * static_cast<std::size_t>(size.width)};
+  unwarpRing(source, target, static_cast<double>(centreX), static_cast<double>(centreY), progress);
+  made.endAccess();
+  if (lensThread) made.mirrorHorizontally();
+  made.buildPalette();
+  panorama.swap(made);
+  return 0;
+}
+
+}  // namespace kelmira

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+#include "unwarp/unwarp_ring.h"
+
+namespace kelmira {
+
+class DibImage;
+
+// Where the crop circle first sits on a round photograph of the given size.
+struct CropCircle {
+  std::int32_t centreX = 0;
+  std::int32_t centreY = 0;
+  std::int32_t radius = 0;
+  std::int32_t centreHandleSize = 0;
+};
+CropCircle initialCropCircle(std::int32_t width, std::int32_t height);
+
+// A round image more than twice as wide as high is probably a panorama already.
+bool looksLikePanorama(std::int32_t width, std::int32_t height);
+
+struct PanoramaSize {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+// 0.6 panorama rows per pixel of crop radius, all the way round.
+PanoramaSize panoramaSizeForRadius(std::int32_t radius);
+
+// Unwarps `round` around (centreX, centreY) into `panorama`, sized by the crop radius, and
+// mirrors it for the lens-thread attachment. 0 done; -1 without a round image or when the
+// panorama cannot be allocated, and `panorama` is then unchanged.
+int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
+                      bool lensThread, DibImage& panorama, const RowProgress& progress = {});
+
+}  // namespace kelmira

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "unwarp/unwarp_ring.h"
+
+namespace kelmira {
+
+// The inverse of unwarpRing: renders the round photograph that the mirror would have
+// produced of `panorama`, with the ring around (centreX, centreY) of `round`. Black
+// outside the ring. Unwarping the result gives the panorama back, up to resampling blur.
+// Both views must have 3 bytes per pixel; false otherwise.
+bool simulateRing(const ImageView& panorama, const ImageView& round, double centreX, double centreY);
+
+}  // namespace kelmira

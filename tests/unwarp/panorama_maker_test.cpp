@@ -1,0 +1,58 @@
+#include "unwarp/panorama_maker.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "image/dib_image.h"
+#include "support/test_files.h"
+
+namespace kelmira {
+namespace {
+
+TEST(PanoramaMaker, CircleAndPanoramaSizesFollowThePhotograph) {
+  const CropCircle even = initialCropCircle(1600, 1200);
+  EXPECT_EQ(even.centreX, 800);
+  EXPECT_EQ(even.centreY, 600);
+  EXPECT_EQ(even.radius, 480);
+  EXPECT_EQ(even.centreHandleSize, 1600);
+  const CropCircle odd = initialCropCircle(1601, 1201);
+  EXPECT_EQ(odd.centreX, 800);
+  EXPECT_EQ(odd.centreY, 600);
+  EXPECT_EQ(odd.radius, 479);  // trunc(600 - 120.1)
+  EXPECT_EQ(initialCropCircle(1200, 1600).radius, 480);
+
+  EXPECT_EQ(panoramaSizeForRadius(100).width, 376);
+  EXPECT_EQ(panoramaSizeForRadius(100).height, 60);
+  EXPECT_EQ(panoramaSizeForRadius(1209).width, 4557);
+  EXPECT_EQ(panoramaSizeForRadius(1209).height, 725);
+
+  EXPECT_TRUE(looksLikePanorama(3000, 1000));
+  EXPECT_FALSE(looksLikePanorama(2000, 1000));  // exactly twice as wide passes
+}
+
+TEST(PanoramaMaker, LensThreadGivesTheMirrorImage) {
+  DibImage round;
+  const auto pixels = test::patternPixels(320, 240);
+  ASSERT_EQ(round.copyFromPixels(pixels.data(), 320, 240), 0);
+  DibImage standard;
+  DibImage lensThread;
+  ASSERT_EQ(makePanoramaImage(round, 160, 120, 100, false, standard), 0);
+  ASSERT_EQ(makePanoramaImage(round, 160, 120, 100, true, lensThread), 0);
+  ASSERT_EQ(standard.width(), 376);
+  ASSERT_EQ(standard.height(), 60);
+  ASSERT_EQ(lensThread.width(), 376);
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 376; ++x)
+      ASSERT_EQ(std::memcmp(standard.pixels() + 3 * (y * 376 + x), lensThread.pixels() + 3 * (y * 376 + 375 - x), 3),
+                0)
+          << x << "," << y;
+  EXPECT_EQ(round.accessCount(), 0);
+
+  DibImage empty;
+  EXPECT_EQ(makePanoramaImage(empty, 0, 0, 100, false, standard), -1);
+  EXPECT_EQ(standard.width(), 376);  // a refused Make Pano leaves the panorama alone
+}
+
+}  // namespace
+}  // namespace kelmira
