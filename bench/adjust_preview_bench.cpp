@@ -10,6 +10,7 @@
 #include "bench_pictures.h"
 #include "image/dib_image.h"
 #include "workspace/workspace.h"
+#include "workspace/workspace_display.h"
 
 namespace {
 
@@ -27,7 +28,8 @@ std::string writePanorama() {
 void BM_AdjustPreview(benchmark::State& state) {
   const std::string path = writePanorama();
   kelmira::Workspace workspace(nullptr, nullptr, nullptr);
-  workspace.setClientSize(638, 155);
+  kelmira::WorkspaceDisplay display(workspace, nullptr, nullptr);  // each preview rebuilds the display
+  display.setClientSize(638, 155);
   if (workspace.openPanorama(path) != 0 || workspace.snapshotAdjustBase() != 0) {
     state.SkipWithError("no panorama");
     return;

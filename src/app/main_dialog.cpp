@@ -211,11 +211,11 @@ int MainDialog::layoutForMode() {
 
   const ModeLayout layout = layoutOf(mode_);
   view_->setGeometry(layout.view);
-  view_->workspace().setClientSize(layout.view.width(), layout.view.height());
+  view_->display().setClientSize(layout.view.width(), layout.view.height());
   view_->setVisible(layout.viewShown);
   for (const int id : layout.buttons) buttons_.value(id)->show();
   // Back to Round only once a round image has been shown since the last reset.
-  const DisplaySize round = view_->workspace().roundDisplaySize();
+  const DisplaySize round = view_->display().roundDisplaySize();
   if (mode_ == DisplayMode::Panorama && (round.width != 0 || round.height != 0)) {
     buttons_.value(control::BackToRound)->show();
   }

@@ -15,7 +15,7 @@ const QColor kOverlayGreen(0, 255, 0);
 }  // namespace
 
 WorkspaceView::WorkspaceView(Prompts* prompts, ProgressSink* progress, QWidget* parent)
-    : QWidget(parent), workspace_(prompts, progress, this) {
+    : QWidget(parent), workspace_(prompts, progress, this), display_(workspace_, prompts, this) {
   // Painting covers every pixel, so Qt need not erase first.
   setAttribute(Qt::WA_OpaquePaintEvent);
   resize(10, 10);
@@ -26,31 +26,32 @@ WorkspaceView::~WorkspaceView() {
 }
 
 void WorkspaceView::resizeEvent(QResizeEvent* event) {
-  workspace_.setClientSize(width(), height());
+  display_.setClientSize(width(), height());
   QWidget::resizeEvent(event);
 }
 
 void WorkspaceView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  const DisplaySize displayed = workspace_.displayedSize();
-  const int dw = workspace_.state() == Workspace::Empty ? 0 : displayed.width;
-  const int dh = workspace_.state() == Workspace::Empty ? 0 : displayed.height;
+  const DisplaySize displayed = display_.displayedSize();
+  const bool empty = workspace_.state() == WorkspaceState::Empty;
+  const int dw = empty ? 0 : displayed.width;
+  const int dh = empty ? 0 : displayed.height;
   // Black beside and below the picture; the picture itself is not erased.
   painter.fillRect(QRect(0, dh, dw, height() - dh), Qt::black);
   painter.fillRect(QRect(dw, 0, width() - dw, height()), Qt::black);
 
-  const QImage bitmap = makeDeviceBitmap(workspace_.displayImage());
+  const QImage bitmap = makeDeviceBitmap(display_.displayImage());
   if (bitmap.isNull()) return;
   drawDeviceBitmap(painter, bitmap, 0, 0, dw, dh);
-  if (workspace_.state() == Workspace::RoundShown) {
+  if (workspace_.state() == WorkspaceState::RoundShown) {
     paintCropCircle(painter);
-  } else if (workspace_.state() == Workspace::PanoramaShown) {
+  } else if (workspace_.state() == WorkspaceState::PanoramaShown) {
     paintCropLines(painter, dw, dh);
   }
 }
 
 void WorkspaceView::paintCropCircle(QPainter& painter) const {
-  const CircleOverlay circle = workspace_.circleOverlay();
+  const CircleOverlay circle = display_.circleOverlay();
   painter.setPen(QPen(kOverlayGreen, 2, Qt::SolidLine));
   painter.setBrush(Qt::NoBrush);
   const QPoint centre(circle.centreX, circle.centreY);
@@ -60,8 +61,8 @@ void WorkspaceView::paintCropCircle(QPainter& painter) const {
   painter.drawLine(circle.centreX - g, circle.centreY, circle.centreX + g, circle.centreY);
 }
 
-void WorkspaceView::paintCropLines(QPainter& painter, int displayedWidth, int displayedHeight) {
-  const CropLinesOverlay lines = workspace_.cropLinesOverlay();
+void WorkspaceView::paintCropLines(QPainter& painter, int displayedWidth, int displayedHeight) const {
+  const CropLinesOverlay lines = display_.cropLinesOverlay();
   painter.setPen(QPen(kOverlayGreen, 1, Qt::DotLine));
   // What Crop would cut away is shown black.
   painter.drawLine(0, lines.topLineRow, displayedWidth, lines.topLineRow);
@@ -75,21 +76,21 @@ void WorkspaceView::paintCropLines(QPainter& painter, int displayedWidth, int di
 void WorkspaceView::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     const QPoint p = event->position().toPoint();
-    workspace_.mousePress(p.x(), p.y());
+    display_.mousePress(p.x(), p.y());
   }
   QWidget::mousePressEvent(event);
 }
 
 void WorkspaceView::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
-  workspace_.mouseMove(p.x(), p.y());
+  display_.mouseMove(p.x(), p.y());
   QWidget::mouseMoveEvent(event);
 }
 
 void WorkspaceView::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     const QPoint p = event->position().toPoint();
-    workspace_.mouseRelease(p.x(), p.y());
+    display_.mouseRelease(p.x(), p.y());
   }
   QWidget::mouseReleaseEvent(event);
 }

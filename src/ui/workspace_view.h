@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "workspace/workspace.h"
+#include "workspace/workspace_display.h"
 #include "workspace/workspace_host.h"
 
 namespace kelmira {
@@ -18,6 +19,8 @@ class WorkspaceView : public QWidget, private WorkspaceHost {
 
   Workspace& workspace() { return workspace_; }
   const Workspace& workspace() const { return workspace_; }
+  WorkspaceDisplay& display() { return display_; }
+  const WorkspaceDisplay& display() const { return display_; }
   int refreshDisplay() { return workspace_.refreshDisplay(); }
 
  protected:
@@ -33,9 +36,10 @@ class WorkspaceView : public QWidget, private WorkspaceHost {
   void setMouseCapture(bool captured) override;
 
   void paintCropCircle(QPainter& painter) const;
-  void paintCropLines(QPainter& painter, int displayedWidth, int displayedHeight);
+  void paintCropLines(QPainter& painter, int displayedWidth, int displayedHeight) const;
 
   Workspace workspace_;
+  WorkspaceDisplay display_;
   int waitCursorDepth_ = 0;
 };
 

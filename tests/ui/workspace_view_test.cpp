@@ -82,7 +82,7 @@ TEST_F(WorkspaceViewTest, DraggingWithTheMouseMovesTheCentre) {
   ASSERT_EQ(view.workspace().openRound(writeGreyPicture(dir.file("round.bmp"), 1600, 1200)), 1);
   view.refreshDisplay();
   QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(300, 200));
-  EXPECT_EQ(view.workspace().dragMode(), Workspace::MovingCentre);
+  EXPECT_EQ(view.display().dragMode(), DragMode::MovingCentre);
   EXPECT_EQ(QWidget::mouseGrabber(), &view);
   QTest::mouseMove(&view, QPoint(350, 260));
   QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(350, 260));
@@ -98,7 +98,7 @@ TEST_F(WorkspaceViewTest, CropLinesAreDottedAndWhatCropRemovesIsBlack) {
   show(900, 300);
   ASSERT_EQ(view.workspace().openPanorama(writeGreyPicture(dir.file("pano.bmp"), 1800, 150)), 0);
   grab();  // the first paint fixes the vertical scale: 2 display rows a panorama row
-  ASSERT_EQ(view.workspace().panoVerticalScale(), 2.0);
+  ASSERT_EQ(view.display().panoVerticalScale(), 2.0);
   QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(450, 10));
   QTest::mouseMove(&view, QPoint(450, 61));
   QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(450, 61));
@@ -150,7 +150,7 @@ TEST_F(WorkspaceViewTest, ARoundTripThroughTheMirrorWithTheCentrePlacedByTheMous
   show(640, 480);
   ASSERT_EQ(view.workspace().openRound(dir.file("round.bmp")), 1);
   view.refreshDisplay();
-  ASSERT_EQ(view.workspace().roundDisplayScale(), 1.0);
+  ASSERT_EQ(view.display().roundDisplayScale(), 1.0);
   QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(350, 250));
   ASSERT_EQ(view.workspace().makePanorama(0, 0), 0);
   const DibImage& back = view.workspace().panorama();

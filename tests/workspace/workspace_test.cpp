@@ -1,4 +1,5 @@
 #include "workspace/workspace.h"
+#include "workspace/workspace_display.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,9 @@ bool samePixels(const DibImage& a, const DibImage& b) {
 
 class WorkspaceTest : public testing::Test {
  protected:
-  WorkspaceTest() : workspace(&prompts, &progress, nullptr) { workspace.setClientSize(800, 600); }
+  WorkspaceTest() : workspace(&prompts, &progress, nullptr), display(workspace, &prompts, nullptr) {
+    display.setClientSize(800, 600);
+  }
 
   std::string picture(const std::string& name, int width, int height) {
     return test::writePicture(dir.file(name), width, height);
@@ -35,6 +38,7 @@ class WorkspaceTest : public testing::Test {
   test::FakePrompts prompts;
   test::CountingProgress progress;
   Workspace workspace;
+  WorkspaceDisplay display;
 };
 
 TEST_F(WorkspaceTest, EveryOperationMovesTheStateAsTheTableSays) {
@@ -42,30 +46,30 @@ TEST_F(WorkspaceTest, EveryOperationMovesTheStateAsTheTableSays) {
     const char* what;
     std::function<int(Workspace&)> run;
     int result;
-    int stateAfter;
+    WorkspaceState stateAfter;
   };
   const std::string round = picture("round.bmp", 250, 250);
   const std::string pano = picture("pano.bmp", 400, 100);
   const std::string missing = dir.file("missing.bmp");
   const Step steps[] = {
-      {"make pano with nothing open", [&](Workspace& w) { return w.makePanorama(0, 0); }, -1, 0},
-      {"open round", [&](Workspace& w) { return w.openRound(round); }, 1, 1},
-      {"open round that fails", [&](Workspace& w) { return w.openRound(missing); }, 0, 1},
-      {"make pano after it: the slot is empty", [&](Workspace& w) { return w.makePanorama(0, 0); }, -1, 1},
-      {"open round once more", [&](Workspace& w) { return w.openRound(round); }, 1, 1},
-      {"make pano", [&](Workspace& w) { return w.makePanorama(0, 0); }, 0, 3},
-      {"back to round", [&](Workspace& w) { return w.backToRound(), 0; }, 0, 1},
-      {"undo in the round view", [&](Workspace& w) { return w.undo(); }, -1, 1},
-      {"open pano", [&](Workspace& w) { return w.openPanorama(pano); }, 0, 3},
-      {"open pano that fails", [&](Workspace& w) { return w.openPanorama(missing); }, -1, 3},
-      {"undo with nothing to undo", [&](Workspace& w) { return w.undo(); }, -1, 3},
-      {"open round again", [&](Workspace& w) { return w.openRound(round); }, 1, 1},
-      {"make pano again", [&](Workspace& w) { return w.makePanorama(0, 0); }, 0, 3},
-      {"crop", [&](Workspace& w) { return w.cropPanorama(); }, 0, 3},
-      {"undo the crop", [&](Workspace& w) { return w.undo(); }, 0, 3},
-      {"snapshot", [&](Workspace& w) { return w.snapshotAdjustBase(); }, 0, 3},
-      {"adjust", [&](Workspace& w) { return w.applyAdjustments(40, 0.1, 0.1); }, 0, 3},
-      {"reset", [&](Workspace& w) { return w.reset(true), 0; }, 0, 0},
+      {"make pano with nothing open", [&](Workspace& w) { return w.makePanorama(0, 0); }, -1, WorkspaceState::Empty},
+      {"open round", [&](Workspace& w) { return w.openRound(round); }, 1, WorkspaceState::RoundShown},
+      {"open round that fails", [&](Workspace& w) { return w.openRound(missing); }, 0, WorkspaceState::RoundShown},
+      {"make pano after it: the slot is empty", [&](Workspace& w) { return w.makePanorama(0, 0); }, -1, WorkspaceState::RoundShown},
+      {"open round once more", [&](Workspace& w) { return w.openRound(round); }, 1, WorkspaceState::RoundShown},
+      {"make pano", [&](Workspace& w) { return w.makePanorama(0, 0); }, 0, WorkspaceState::PanoramaShown},
+      {"back to round", [&](Workspace& w) { return w.backToRound(), 0; }, 0, WorkspaceState::RoundShown},
+      {"undo in the round view", [&](Workspace& w) { return w.undo(); }, -1, WorkspaceState::RoundShown},
+      {"open pano", [&](Workspace& w) { return w.openPanorama(pano); }, 0, WorkspaceState::PanoramaShown},
+      {"open pano that fails", [&](Workspace& w) { return w.openPanorama(missing); }, -1, WorkspaceState::PanoramaShown},
+      {"undo with nothing to undo", [&](Workspace& w) { return w.undo(); }, -1, WorkspaceState::PanoramaShown},
+      {"open round again", [&](Workspace& w) { return w.openRound(round); }, 1, WorkspaceState::RoundShown},
+      {"make pano again", [&](Workspace& w) { return w.makePanorama(0, 0); }, 0, WorkspaceState::PanoramaShown},
+      {"crop", [&](Workspace& w) { return w.cropPanorama(); }, 0, WorkspaceState::PanoramaShown},
+      {"undo the crop", [&](Workspace& w) { return w.undo(); }, 0, WorkspaceState::PanoramaShown},
+      {"snapshot", [&](Workspace& w) { return w.snapshotAdjustBase(); }, 0, WorkspaceState::PanoramaShown},
+      {"adjust", [&](Workspace& w) { return w.applyAdjustments(40, 0.1, 0.1); }, 0, WorkspaceState::PanoramaShown},
+      {"reset", [&](Workspace& w) { return w.reset(true), 0; }, 0, WorkspaceState::Empty},
   };
   for (const Step& step : steps) {
     EXPECT_EQ(step.run(workspace), step.result) << step.what;
@@ -86,7 +90,7 @@ TEST_F(WorkspaceTest, OpeningAsksAboutTheWrongShapeOfPicture) {
   EXPECT_EQ(prompts.messages[0], wide + " appears to be a panorama.  Do you wish to continue?");
   EXPECT_EQ(prompts.icons[0], MessageIcon::Stop);
   EXPECT_FALSE(workspace.roundImage().hasPixels());
-  EXPECT_EQ(workspace.state(), 0);
+  EXPECT_EQ(workspace.state(), WorkspaceState::Empty);
 
   EXPECT_EQ(workspace.openRound(picture("double.bmp", 2000, 1000)), 1);  // exactly twice as wide: no question
   EXPECT_EQ(workspace.openPanorama(picture("double.bmp", 2000, 1000)), 0);
@@ -96,7 +100,7 @@ TEST_F(WorkspaceTest, OpeningAsksAboutTheWrongShapeOfPicture) {
   EXPECT_EQ(workspace.openPanorama(almost), -1);
   EXPECT_EQ(prompts.messages.back(), almost + " appears to be a round image.  Do you wish to continue?");
   EXPECT_FALSE(workspace.panorama().hasPixels());
-  EXPECT_EQ(workspace.state(), 3);  // a refused open leaves the state alone
+  EXPECT_EQ(workspace.state(), WorkspaceState::PanoramaShown);  // a refused open leaves the state alone
 
   prompts.answer = MessageAnswer::Yes;
   EXPECT_EQ(workspace.openRound(wide), 1);
@@ -110,28 +114,28 @@ TEST_F(WorkspaceTest, OpenRoundPlacesTheCircleAndFitsTheDisplay) {
   EXPECT_EQ(workspace.circleRadius(), 480);
   EXPECT_EQ(workspace.centreHandleSize(), 1600);
   workspace.refreshDisplay();
-  EXPECT_EQ(workspace.roundDisplaySize().width, 800);
-  EXPECT_EQ(workspace.roundDisplaySize().height, 600);
-  EXPECT_EQ(workspace.roundDisplayScale(), 0.5);
-  EXPECT_EQ(workspace.displayImage().width(), 800);
+  EXPECT_EQ(display.roundDisplaySize().width, 800);
+  EXPECT_EQ(display.roundDisplaySize().height, 600);
+  EXPECT_EQ(display.roundDisplayScale(), 0.5);
+  EXPECT_EQ(display.displayImage().width(), 800);
   EXPECT_GT(progress.reports, 0);
 
   // Both sides fit: the whole photograph stays inside the main window's round view.
-  workspace.setClientSize(476, 344);
+  display.setClientSize(476, 344);
   workspace.refreshDisplay();
-  EXPECT_EQ(workspace.roundDisplaySize().width, 458);
-  EXPECT_EQ(workspace.roundDisplaySize().height, 344);
+  EXPECT_EQ(display.roundDisplaySize().width, 458);
+  EXPECT_EQ(display.roundDisplaySize().height, 344);
 
-  workspace.setClientSize(800, 600);
+  display.setClientSize(800, 600);
   ASSERT_EQ(workspace.openRound(picture("portrait.bmp", 1200, 1600)), 1);
   workspace.refreshDisplay();
-  EXPECT_EQ(workspace.roundDisplaySize().width, 450);
-  EXPECT_EQ(workspace.roundDisplaySize().height, 600);
+  EXPECT_EQ(display.roundDisplaySize().width, 450);
+  EXPECT_EQ(display.roundDisplaySize().height, 600);
 
   // Panoramas fill the client area whatever their shape.
   ASSERT_EQ(workspace.openPanorama(picture("pano.bmp", 1000, 120)), 0);
-  EXPECT_EQ(workspace.panoDisplaySize().width, 800);
-  EXPECT_EQ(workspace.panoDisplaySize().height, 600);
+  EXPECT_EQ(display.panoDisplaySize().width, 800);
+  EXPECT_EQ(display.panoDisplaySize().height, 600);
 }
 
 TEST_F(WorkspaceTest, MakePanoramaSizesAndTheLensThread) {
@@ -154,38 +158,38 @@ TEST_F(WorkspaceTest, MakePanoramaSizesAndTheLensThread) {
 
 TEST_F(WorkspaceTest, CropLinesGrabWithinTwentyRowsAndAreRepairedOnRelease) {
   ASSERT_EQ(workspace.openPanorama(picture("pano.bmp", 900, 300)), 0);
-  workspace.setClientSize(900, 300);
+  display.setClientSize(900, 300);
   workspace.refreshDisplay();
-  workspace.cropLinesOverlay();  // a paint fixes the vertical scale
-  ASSERT_EQ(workspace.panoVerticalScale(), 1.0);
+  display.cropLinesOverlay();  // a paint fixes the vertical scale
+  ASSERT_EQ(display.panoVerticalScale(), 1.0);
 
   auto drag = [&](int from, int to) {
-    workspace.mousePress(10, from);
-    const int mode = workspace.dragMode();
-    workspace.mouseMove(10, to);
-    workspace.mouseRelease(10, to);
+    display.mousePress(10, from);
+    const DragMode mode = display.dragMode();
+    display.mouseMove(10, to);
+    display.mouseRelease(10, to);
     return mode;
   };
-  EXPECT_EQ(drag(19, 100), Workspace::DraggingTopLine);
+  EXPECT_EQ(drag(19, 100), DragMode::DraggingTopLine);
   EXPECT_EQ(workspace.cropTop(), 100);
-  EXPECT_EQ(drag(120, 130), Workspace::NoDrag);  // 20 rows away: out of reach
+  EXPECT_EQ(drag(120, 130), DragMode::None);  // 20 rows away: out of reach
   EXPECT_EQ(workspace.cropTop(), 100);
-  EXPECT_EQ(drag(100, -40), Workspace::DraggingTopLine);
+  EXPECT_EQ(drag(100, -40), DragMode::DraggingTopLine);
   EXPECT_EQ(workspace.cropTop(), 0);
 
-  EXPECT_EQ(drag(299, 100), Workspace::DraggingBottomLine);
-  EXPECT_EQ(drag(0, 150), Workspace::DraggingTopLine);  // top released below the bottom line
+  EXPECT_EQ(drag(299, 100), DragMode::DraggingBottomLine);
+  EXPECT_EQ(drag(0, 150), DragMode::DraggingTopLine);  // top released below the bottom line
   EXPECT_EQ(workspace.cropTop(), 50);
-  EXPECT_EQ(drag(100, 30), Workspace::DraggingBottomLine);  // above the top line
+  EXPECT_EQ(drag(100, 30), DragMode::DraggingBottomLine);  // above the top line
   EXPECT_EQ(workspace.cropBottom(), 50 + 250 / 2);
-  EXPECT_EQ(drag(175, 900), Workspace::DraggingBottomLine);
+  EXPECT_EQ(drag(175, 900), DragMode::DraggingBottomLine);
   EXPECT_EQ(workspace.cropBottom(), 299);
 
   // Both lines within reach: the top one is taken.
-  EXPECT_EQ(drag(299, 60), Workspace::DraggingBottomLine);
+  EXPECT_EQ(drag(299, 60), DragMode::DraggingBottomLine);
   ASSERT_EQ(workspace.cropTop(), 50);
   ASSERT_EQ(workspace.cropBottom(), 60);
-  EXPECT_EQ(drag(55, 40), Workspace::DraggingTopLine);
+  EXPECT_EQ(drag(55, 40), DragMode::DraggingTopLine);
 }
 
 TEST_F(WorkspaceTest, CropUndoAndTheCropLinesOnScreen) {
@@ -201,14 +205,14 @@ TEST_F(WorkspaceTest, CropUndoAndTheCropLinesOnScreen) {
   EXPECT_TRUE(samePixels(workspace.panorama(), before));
   EXPECT_EQ(workspace.undo(), -1);
 
-  workspace.setClientSize(376, 120);
+  display.setClientSize(376, 120);
   workspace.refreshDisplay();
-  workspace.cropLinesOverlay();
-  workspace.mousePress(0, 2 * 10);
-  workspace.mouseMove(0, 2 * 20);
-  workspace.mouseRelease(0, 2 * 20);
+  display.cropLinesOverlay();
+  display.mousePress(0, 2 * 10);
+  display.mouseMove(0, 2 * 20);
+  display.mouseRelease(0, 2 * 20);
   ASSERT_EQ(workspace.cropTop(), 20);
-  const CropLinesOverlay lines = workspace.cropLinesOverlay();
+  const CropLinesOverlay lines = display.cropLinesOverlay();
   EXPECT_EQ(lines.topLineRow, 40);
   EXPECT_EQ(lines.blackAboveEnd, 39);
   EXPECT_EQ(lines.bottomLineRow, 118);
@@ -220,10 +224,10 @@ TEST_F(WorkspaceTest, CropUndoAndTheCropLinesOnScreen) {
   EXPECT_EQ(workspace.cropBottom(), 39);
 
   // Both lines on one row keep one row.
-  workspace.cropLinesOverlay();
-  workspace.mousePress(0, 0);
-  workspace.mouseMove(0, 39 * 3);
-  workspace.mouseRelease(0, 39 * 3);
+  display.cropLinesOverlay();
+  display.mousePress(0, 0);
+  display.mouseMove(0, 39 * 3);
+  display.mouseRelease(0, 39 * 3);
   ASSERT_EQ(workspace.cropTop(), 39);
   ASSERT_EQ(workspace.cropPanorama(), 0);
   EXPECT_EQ(workspace.panorama().height(), 1);
@@ -301,20 +305,20 @@ TEST_F(WorkspaceTest, RunningOutOfMemoryLosesNoPicture) {
 TEST_F(WorkspaceTest, TheMouseMovesTheCircleCentre) {
   ASSERT_EQ(workspace.openRound(picture("round.bmp", 1600, 1200)), 1);
   workspace.refreshDisplay();
-  ASSERT_EQ(workspace.roundDisplayScale(), 0.5);
-  workspace.mousePress(301, 201);
-  EXPECT_EQ(workspace.dragMode(), Workspace::MovingCentre);
+  ASSERT_EQ(display.roundDisplayScale(), 0.5);
+  display.mousePress(301, 201);
+  EXPECT_EQ(display.dragMode(), DragMode::MovingCentre);
   EXPECT_EQ(workspace.circleCentreX(), 602);
   EXPECT_EQ(workspace.circleCentreY(), 402);
-  workspace.mouseMove(400, 301);
-  workspace.mouseRelease(400, 301);
+  display.mouseMove(400, 301);
+  display.mouseRelease(400, 301);
   EXPECT_EQ(workspace.circleCentreX(), 800);
   EXPECT_EQ(workspace.circleCentreY(), 602);
-  EXPECT_EQ(workspace.dragMode(), Workspace::NoDrag);
-  workspace.mouseMove(10, 10);  // moves without a drag change nothing
+  EXPECT_EQ(display.dragMode(), DragMode::None);
+  display.mouseMove(10, 10);  // moves without a drag change nothing
   EXPECT_EQ(workspace.circleCentreX(), 800);
 
-  const CircleOverlay circle = workspace.circleOverlay();
+  const CircleOverlay circle = display.circleOverlay();
   EXPECT_EQ(circle.centreX, 400);
   EXPECT_EQ(circle.centreY, 301);
   EXPECT_EQ(circle.radii[0], 24);   // trunc(480 x 0.5 x 0.1)
