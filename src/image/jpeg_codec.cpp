@@ -1,56 +1,21 @@
 #include "image/jpeg_codec.h"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "image/jpeg_glue.h"
 #include "image/layer_state.h"
 
 namespace kelmira {
 
 namespace {
 
-constexpr std::size_t kBufferBytes = 4096;
-
-// libjpeg reports errors by calling error_exit, which must not return; ours jumps
-// back to the library call that failed, so a broken file ends as an error code here.
-struct ErrorManager {
-  jpeg_error_mgr pub;
-  std::jmp_buf jump;
-  bool dataRanOut;
-};
-
-void errorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
-
-// A scan that ends before its last block is only a warning to libjpeg, which then
-// paints the rest flat; for us it is a file cut short.
-void emitMessage(j_common_ptr info, int level) {
-  if (level < 0 && info->err->msg_code == JWRN_HIT_MARKER) reinterpret_cast<ErrorManager*>(info->err)->dataRanOut = true;
-}
-
-void outputMessage(j_common_ptr) {}
-
-jpeg_error_mgr* installErrorManager(ErrorManager& errors) {
-  jpeg_std_error(&errors.pub);
-  errors.pub.error_exit = errorExit;
-  errors.pub.emit_message = emitMessage;
-  errors.pub.output_message = outputMessage;
-  errors.dataRanOut = false;
-  return &errors.pub;
-}
-
-// Runs one library step; false when the library gave up. Nothing with a destructor
-// may live inside `step`, because the jump skips it.
-template <typename Step>
-bool guarded(ErrorManager& errors, Step&& step) {
-  if (setjmp(errors.jump) != 0) return false;
-  step();
-  return true;
-}
+constexpr std::size_t kBufferBytes = 4096;  // what is read from the stream at a time
 
 struct StreamSource {
   jpeg_source_mgr pub;
@@ -104,39 +69,15 @@ void attachSource(jpeg_decompress_struct& info, StreamSource& source, ImageStrea
   info.src = &source.pub;
 }
 
-struct StreamDestination {
-  jpeg_destination_mgr pub;
-  ImageStream* stream;
-  JOCTET buffer[kBufferBytes];
+// The encoder's bytes go straight to the file's stream.
+class StreamWriter : public JpegByteWriter {
+ public:
+  explicit StreamWriter(ImageStream& stream) : stream_(stream) {}
+  bool write(const std::uint8_t* bytes, std::size_t count) override { return stream_.write(bytes, count); }
+
+ private:
+  ImageStream& stream_;
 };
-
-void initDestination(j_compress_ptr info) {
-  auto* destination = reinterpret_cast<StreamDestination*>(info->dest);
-  destination->pub.next_output_byte = destination->buffer;
-  destination->pub.free_in_buffer = kBufferBytes;
-}
-
-boolean emptyOutputBuffer(j_compress_ptr info) {
-  auto* destination = reinterpret_cast<StreamDestination*>(info->dest);
-  if (!destination->stream->write(destination->buffer, kBufferBytes)) ERREXIT(info, JERR_FILE_WRITE);
-  destination->pub.next_output_byte = destination->buffer;
-  destination->pub.free_in_buffer = kBufferBytes;
-  return TRUE;
-}
-
-void termDestination(j_compress_ptr info) {
-  auto* destination = reinterpret_cast<StreamDestination*>(info->dest);
-  const std::size_t count = kBufferBytes - destination->pub.free_in_buffer;
-  if (!destination->stream->write(destination->buffer, count)) ERREXIT(info, JERR_FILE_WRITE);
-}
-
-void attachDestination(jpeg_compress_struct& info, StreamDestination& destination, ImageStream& stream) {
-  destination.pub.init_destination = initDestination;
-  destination.pub.empty_output_buffer = emptyOutputBuffer;
-  destination.pub.term_destination = termDestination;
-  destination.stream = &stream;
-  info.dest = &destination.pub;
-}
 
 struct DecompressorGuard {
   jpeg_decompress_struct* info;
@@ -173,12 +114,12 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
   width = 0;
   height = 0;
 
-  ErrorManager errors;
+  JpegErrorManager errors;
   StreamSource source;
   jpeg_decompress_struct info;
   std::memset(&info, 0, sizeof info);
-  info.err = installErrorManager(errors);
-  if (!guarded(errors, [&] { jpeg_create_decompress(&info); })) {
+  info.err = installJpegErrorManager(errors);
+  if (!guardedJpegStep(errors, [&] { jpeg_create_decompress(&info); })) {
     call.fail(ImageError::BadJpeg);
     jpeg_destroy_decompress(&info);
     return nullptr;
@@ -186,9 +127,7 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
   DecompressorGuard guard{&info};
   attachSource(info, source, stream);
 
-  const bool headerRead = guarded(errors, [&] {
-    jpeg_save_markers(&info, JPEG_COM, 0xFFFF);
-    for (int app = 1; app <= 14; ++app) jpeg_save_markers(&info, JPEG_APP0 + app, 0xFFFF);
+  const bool headerRead = guardedJpegStep(errors, [&] {
     jpeg_read_header(&info, TRUE);
     jpeg_calc_output_dimensions(&info);
   });
@@ -210,7 +149,7 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
     call.fail(ImageError::OutOfMemory);
     return nullptr;
   }
-  if (!guarded(errors, [&] { jpeg_start_decompress(&info); })) {
+  if (!guardedJpegStep(errors, [&] { jpeg_start_decompress(&info); })) {
     call.fail(ImageError::BadJpeg);
     return nullptr;
   }
@@ -225,7 +164,7 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
   for (; row < rows; ++row) {
     JSAMPROW rowPointer = scanline.get();
     JDIMENSION got = 0;
-    if (!guarded(errors, [&] { got = jpeg_read_scanlines(&info, &rowPointer, 1); })) {
+    if (!guardedJpegStep(errors, [&] { got = jpeg_read_scanlines(&info, &rowPointer, 1); })) {
       call.fail(ImageError::FileRead);
       break;
     }
@@ -241,7 +180,7 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
     if (!call.progress(row, rows)) break;
   }
   if (endBeforeRows) call.fail(ImageError::FileRead);
-  if (row == rows && !guarded(errors, [&] { jpeg_finish_decompress(&info); })) call.fail(ImageError::FileRead);
+  if (row == rows && !guardedJpegStep(errors, [&] { jpeg_finish_decompress(&info); })) call.fail(ImageError::FileRead);
 
   width = static_cast<std::int32_t>(outWidth);
   height = rows;
@@ -256,20 +195,21 @@ std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int
     return 0;
   }
 
-  ErrorManager errors;
-  StreamDestination destination;
+  JpegErrorManager errors;
+  StreamWriter writer(stream);
+  JpegChunkDestination destination;
   jpeg_compress_struct info;
   std::memset(&info, 0, sizeof info);
-  info.err = installErrorManager(errors);
-  if (!guarded(errors, [&] { jpeg_create_compress(&info); })) {
+  info.err = installJpegErrorManager(errors);
+  if (!guardedJpegStep(errors, [&] { jpeg_create_compress(&info); })) {
     call.fail(ImageError::BadJpeg);
     jpeg_destroy_compress(&info);
     return 0;
   }
   CompressorGuard guard{&info};
-  attachDestination(info, destination, stream);
+  attachJpegDestination(info, destination, writer);
 
-  const bool started = guarded(errors, [&] {
+  const bool started = guardedJpegStep(errors, [&] {
     info.image_width = static_cast<JDIMENSION>(width);
     info.image_height = static_cast<JDIMENSION>(height);
     info.input_components = 3;
@@ -292,7 +232,7 @@ std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int
     // The library only reads the rows it is given.
     JSAMPROW rowPointer = const_cast<JSAMPLE*>(pixels + static_cast<std::size_t>(row) * stride);
     JDIMENSION written = 0;
-    if (!guarded(errors, [&] { written = jpeg_write_scanlines(&info, &rowPointer, 1); })) {
+    if (!guardedJpegStep(errors, [&] { written = jpeg_write_scanlines(&info, &rowPointer, 1); })) {
       call.fail(ImageError::FileWrite);
       return 0;
     }
@@ -302,7 +242,7 @@ std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int
     }
     if (!call.progress(row, height)) return 0;
   }
-  if (!guarded(errors, [&] { jpeg_finish_compress(&info); })) {
+  if (!guardedJpegStep(errors, [&] { jpeg_finish_compress(&info); })) {
     call.fail(ImageError::BadJpeg);
     return 0;
   }

@@ -1,13 +1,11 @@
 #include "movie/quicktime/image_compression.h"
 
-#include <csetjmp>
 #include <cstring>
 #include <new>
 #include <vector>
 
-#include <jerror.h>
-#include <jpeglib.h>
 
+#include "image/jpeg_glue.h"
 #include "movie/quicktime/ffmpeg_encoder.h"
 #include "movie/quicktime/movie_runtime.h"
 
@@ -108,61 +106,24 @@ void copyRowRgb(const PixMap& src, const Rect& srcRect, int row, std::uint8_t* o
   }
 }
 
-// libjpeg reports errors by calling error_exit, which must not return; ours jumps back
-// to the step that failed.
-struct ErrorManager {
-  jpeg_error_mgr pub;
-  std::jmp_buf jump;
-};
-
-void errorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1); }
-void outputMessage(j_common_ptr) {}
-
-// Nothing with a destructor may live inside `step`, because the jump skips it.
-template <typename Step>
-bool guarded(ErrorManager& errors, Step&& step) {
-  if (setjmp(errors.jump) != 0) return false;
-  step();
-  return true;
-}
-
-constexpr std::size_t kChunkBytes = 16384;
-
-struct MemoryDestination {
-  jpeg_destination_mgr pub;
-  ByteBuffer* out;
-  bool outOfMemory;
-  JOCTET chunk[kChunkBytes];
-};
-
-bool append(MemoryDestination& destination, std::size_t count) {
-  try {
-    destination.out->insert(destination.out->end(), destination.chunk, destination.chunk + count);
-    return true;
-  } catch (const std::bad_alloc&) {
-    destination.outOfMemory = true;
-    return false;
+// Compressed bytes collect in memory; running out of it is told apart from a codec error.
+class BufferWriter : public JpegByteWriter {
+ public:
+  explicit BufferWriter(ByteBuffer& out) : out_(out) {}
+  bool write(const std::uint8_t* bytes, std::size_t count) override {
+    try {
+      out_.insert(out_.end(), bytes, bytes + count);
+      return true;
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+      return false;
+    }
   }
-}
+  bool outOfMemory = false;
 
-void initDestination(j_compress_ptr info) {
-  auto* destination = reinterpret_cast<MemoryDestination*>(info->dest);
-  destination->pub.next_output_byte = destination->chunk;
-  destination->pub.free_in_buffer = kChunkBytes;
-}
-
-boolean emptyOutputBuffer(j_compress_ptr info) {
-  auto* destination = reinterpret_cast<MemoryDestination*>(info->dest);
-  if (!append(*destination, kChunkBytes)) ERREXIT(info, JERR_OUT_OF_MEMORY);
-  destination->pub.next_output_byte = destination->chunk;
-  destination->pub.free_in_buffer = kChunkBytes;
-  return TRUE;
-}
-
-void termDestination(j_compress_ptr info) {
-  auto* destination = reinterpret_cast<MemoryDestination*>(info->dest);
-  if (!append(*destination, kChunkBytes - destination->pub.free_in_buffer)) ERREXIT(info, JERR_OUT_OF_MEMORY);
-}
+ private:
+  ByteBuffer& out_;
+};
 
 struct CompressorGuard {
   jpeg_compress_struct* info;
@@ -173,32 +134,25 @@ struct CompressorGuard {
 OSErr compressJpeg(const PixMap& src, const Rect& srcRect, CodecQ quality, ByteBuffer& out) {
   const std::int32_t width = std::int32_t(srcRect.right) - srcRect.left;
   std::vector<std::uint8_t> row;
-  auto destination = std::unique_ptr<MemoryDestination>(new (std::nothrow) MemoryDestination);
   try {
     row.resize(static_cast<std::size_t>(width) * 3);
   } catch (const std::bad_alloc&) {
     return memFullErr;
   }
-  if (!destination) return memFullErr;
-  destination->pub.init_destination = initDestination;
-  destination->pub.empty_output_buffer = emptyOutputBuffer;
-  destination->pub.term_destination = termDestination;
-  destination->out = &out;
-  destination->outOfMemory = false;
+  BufferWriter writer(out);
+  JpegChunkDestination destination;
 
   jpeg_compress_struct info;
-  ErrorManager errors;
-  info.err = jpeg_std_error(&errors.pub);
-  errors.pub.error_exit = errorExit;
-  errors.pub.output_message = outputMessage;
-  if (!guarded(errors, [&] { jpeg_create_compress(&info); })) return memFullErr;
+  JpegErrorManager errors;
+  info.err = installJpegErrorManager(errors);
+  if (!guardedJpegStep(errors, [&] { jpeg_create_compress(&info); })) return memFullErr;
   CompressorGuard guard{&info};
-  auto failure = [&] { return destination->outOfMemory ? memFullErr : codecErr; };
+  auto failure = [&] { return writer.outOfMemory ? memFullErr : codecErr; };
 
   const int libjpegQuality = jpegQuality(quality);
   const bool fullChroma = quality >= codecLosslessQuality;
-  const bool started = guarded(errors, [&] {
-    info.dest = &destination->pub;
+  const bool started = guardedJpegStep(errors, [&] {
+    attachJpegDestination(info, destination, writer);
     info.image_width = static_cast<JDIMENSION>(width);
     info.image_height = static_cast<JDIMENSION>(std::int32_t(srcRect.bottom) - srcRect.top);
     info.input_components = 3;
@@ -216,9 +170,9 @@ OSErr compressJpeg(const PixMap& src, const Rect& srcRect, CodecQ quality, ByteB
   for (int y = srcRect.top; y < srcRect.bottom; ++y) {
     copyRowRgb(src, srcRect, y, row.data());
     JSAMPROW rowPointer = row.data();
-    if (!guarded(errors, [&] { jpeg_write_scanlines(&info, &rowPointer, 1); })) return failure();
+    if (!guardedJpegStep(errors, [&] { jpeg_write_scanlines(&info, &rowPointer, 1); })) return failure();
   }
-  if (!guarded(errors, [&] { jpeg_finish_compress(&info); })) return failure();
+  if (!guardedJpegStep(errors, [&] { jpeg_finish_compress(&info); })) return failure();
   return noErr;
 }
 
