@@ -6,6 +6,7 @@
 #include <new>
 
 #include "image/layer_state.h"
+#include "image/stream_reader.h"
 
 namespace kelmira {
 
@@ -187,14 +188,8 @@ class RleDecoder {
 
 PixelBlock readBmp(ImageStream& stream, std::int32_t& width, std::int32_t& height) {
   LayerCall call;
-  width = 0;
-  height = 0;
-
   std::array<std::uint8_t, kHeaderBytes> header{};
-  if (!stream.readExact(header.data(), header.size())) {
-    call.fail(ImageError::FileRead);
-    return nullptr;
-  }
+  if (!readFixedHeader(stream, call, ImageError::FileRead, header, width, height)) return nullptr;
   if (header[0] != 'B' || header[1] != 'M') {
     call.fail(ImageError::BadBmp);
     return nullptr;

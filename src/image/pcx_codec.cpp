@@ -141,11 +141,9 @@ void convertLine(const std::uint8_t* line, std::uint8_t* out, const Header& h, c
 
 PixelBlock readPcx(ImageStream& stream, std::int32_t& width, std::int32_t& height) {
   LayerCall call;
-  width = 0;
-  height = 0;
-
   std::array<std::uint8_t, kHeaderBytes> raw{};
-  if (!stream.readExact(raw.data(), raw.size()) || raw[0] != 0x0A || !knownVersion(raw[1])) {
+  if (!readFixedHeader(stream, call, ImageError::BadPcx, raw, width, height)) return nullptr;
+  if (raw[0] != 0x0A || !knownVersion(raw[1])) {
     call.fail(ImageError::BadPcx);
     return nullptr;
   }

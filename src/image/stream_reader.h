@@ -6,8 +6,21 @@
 #include <cstring>
 
 #include "image/image_stream.h"
+#include "image/layer_state.h"
 
 namespace kelmira {
+
+// How the readers of the formats with a fixed header (BMP, TGA, PCX) begin: no picture
+// size until a picture is made, and the header read whole, or `tooShort` recorded.
+template <std::size_t HeaderBytes>
+bool readFixedHeader(ImageStream& stream, LayerCall& call, ImageErrorCode tooShort,
+                     std::array<std::uint8_t, HeaderBytes>& header, std::int32_t& width, std::int32_t& height) {
+  width = 0;
+  height = 0;
+  if (stream.readExact(header.data(), header.size())) return true;
+  call.fail(tooShort);
+  return false;
+}
 
 // Buffered byte-at-a-time reading for the run-length decoders, which would otherwise
 // ask the stream for one byte per packet.

@@ -108,14 +108,8 @@ class PacketDecoder {
 
 PixelBlock readTga(ImageStream& stream, std::int32_t& width, std::int32_t& height) {
   LayerCall call;
-  width = 0;
-  height = 0;
-
   std::array<std::uint8_t, kHeaderBytes> header{};
-  if (!stream.readExact(header.data(), header.size())) {
-    call.fail(ImageError::FileRead);
-    return nullptr;
-  }
+  if (!readFixedHeader(stream, call, ImageError::FileRead, header, width, height)) return nullptr;
   const std::uint32_t idLength = header[0];
   const bool hasColourMap = header[1] == 1;
   const std::uint32_t type = header[2];
