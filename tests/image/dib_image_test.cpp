@@ -33,7 +33,7 @@ TEST(DibImage, EmptyImagesAndAllocation) {
   EXPECT_EQ(image.accessCount(), 0);
   image.endAccess();
   std::array<std::uint8_t, 1024> table{};
-  EXPECT_EQ(image.computeOptimalPalette(table), 5);
+  EXPECT_EQ(image.computeOptimalPalette(table), ImageError::BadParameter);
   EXPECT_EQ(image.mirrorHorizontally(), 0);
   EXPECT_EQ(image.palette(), nullptr);
 
@@ -41,11 +41,11 @@ TEST(DibImage, EmptyImagesAndAllocation) {
   EXPECT_EQ(image.width(), 4);
   for (int i = 0; i < 36; ++i) EXPECT_EQ(image.pixels()[i], 0);
   // A size whose bytes cannot be had empties the image, even one that held a picture.
-  EXPECT_EQ(image.allocate(70000, 70000), 1);
+  EXPECT_EQ(image.allocate(70000, 70000), ImageError::OutOfMemory);
   EXPECT_EQ(image.width(), 0);
   EXPECT_EQ(image.height(), 0);
   EXPECT_FALSE(image.hasPixels());
-  EXPECT_EQ(image.allocate(-1, 5), 1);
+  EXPECT_EQ(image.allocate(-1, 5), ImageError::OutOfMemory);
 }
 
 TEST(DibImage, CopiesAreDeepAndHaveNoPalette) {
@@ -64,7 +64,7 @@ TEST(DibImage, CopiesAreDeepAndHaveNoPalette) {
   EXPECT_EQ(source.pixels()[0], pixels[0]);
 
   DibImage empty;
-  EXPECT_EQ(copy.copyFrom(empty), 1);
+  EXPECT_EQ(copy.copyFrom(empty), ImageError::OutOfMemory);
   EXPECT_FALSE(copy.hasPixels());
 }
 
@@ -198,10 +198,10 @@ TEST(DibImage, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   const test::Bytes old{'o', 'l', 'd'};
   test::writeFileBytes(dir.file("keep.jpg"), old);
   DibImage empty;
-  EXPECT_EQ(empty.saveToFile(dir.file("keep.jpg"), FileTypeJpeg), 5);
+  EXPECT_EQ(empty.saveToFile(dir.file("keep.jpg"), FileTypeJpeg), ImageError::BadParameter);
   DibImage image;
   ASSERT_EQ(image.allocate(4, 4), 0);
-  EXPECT_EQ(image.saveToFile(dir.file("keep.jpg"), FileTypePng), 5);  // no PNG encoder
+  EXPECT_EQ(image.saveToFile(dir.file("keep.jpg"), FileTypePng), ImageError::BadParameter);  // no PNG encoder
   EXPECT_NE(image.saveToFile(dir.path().string() + "/missing/folder.jpg", FileTypeJpeg), 0);
   EXPECT_EQ(test::readFileBytes(dir.file("keep.jpg")), old);
   int files = 0;
@@ -212,7 +212,7 @@ TEST(DibImage, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   test::writeFileBytes(dir.file("text.txt"), test::Bytes(64, 'x'));
   EXPECT_NE(image.loadFromFile(dir.file("text.txt")), 0);
   EXPECT_FALSE(image.hasPixels());
-  EXPECT_EQ(image.loadFromFile(dir.file("absent.bmp")), 2);
+  EXPECT_EQ(image.loadFromFile(dir.file("absent.bmp")), ImageError::FileOpen);
 }
 
 // A window that runs a command while it pumps messages: the first report replaces the

@@ -59,11 +59,11 @@ TEST(LayerState, OnlyTheOutermostOperationReportsAndAbortGivesCode14) {
   });
   EXPECT_FALSE(outerOperation(5));
   EXPECT_EQ(calls, 1);
-  EXPECT_EQ(lastError(), 14);
+  EXPECT_EQ(lastError(), ImageError::Aborted);
 
   setProgressCallback({});
   EXPECT_FALSE(outerOperation(2, ImageError::BadBmp));
-  EXPECT_EQ(lastError(), 6);
+  EXPECT_EQ(lastError(), ImageError::BadBmp);
   EXPECT_TRUE(outerOperation(2));
   EXPECT_EQ(lastError(), 0);  // every operation sets the last error, success included
 }

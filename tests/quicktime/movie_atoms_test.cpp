@@ -181,7 +181,7 @@ TEST_F(MovieAtomsTest, TrackReferencesAndControllerTypeAtoms) {
 TEST_F(MovieAtomsTest, MissingInputsAndStickyError) {
   Track* track = nullptr;
   Media* media = nullptr;
-  EXPECT_EQ(newMovieTrack(nullptr, 0, 0, 0, &track), -50);
+  EXPECT_EQ(newMovieTrack(nullptr, 0, 0, 0, &track), paramErr);
   EXPECT_EQ(track, nullptr);
   clearMoviesStickyError();
   Movie* movie = newMovie();
@@ -189,7 +189,7 @@ TEST_F(MovieAtomsTest, MissingInputsAndStickyError) {
   ASSERT_EQ(newMovieTrack(movie, 0, 0, 0, &track), 0);
   EXPECT_EQ(insertMediaIntoTrack(track, 0, 0, 10, 0x10000), invalidMedia);  // no media yet
   EXPECT_EQ(newTrackMedia(track, fourCC("vide"), 600, "", 0, &media), 0);
-  EXPECT_EQ(setUserDataItem(nullptr, "x", 1, fourCC("ctyp"), 0), -50);
+  EXPECT_EQ(setUserDataItem(nullptr, "x", 1, fourCC("ctyp"), 0), paramErr);
   // The first failure since the clear is kept through later successes and failures.
   EXPECT_EQ(getMoviesStickyError(), invalidMedia);
   clearMoviesStickyError();
@@ -198,7 +198,7 @@ TEST_F(MovieAtomsTest, MissingInputsAndStickyError) {
   EXPECT_EQ(addMediaSample(media, "x", 1, 1, hex("00000010 'raw ' 000000000000 0001"), 1, 0, nullptr),
             invalidDataRef);
   // A description whose size field does not count its bytes.
-  EXPECT_EQ(addMediaSample(media, "x", 1, 1, hex("00000020 'raw ' 000000000000 0001"), 1, 0, nullptr), -50);
+  EXPECT_EQ(addMediaSample(media, "x", 1, 1, hex("00000020 'raw ' 000000000000 0001"), 1, 0, nullptr), paramErr);
   EXPECT_EQ(getMoviesStickyError(), invalidDataRef);
   disposeMovie(movie);
 

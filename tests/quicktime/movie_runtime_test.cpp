@@ -30,7 +30,7 @@ TEST_F(MovieRuntimeTest, EachInitialiseNeedsItsOwnTerminate) {
   ASSERT_EQ(initializeQtml(), 0);
   ASSERT_EQ(initializeQtml(), 0);
   EXPECT_EQ(enterMovies(), 0);
-  EXPECT_EQ(quickTimeVrVersion(), 0x210);
+  EXPECT_EQ(quickTimeVrVersion(), qtvrVersion21);
   terminateQtml();
   EXPECT_TRUE(movieToolboxReady());
   terminateQtml();
@@ -53,7 +53,7 @@ TEST_F(MovieRuntimeTest, FailedInitialiseLeavesToolboxUnusableUntilALaterOneSucc
     expectStopped();
     ASSERT_EQ(initializeQtml(), 0);  // the failure is used up
     EXPECT_EQ(enterMovies(), 0);
-    EXPECT_EQ(quickTimeVrVersion(), 0x210);
+    EXPECT_EQ(quickTimeVrVersion(), qtvrVersion21);
     exitMovies();
     terminateQtml();
   }
@@ -82,7 +82,7 @@ TEST_F(MovieRuntimeTest, ConcurrentStartsAndStopsKeepTheCountExact) {
       threads.emplace_back([&faults, depth = 1 + t % 3] {
         for (int round = 0; round < 20000; ++round) {
           for (int i = 0; i < depth; ++i) faults += initializeQtml() != 0;
-          faults += !movieToolboxReady() || enterMovies() != 0 || quickTimeVrVersion() != 0x210;
+          faults += !movieToolboxReady() || enterMovies() != 0 || quickTimeVrVersion() != qtvrVersion21;
           for (int i = 0; i < depth; ++i) terminateQtml();
         }
       });
