@@ -19,8 +19,6 @@ class ReplacementFile {
   // False when no temporary could be created beside the target.
   bool created() const { return !temporaryPath_.empty(); }
   const std::string& temporaryPath() const { return temporaryPath_; }
-  // The file that is replaced: the target with its symbolic links followed.
-  const std::string& resolvedTarget() const { return targetPath_; }
   // Flushes the temporary and renames it over the target; false (and the temporary
   // removed) on failure.
   bool commit();

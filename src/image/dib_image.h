@@ -61,8 +61,6 @@ class DibImage {
   // Keeps the current block alive for work that may outlast it in this image: work that
   // reports progress lets the window run commands, and one of them may replace the picture.
   HeldPixels hold() const { return {pixels_, width_, height_}; }
-  // Changes whenever the image takes another block or frees its own.
-  std::uint64_t generation() const { return generation_; }
 
   // Fills 256 entries of (blue, green, red, 0) with the colours that best represent the pixels.
   ImageErrorCode computeOptimalPalette(std::array<std::uint8_t, 1024>& table) const;

@@ -69,7 +69,6 @@ class Workspace {
   // Counts every change of the panorama, so a window can tell whether it was saved since.
   std::uint64_t panoramaRevision() const { return panoramaRevision_; }
   WorkspaceState state() const { return state_; }
-  void setState(WorkspaceState state) { state_ = state; }
   std::int32_t circleCentreX() const { return circleCentreX_; }
   std::int32_t circleCentreY() const { return circleCentreY_; }
   std::int32_t circleRadius() const { return circleRadius_; }

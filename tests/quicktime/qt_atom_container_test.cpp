@@ -69,7 +69,8 @@ TEST(QtAtomContainer, IdZeroTakesTheLowestFreeIdAmongSiblingsOfThatType) {
 
   EXPECT_EQ(qtInsertChild(c.get(), imaging, fourCC("impn"), 5, 0, 0, nullptr, nullptr), duplicateAtomTypeAndIDErr);
   EXPECT_EQ(qtInsertChild(c.get(), imaging, fourCC("vrsg"), 1, 0, 0, nullptr, nullptr), duplicateAtomTypeAndIDErr);
-  EXPECT_EQ(qtCountChildrenOfType(c.get(), imaging, fourCC("impn")), 6);
+  EXPECT_NE(qtFindChildByIndex(c.get(), imaging, fourCC("impn"), 6, nullptr), 0);  // six of them
+  EXPECT_EQ(qtFindChildByIndex(c.get(), imaging, fourCC("impn"), 7, nullptr), 0);
 }
 
 TEST(QtAtomContainer, IndexPlacesTheAtomAmongSiblingsOfItsType) {

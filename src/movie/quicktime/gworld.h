@@ -29,7 +29,6 @@ class GWorld {
   GWorld& operator=(const GWorld&) = delete;
 
   PixMap& pixMap() { return pixMap_; }
-  const Rect& portRect() const { return pixMap_.bounds; }
 
  private:
   friend OSErr newGWorld(GWorld**, std::int16_t, const Rect&, const void*, const void*, std::uint32_t);

@@ -162,6 +162,4 @@ OSErr getMediaHandlerDescription(const Media* media, OSType* mediaType, std::str
   return recordMoviesError(noErr);
 }
 
-Track* getMediaTrack(const Media* media) { return media == nullptr ? nullptr : media->track; }
-
 }  // namespace kelmira

@@ -29,7 +29,6 @@ TimeScale getMediaTimeScale(const Media* media);
 std::int32_t getMediaSampleCount(const Media* media);
 // The media type ('vide', 'qtvr', ...); name and manufacturer may be null.
 OSErr getMediaHandlerDescription(const Media* media, OSType* mediaType, std::string* name, OSType* manufacturer);
-Track* getMediaTrack(const Media* media);
 
 // The data reference index field of a sample description (offset 14).
 // A sample description as the file stores it: big-endian. A description whose 16-byte

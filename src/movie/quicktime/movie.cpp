@@ -29,7 +29,6 @@ std::uint32_t currentMacTime() {
   return static_cast<std::uint32_t>(static_cast<std::int64_t>(std::time(nullptr)) + macEpochOffset);
 }
 
-OSErr getMoviesError() { return errorMemory().last; }
 OSErr getMoviesStickyError() { return errorMemory().sticky; }
 void clearMoviesStickyError() { errorMemory().sticky = noErr; }
 

@@ -130,8 +130,6 @@ inline constexpr std::int32_t movieTrackEnabledOnly = 1 << 2;
 Track* getMovieIndTrackType(const Movie* movie, std::int32_t index, OSType trackType, std::int32_t flags);
 UserData* getMovieUserData(Movie* movie);
 
-// QuickTime's error memory: the last result and the first failure since the clear.
-OSErr getMoviesError();
 OSErr getMoviesStickyError();
 void clearMoviesStickyError();
 // Records a result in both; returns it.

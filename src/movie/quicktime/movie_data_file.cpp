@@ -121,18 +121,4 @@ OSErr MovieDataFile::appendAtom(const ByteBuffer& atom) {
 
 OSErr MovieDataFile::flush() { return std::fflush(file_) == 0 ? noErr : ioErr; }
 
-OSErr readMovieFileBytes(const std::string& path, std::uint64_t offset, std::size_t size, std::uint8_t* out) {
-  MovieDataFile::flushIfOpen(path);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return errno == ENOENT ? fnfErr : ioErr;
-  OSErr result = noErr;
-  if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) {
-    result = ioErr;
-  } else if (std::fread(out, 1, size, file) != size) {
-    result = eofErr;
-  }
-  std::fclose(file);
-  return result;
-}
-
 }  // namespace kelmira

@@ -51,7 +51,4 @@ class MovieDataFile {
 // The absolute, normalised form under which files are compared.
 std::string normalizedMoviePath(const std::string& path);
 
-// Reads bytes of a file this process may be writing.
-OSErr readMovieFileBytes(const std::string& path, std::uint64_t offset, std::size_t size, std::uint8_t* out);
-
 }  // namespace kelmira

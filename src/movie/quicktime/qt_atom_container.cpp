@@ -150,13 +150,6 @@ OSErr qtGetAtomTypeAndID(const AtomContainer *container, QTAtom atom, QTAtomType
   return noErr;
 }
 
-std::int16_t qtCountChildrenOfType(const AtomContainer *container, QTAtom parentAtom, QTAtomType type) {
-  if (!container || !container->isValid(parentAtom)) return 0;
-  const auto &children = container->children(parentAtom);
-  return static_cast<std::int16_t>(
-      std::count_if(children.begin(), children.end(), [&](QTAtom child) { return container->type(child) == type; }));
-}
-
 QTAtom qtFindChildByIndex(const AtomContainer *container, QTAtom parentAtom, QTAtomType type, int index, QTAtomID *id) {
   if (!container || !container->isValid(parentAtom) || index < 1) return 0;
   int seen = 0;

@@ -33,7 +33,6 @@ class AtomContainer {
   const ByteBuffer& data(QTAtom atom) const { return nodes_[atom].data; }
   // All children in file order, whatever their type.
   const std::vector<QTAtom>& children(QTAtom atom) const { return nodes_[atom].children; }
-  std::size_t atomCount() const { return nodes_.size(); }
 
   OSErr insertChild(QTAtom parent, QTAtomType type, QTAtomID id, int index, std::int64_t dataSize, const void* data,
                     QTAtom* newAtom);
@@ -68,7 +67,6 @@ void qtDisposeAtomContainer(QTAtomContainer& container);
 OSErr qtInsertChild(AtomContainer* container, QTAtom parentAtom, QTAtomType type, QTAtomID id, int index,
                     std::int64_t dataSize, const void* data, QTAtom* newAtom);
 OSErr qtGetAtomTypeAndID(const AtomContainer* container, QTAtom atom, QTAtomType* type, QTAtomID* id);
-std::int16_t qtCountChildrenOfType(const AtomContainer* container, QTAtom parentAtom, QTAtomType type);
 // 0 when there is no such child.
 QTAtom qtFindChildByIndex(const AtomContainer* container, QTAtom parentAtom, QTAtomType type, int index, QTAtomID* id);
 QTAtom qtFindChildByID(const AtomContainer* container, QTAtom parentAtom, QTAtomType type, QTAtomID id, int* index);

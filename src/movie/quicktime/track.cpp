@@ -82,9 +82,6 @@ Media* getTrackMedia(const Track* track) {
   return track == nullptr ? nullptr : track->media.get();
 }
 
-Movie* getTrackMovie(const Track* track) { return track == nullptr ? nullptr : track->movie; }
-std::uint32_t getTrackID(const Track* track) { return track == nullptr ? 0 : track->trackId; }
-
 OSErr getTrackDimensions(const Track* track, Fixed* width, Fixed* height) {
   if (const OSErr error = ready(track)) return recordMoviesError(error);
   if (width != nullptr) *width = track->width;
@@ -95,12 +92,6 @@ OSErr getTrackDimensions(const Track* track, Fixed* width, Fixed* height) {
 std::int16_t getTrackVolume(const Track* track) {
   recordMoviesError(track == nullptr ? paramErr : noErr);
   return track == nullptr ? 0 : track->volume;
-}
-
-OSErr setTrackVolume(Track* track, std::int16_t volume) {
-  if (const OSErr error = ready(track)) return recordMoviesError(error);
-  track->volume = volume;
-  return recordMoviesError(noErr);
 }
 
 std::int16_t getTrackLayer(const Track* track) {
@@ -124,16 +115,6 @@ OSErr setTrackEnabled(Track* track, bool enabled) {
 
 TimeValue getTrackDuration(const Track* track) {
   return track == nullptr ? 0 : static_cast<TimeValue>(editsDuration(*track));
-}
-
-Fixed getTrackEditRate(const Track* track, TimeValue atTime) {
-  if (track == nullptr) return 0;
-  std::int64_t start = 0;
-  for (const TrackEdit& edit : track->edits) {
-    if (atTime >= start && atTime < start + edit.trackDuration) return edit.mediaTime < 0 ? 0 : edit.mediaRate;
-    start += edit.trackDuration;
-  }
-  return 0;
 }
 
 OSErr addTrackReference(Track* track, Track* refTrack, OSType refType, std::int32_t* index) {
@@ -163,14 +144,6 @@ Track* getTrackReference(const Track* track, OSType refType, std::int32_t index)
     }
   }
   return nullptr;
-}
-
-std::int32_t getTrackReferenceCount(const Track* track, OSType refType) {
-  if (track == nullptr) return 0;
-  for (const TrackReferenceList& list : track->references) {
-    if (list.type == refType) return static_cast<std::int32_t>(list.trackIds.size());
-  }
-  return 0;
 }
 
 OSErr insertMediaIntoTrack(Track* track, TimeValue trackStart, TimeValue mediaTime, TimeValue mediaDuration,

@@ -9,25 +9,19 @@ namespace kelmira {
 // A new enabled track of width x height (16.16) and volume (8.8), without media.
 OSErr newMovieTrack(Movie* movie, Fixed width, Fixed height, std::int16_t volume, Track** track);
 Media* getTrackMedia(const Track* track);
-Movie* getTrackMovie(const Track* track);
-std::uint32_t getTrackID(const Track* track);
 OSErr getTrackDimensions(const Track* track, Fixed* width, Fixed* height);
 std::int16_t getTrackVolume(const Track* track);
-OSErr setTrackVolume(Track* track, std::int16_t volume);
 std::int16_t getTrackLayer(const Track* track);
 OSErr setTrackLayer(Track* track, std::int16_t layer);
 bool getTrackEnabled(const Track* track);
 OSErr setTrackEnabled(Track* track, bool enabled);
 // Sum of the track's edits, movie time scale.
 TimeValue getTrackDuration(const Track* track);
-// The rate of the edit playing at time (movie time scale); 0 outside the track.
-Fixed getTrackEditRate(const Track* track, TimeValue atTime);
 
 // Adds refTrack to the track's references of refType; index receives its 1-based place
 // (the existing place when it is already there).
 OSErr addTrackReference(Track* track, Track* refTrack, OSType refType, std::int32_t* index);
 Track* getTrackReference(const Track* track, OSType refType, std::int32_t index);
-std::int32_t getTrackReferenceCount(const Track* track, OSType refType);
 
 // Plays mediaDuration of the media from mediaTime at rate, starting at trackStart
 // (movie time scale).

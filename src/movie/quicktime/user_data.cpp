@@ -50,24 +50,4 @@ OSErr setUserDataItem(UserData* userData, const void* data, std::size_t size, OS
   return recordMoviesError(noErr);
 }
 
-OSErr addUserDataText(UserData* userData, const std::string& text, OSType type, std::int32_t index,
-                      std::int16_t language) {
-  if (!movieToolboxReady()) return recordMoviesError(qtmlUninitialized);
-  if (userData == nullptr || index < 0 || text.size() > 0xFFFF) return recordMoviesError(paramErr);
-  ByteBuffer record;
-  ByteWriter w(record);
-  w.u16(static_cast<std::uint32_t>(text.size()));  // length
-  w.u16(static_cast<std::uint16_t>(language));     // language
-  w.bytes(text.data(), text.size());               // text
-  std::ptrdiff_t at = findItem(*userData, type, index);
-  if (at < 0) {
-    if (std::max(index, 1) != countUserDataType(userData, type) + 1) return recordMoviesError(paramErr);
-    userData->items.push_back({type, {}});
-    at = static_cast<std::ptrdiff_t>(userData->items.size()) - 1;
-  }
-  ByteBuffer& item = userData->items[at].data;
-  item.insert(item.end(), record.begin(), record.end());
-  return recordMoviesError(noErr);
-}
-
 }  // namespace kelmira

@@ -24,8 +24,5 @@ std::int16_t countUserDataType(const UserData* userData, OSType type);
 OSErr getUserDataItem(const UserData* userData, ByteBuffer& data, OSType type, std::int32_t index);
 // Replaces the item, or adds it when index is one past the last of its type.
 OSErr setUserDataItem(UserData* userData, const void* data, std::size_t size, OSType type, std::int32_t index);
-// Appends a (length, language, text) record to the item, creating it as needed.
-OSErr addUserDataText(UserData* userData, const std::string& text, OSType type, std::int32_t index,
-                      std::int16_t language);
 
 }  // namespace kelmira
