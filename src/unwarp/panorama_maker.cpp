@@ -36,7 +36,7 @@ int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t 
   const HeldPixels from = round.hold();
   DibImage made;
   if (made.allocate(size.width, size.height) != ImageError::None) return -1;
-  const ImageView source{const_cast<std::uint8_t*>(from.pixels()), static_cast<std::uint32_t>(from.width),
+  const SourceView source{from.pixels(), static_cast<std::uint32_t>(from.width),
                          static_cast<std::uint32_t>(from.height), 3, 3u * static_cast<std::size_t>(from.width)};
   const ImageView target{made.beginAccess(), static_cast<std::uint32_t>(size.width),
                          static_cast<std::uint32_t>(size.height), 3, 3u * static_cast<std::size_t>(size.width)};

@@ -25,7 +25,7 @@ double heightForRadius(double t, const MirrorProfileTable& table) {
 
 }  // namespace
 
-bool simulateRing(const ImageView& panorama, const ImageView& round, double centreX, double centreY) {
+bool simulateRing(const SourceView& panorama, const ImageView& round, double centreX, double centreY) {
   if (panorama.pixels == nullptr || round.pixels == nullptr || panorama.bytesPerPixel != 3 ||
       round.bytesPerPixel != 3 || panorama.width == 0 || panorama.height == 0) {
     return false;

@@ -8,6 +8,6 @@ namespace kelmira {
 // produced of `panorama`, with the ring around (centreX, centreY) of `round`. Black
 // outside the ring. Unwarping the result gives the panorama back, up to resampling blur.
 // Both views must have 3 bytes per pixel; false otherwise.
-bool simulateRing(const ImageView& panorama, const ImageView& round, double centreX, double centreY);
+bool simulateRing(const SourceView& panorama, const ImageView& round, double centreX, double centreY);
 
 }  // namespace kelmira

@@ -172,7 +172,7 @@ class Avx2Sampler {
 // direction; from them, row by row, the points every sampler reads.
 class RingGeometry {
  public:
-  RingGeometry(const ImageView& source, const ImageView& target, double centreX, double centreY)
+  RingGeometry(const SourceView& source, const ImageView& target, double centreX, double centreY)
       : source_(source), target_(target), centreX_(centreX), centreY_(centreY),
         scale_(static_cast<double>(source.height) * mirror_model::imageScaleFactor),
         maxX_(static_cast<double>(source.width) - 1), maxY_(static_cast<double>(source.height) - 1),
@@ -223,7 +223,7 @@ class RingGeometry {
     }
   }
 
-  const ImageView& source_;
+  const SourceView& source_;
   const ImageView& target_;
   const double centreX_;
   const double centreY_;
@@ -235,7 +235,8 @@ class RingGeometry {
   std::vector<double> radii_;
 };
 
-bool usable(const ImageView& view) {
+template <typename View>
+bool usable(const View& view) {
   return view.pixels != nullptr && view.width > 0 && view.height > 0 && view.bytesPerPixel > 0;
 }
 
@@ -269,7 +270,7 @@ void renderRows(std::uint32_t rows, std::uint64_t pixels, const RenderRow& rende
 
 }  // namespace
 
-bool unwarpRing(const ImageView& source, const ImageView& target, double centreX, double centreY,
+bool unwarpRing(const SourceView& source, const ImageView& target, double centreX, double centreY,
                 const RowProgress& progress) {
   if (!usable(source) || !usable(target) || source.bytesPerPixel != target.bytesPerPixel ||
       source.stride < std::size_t{source.bytesPerPixel} * source.width) {

@@ -6,14 +6,27 @@
 
 namespace kelmira {
 
-// A plain pixel buffer: `stride` bytes from one row to the next.
-struct ImageView {
-  std::uint8_t* pixels = nullptr;
+// A plain pixel buffer: `stride` bytes from one row to the next. The pixels are written
+// through an ImageView and only read through a SourceView.
+template <typename Byte>
+struct BasicImageView {
+  Byte* pixels = nullptr;
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::uint16_t bytesPerPixel = 3;
   std::size_t stride = 0;
+
+  BasicImageView() = default;
+  BasicImageView(Byte* pixels, std::uint32_t width, std::uint32_t height, std::uint16_t bytesPerPixel,
+                 std::size_t stride)
+      : pixels(pixels), width(width), height(height), bytesPerPixel(bytesPerPixel), stride(stride) {}
+  // A writable view reads as well.
+  template <typename Other>
+  BasicImageView(const BasicImageView<Other>& other)  // NOLINT(google-explicit-constructor)
+      : BasicImageView(other.pixels, other.width, other.height, other.bytesPerPixel, other.stride) {}
 };
+using ImageView = BasicImageView<std::uint8_t>;
+using SourceView = BasicImageView<const std::uint8_t>;
 
 // Called with (row, rowCount) once per panorama row, in row order, on the caller's thread.
 using RowProgress = std::function<void(std::uint32_t row, std::uint32_t rowCount)>;
@@ -23,7 +36,7 @@ using RowProgress = std::function<void(std::uint32_t row, std::uint32_t rowCount
 // and the columns turn clockwise on screen; row 0 is the ring's inner edge. Sample
 // points outside the source are black; the last row and column repeat at the edge.
 // Returns false, writing nothing, when the buffers are unusable or their pixel sizes differ.
-bool unwarpRing(const ImageView& source, const ImageView& target, double centreX, double centreY,
+bool unwarpRing(const SourceView& source, const ImageView& target, double centreX, double centreY,
                 const RowProgress& progress = {});
 
 }  // namespace kelmira
