@@ -44,8 +44,11 @@ std::string quoted(const std::uint8_t* chars, std::size_t count) {
 class Fields {
  public:
   Fields(const std::uint8_t* data, std::size_t size, std::ostream& out, int indent, bool& ok)
-      : reader_(data, size), out_(out), indent_(indent), ok_(ok) {}
+      : reader_(data, size), out_(out), indent_(indent), ok_(ok), versionOne_(size > 0 && data[0] == 1) {}
   ByteReader& reader() { return reader_; }
+  // Version 1 of a header atom widens its times to 64 bits; told by the first byte
+  // even when the version field itself is cut short.
+  bool versionOne() const { return versionOne_; }
 
   void line(const std::string& text) { out_ << std::string(2 * indent_, ' ') << text << '\n'; }
   void error(const std::string& text) {
@@ -145,6 +148,7 @@ class Fields {
   std::ostream& out_;
   int indent_;
   bool& ok_;
+  bool versionOne_;
 };
 
 // Prints entries of a table, a few of them, and says how many were left out.
@@ -160,6 +164,145 @@ void listEntries(Fields& f, std::uint32_t n, PrintEntry printEntry) {
   }
 }
 
+// One row of a dispatch table: an atom type and the function that prints it.
+template <typename Handler>
+struct AtomHandler {
+  OSType type;
+  Handler handler;
+};
+
+// The handler of `type`, or null for a type the table does not know.
+template <typename Handler, std::size_t N>
+Handler findHandler(const AtomHandler<Handler> (&table)[N], OSType type) {
+  for (const AtomHandler<Handler>& row : table) {
+    if (row.type == type) return row.handler;
+  }
+  return nullptr;
+}
+
+// Prints the fields of one atom's data, in the order they are stored.
+using FieldPrinter = void (*)(Fields&);
+
+void majorMinorVersion(Fields& f) {
+  f.u16("majorVersion");
+  f.u16("minorVersion");
+}
+
+void dumpVrsc(Fields& f) {
+  majorMinorVersion(f);
+  f.s32("nameAtomID");
+  f.u32("defaultNodeID");
+  f.hex32("vrWorldFlags");
+  f.u32("reserved1");
+  f.u32("reserved2");
+}
+
+void dumpImpn(Fields& f) {
+  majorMinorVersion(f);
+  f.u32("imagingMode");
+  f.hex32("imagingValidFlags");
+  f.u32("correction");
+  f.hex32("quality");
+  f.u32("directDraw");
+  f.u32s("imagingProperties", 6);
+  f.u32("reserved1");
+  f.u32("reserved2");
+}
+
+void dumpNloc(Fields& f) {
+  majorMinorVersion(f);
+  f.type("nodeType");
+  f.hex32("locationFlags");
+  f.u32("locationData");
+  f.u32("reserved1");
+  f.u32("reserved2");
+}
+
+void dumpNdhd(Fields& f) {
+  majorMinorVersion(f);
+  f.type("nodeType");
+  f.u32("nodeID");
+  f.s32("nameAtomID");
+  f.s32("commentAtomID");
+  f.u32("reserved1");
+  f.u32("reserved2");
+}
+
+void dumpVrsg(Fields& f) {
+  f.u16("stringUsage");
+  const std::uint32_t length = f.u16("stringLength");
+  if (length > f.reader().remaining()) {
+    f.error(format("stringLength %u but %zu bytes remain", length, f.reader().remaining()));
+    f.reader().skip(f.reader().remaining());
+    return;
+  }
+  f.chars("string", length);
+  if (f.reader().remaining() > 0) f.u8("terminator");
+}
+
+void dumpHsin(Fields& f) {
+  majorMinorVersion(f);
+  f.type("hotSpotType");
+  f.s32("nameAtomID");
+  f.s32("commentAtomID");
+  f.s32("cursorID1");
+  f.s32("cursorID2");
+  f.s32("cursorID3");
+  f.f32("bestPan");
+  f.f32("bestTilt");
+  f.f32("bestFOV");
+  f.f32("bestViewCenterX");
+  f.f32("bestViewCenterY");
+  f.s16("hotSpotRectTop");
+  f.s16("hotSpotRectLeft");
+  f.s16("hotSpotRectBottom");
+  f.s16("hotSpotRectRight");
+  f.hex32("flags");
+  f.u32("reserved1");
+  f.u32("reserved2");
+}
+
+void dumpUrl(Fields& f) { f.chars("address", f.reader().remaining()); }
+
+void dumpPdat(Fields& f) {
+  majorMinorVersion(f);
+  f.u32("imageRefTrackIndex");
+  f.u32("hotSpotRefTrackIndex");
+  f.f32("minPan");
+  f.f32("maxPan");
+  f.f32("minTilt");
+  f.f32("maxTilt");
+  f.f32("minFieldOfView");
+  f.f32("maxFieldOfView");
+  f.f32("defaultPan");
+  f.f32("defaultTilt");
+  f.f32("defaultFieldOfView");
+  f.u32("imageSizeX");
+  f.u32("imageSizeY");
+  f.u16("imageNumFramesX");
+  f.u16("imageNumFramesY");
+  f.u32("hotSpotSizeX");
+  f.u32("hotSpotSizeY");
+  f.u16("hotSpotNumFramesX");
+  f.u16("hotSpotNumFramesY");
+  f.hex32("flags");
+  f.type("panoType");
+  f.u32("reserved");
+}
+
+// The VR atoms of a QT atom container shown field by field; any other leaf atom shows
+// its data size only.
+constexpr AtomHandler<FieldPrinter> kContainerAtomPrinters[] = {
+    {fourCC("vrsc"), dumpVrsc},
+    {fourCC("impn"), dumpImpn},
+    {fourCC("nloc"), dumpNloc},
+    {fourCC("ndhd"), dumpNdhd},
+    {fourCC("vrsg"), dumpVrsg},
+    {fourCC("hsin"), dumpHsin},
+    {fourCC("url "), dumpUrl},
+    {fourCC("pdat"), dumpPdat},
+};
+
 void dumpContainerAtom(const AtomContainer& c, QTAtom atom, std::ostream& out, int indent, bool& ok, int depth) {
   const ByteBuffer& data = c.data(atom);
   const auto& children = c.children(atom);
@@ -171,112 +314,10 @@ void dumpContainerAtom(const AtomContainer& c, QTAtom atom, std::ostream& out, i
     return;
   }
   out << head << format(" data %zu bytes", data.size()) << '\n';
+  const FieldPrinter print = findHandler(kContainerAtomPrinters, c.type(atom));
+  if (print == nullptr) return;
   Fields f(data.data(), data.size(), out, indent + 1, ok);
-  const auto version = [&f] {
-    f.u16("majorVersion");
-    f.u16("minorVersion");
-  };
-  switch (c.type(atom)) {
-    case fourCC("vrsc"):
-      version();
-      f.s32("nameAtomID");
-      f.u32("defaultNodeID");
-      f.hex32("vrWorldFlags");
-      f.u32("reserved1");
-      f.u32("reserved2");
-      break;
-    case fourCC("impn"):
-      version();
-      f.u32("imagingMode");
-      f.hex32("imagingValidFlags");
-      f.u32("correction");
-      f.hex32("quality");
-      f.u32("directDraw");
-      f.u32s("imagingProperties", 6);
-      f.u32("reserved1");
-      f.u32("reserved2");
-      break;
-    case fourCC("nloc"):
-      version();
-      f.type("nodeType");
-      f.hex32("locationFlags");
-      f.u32("locationData");
-      f.u32("reserved1");
-      f.u32("reserved2");
-      break;
-    case fourCC("ndhd"):
-      version();
-      f.type("nodeType");
-      f.u32("nodeID");
-      f.s32("nameAtomID");
-      f.s32("commentAtomID");
-      f.u32("reserved1");
-      f.u32("reserved2");
-      break;
-    case fourCC("vrsg"): {
-      f.u16("stringUsage");
-      const std::uint32_t length = f.u16("stringLength");
-      if (length > f.reader().remaining()) {
-        f.error(format("stringLength %u but %zu bytes remain", length, f.reader().remaining()));
-        f.reader().skip(f.reader().remaining());
-      } else {
-        f.chars("string", length);
-        if (f.reader().remaining() > 0) f.u8("terminator");
-      }
-      break;
-    }
-    case fourCC("hsin"):
-      version();
-      f.type("hotSpotType");
-      f.s32("nameAtomID");
-      f.s32("commentAtomID");
-      f.s32("cursorID1");
-      f.s32("cursorID2");
-      f.s32("cursorID3");
-      f.f32("bestPan");
-      f.f32("bestTilt");
-      f.f32("bestFOV");
-      f.f32("bestViewCenterX");
-      f.f32("bestViewCenterY");
-      f.s16("hotSpotRectTop");
-      f.s16("hotSpotRectLeft");
-      f.s16("hotSpotRectBottom");
-      f.s16("hotSpotRectRight");
-      f.hex32("flags");
-      f.u32("reserved1");
-      f.u32("reserved2");
-      break;
-    case fourCC("url "):
-      f.chars("address", data.size());
-      break;
-    case fourCC("pdat"):
-      version();
-      f.u32("imageRefTrackIndex");
-      f.u32("hotSpotRefTrackIndex");
-      f.f32("minPan");
-      f.f32("maxPan");
-      f.f32("minTilt");
-      f.f32("maxTilt");
-      f.f32("minFieldOfView");
-      f.f32("maxFieldOfView");
-      f.f32("defaultPan");
-      f.f32("defaultTilt");
-      f.f32("defaultFieldOfView");
-      f.u32("imageSizeX");
-      f.u32("imageSizeY");
-      f.u16("imageNumFramesX");
-      f.u16("imageNumFramesY");
-      f.u32("hotSpotSizeX");
-      f.u32("hotSpotSizeY");
-      f.u16("hotSpotNumFramesX");
-      f.u16("hotSpotNumFramesY");
-      f.hex32("flags");
-      f.type("panoType");
-      f.u32("reserved");
-      break;
-    default:
-      return;
-  }
+  print(f);
   f.finish();
 }
 
@@ -293,6 +334,181 @@ void timesScaleAndDuration(Fields& f, bool wide) {
     f.u32("timeScale");
     f.u32("duration");
   }
+}
+
+void dumpFtyp(Fields& f) {
+  f.type("majorBrand");
+  f.hex32("minorVersion");
+  while (f.reader().remaining() >= 4) f.type("compatibleBrand");
+}
+
+void dumpMvhd(Fields& f) {
+  f.versionAndFlags();
+  timesScaleAndDuration(f, f.versionOne());
+  f.fixed("preferredRate");
+  f.fixed8("preferredVolume");
+  f.reader().skip(10);
+  f.matrix();
+  f.u32("previewTime");
+  f.u32("previewDuration");
+  f.u32("posterTime");
+  f.u32("selectionTime");
+  f.u32("selectionDuration");
+  f.u32("currentTime");
+  f.u32("nextTrackID");
+}
+
+// The track header's times and ID, 64-bit times in version 1.
+void trackTimesAndId(Fields& f, bool wide) {
+  if (wide) {
+    f.u64("creationTime");
+    f.u64("modificationTime");
+    f.u32("trackID");
+    f.reader().skip(4);
+    f.u64("duration");
+  } else {
+    f.u32("creationTime");
+    f.u32("modificationTime");
+    f.u32("trackID");
+    f.reader().skip(4);
+    f.u32("duration");
+  }
+}
+
+void dumpTkhd(Fields& f) {
+  f.versionAndFlags();
+  trackTimesAndId(f, f.versionOne());
+  f.reader().skip(8);
+  f.s16("layer");
+  f.s16("alternateGroup");
+  f.fixed8("volume");
+  f.reader().skip(2);
+  f.matrix();
+  f.fixed("width");
+  f.fixed("height");
+}
+
+void dumpMdhd(Fields& f) {
+  f.versionAndFlags();
+  timesScaleAndDuration(f, f.versionOne());
+  f.u16("language");
+  f.u16("quality");
+}
+
+void dumpHdlr(Fields& f) {
+  f.versionAndFlags();
+  f.type("componentType");
+  f.type("componentSubtype");
+  f.type("componentManufacturer");
+  f.hex32("componentFlags");
+  f.hex32("componentFlagsMask");
+  f.pascalString("componentName");
+}
+
+// vmhd and gmin open alike: version and flags, a transfer mode and its colour.
+void graphicsModeAndOpcolor(Fields& f) {
+  f.versionAndFlags();
+  f.hex16("graphicsMode");
+  f.hex16("opcolorRed");
+  f.hex16("opcolorGreen");
+  f.hex16("opcolorBlue");
+}
+
+void dumpVmhd(Fields& f) { graphicsModeAndOpcolor(f); }
+
+void dumpGmin(Fields& f) {
+  graphicsModeAndOpcolor(f);
+  f.s16("balance");
+  f.u16("reserved");
+}
+
+// Version and flags, an entry count checked against the bytes left, then a few entries.
+template <typename PrintEntry>
+void dumpTable(Fields& f, std::size_t entrySize, PrintEntry printEntry) {
+  f.versionAndFlags();
+  const std::uint32_t n = f.count("entryCount", entrySize);
+  listEntries(f, n, printEntry);
+}
+
+void dumpElst(Fields& f) {
+  dumpTable(f, 12, [&f](std::uint32_t i) {
+    const std::uint32_t duration = f.reader().u32();
+    const auto mediaTime = static_cast<std::int32_t>(f.reader().u32());
+    const std::uint32_t rate = f.reader().u32();
+    f.line(format("edit %u: trackDuration %u mediaTime %d mediaRate %.6g (0x%08X)", i, duration, mediaTime,
+                  static_cast<std::int32_t>(rate) / 65536.0, rate));
+  });
+}
+
+void dumpStts(Fields& f) {
+  dumpTable(f, 8, [&f](std::uint32_t i) {
+    const std::uint32_t count = f.reader().u32();
+    f.line(format("entry %u: sampleCount %u sampleDuration %u", i, count, f.reader().u32()));
+  });
+}
+
+void dumpStsc(Fields& f) {
+  dumpTable(f, 12, [&f](std::uint32_t i) {
+    ByteReader& r = f.reader();
+    const std::uint32_t first = r.u32();
+    const std::uint32_t perChunk = r.u32();
+    f.line(format("entry %u: firstChunk %u samplesPerChunk %u sampleDescriptionID %u", i, first, perChunk, r.u32()));
+  });
+}
+
+void dumpStss(Fields& f) {
+  dumpTable(f, 4, [&f](std::uint32_t i) { f.line(format("entry %u: sample %u", i, f.reader().u32())); });
+}
+
+void dumpStco(Fields& f) {
+  dumpTable(f, 4, [&f](std::uint32_t i) {
+    f.line(format("chunk %u: offset %llu", i, static_cast<unsigned long long>(f.reader().u32())));
+  });
+}
+
+void dumpCo64(Fields& f) {
+  dumpTable(f, 8, [&f](std::uint32_t i) {
+    f.line(format("chunk %u: offset %llu", i, static_cast<unsigned long long>(f.reader().u64())));
+  });
+}
+
+void dumpStsz(Fields& f) {
+  f.versionAndFlags();
+  const std::uint32_t uniform = f.u32("sampleSize");
+  const std::uint32_t n = f.u32("sampleCount");
+  if (uniform != 0 || f.reader().failed()) return;  // one size for all, or cut short
+  if (n > f.reader().remaining() / 4) {
+    f.error(format("sampleCount %u needs %zu bytes, %zu remain", n, std::size_t(n) * 4, f.reader().remaining()));
+    return;
+  }
+  listEntries(f, n, [&f](std::uint32_t i) { f.line(format("sample %u: size %u", i, f.reader().u32())); });
+}
+
+void dumpCtyp(Fields& f) { f.type("controllerType"); }
+
+// The fields of a video sample description after its data reference index.
+void dumpVideoDescription(Fields& e) {
+  e.u16("version");
+  e.u16("revisionLevel");
+  e.type("vendor");
+  e.hex32("temporalQuality");
+  e.hex32("spatialQuality");
+  e.u16("width");
+  e.u16("height");
+  e.fixed("horizontalResolution");
+  e.fixed("verticalResolution");
+  e.u32("dataSize");
+  e.u16("frameCount");
+  const std::uint8_t* name = e.reader().bytes(32);
+  if (name) e.line("compressorName " + quoted(name + 1, std::min<std::size_t>(name[0], 31)));
+  e.u16("depth");
+  e.s16("colorTableID");
+}
+
+// The line that opens every atom: its type, where it starts and its size.
+std::string headline(const ClassicAtom& atom) {
+  return format("%s offset %llu size %llu", fourCCText(atom.type).c_str(), static_cast<unsigned long long>(atom.offset),
+                static_cast<unsigned long long>(atom.size));
 }
 
 struct TrackFacts {
@@ -388,221 +604,102 @@ class MovieDumper {
     }
   }
 
+  // Prints one classic atom below its headline, `indent` levels in.
+  using AtomDumper = void (MovieDumper::*)(const ClassicAtom& atom, int indent, const TrackFacts* track);
+
+  // Who prints each atom type that is walked into or shown field by field.
+  static AtomDumper atomDumper(OSType type) {
+    static constexpr AtomHandler<AtomDumper> kAtomDumpers[] = {
+        {fourCC("moov"), &MovieDumper::dumpChildren},
+        {fourCC("trak"), &MovieDumper::dumpTrack},
+        {fourCC("edts"), &MovieDumper::dumpChildren},
+        {fourCC("mdia"), &MovieDumper::dumpChildren},
+        {fourCC("minf"), &MovieDumper::dumpChildren},
+        {fourCC("dinf"), &MovieDumper::dumpChildren},
+        {fourCC("stbl"), &MovieDumper::dumpChildren},
+        {fourCC("udta"), &MovieDumper::dumpChildren},
+        {fourCC("gmhd"), &MovieDumper::dumpChildren},
+        {fourCC("tref"), &MovieDumper::dumpTrackReferences},
+        {fourCC("ftyp"), &MovieDumper::dumpFields<dumpFtyp>},
+        {fourCC("mvhd"), &MovieDumper::dumpFields<dumpMvhd>},
+        {fourCC("tkhd"), &MovieDumper::dumpFields<dumpTkhd>},
+        {fourCC("mdhd"), &MovieDumper::dumpFields<dumpMdhd>},
+        {fourCC("hdlr"), &MovieDumper::dumpFields<dumpHdlr>},
+        {fourCC("vmhd"), &MovieDumper::dumpFields<dumpVmhd>},
+        {fourCC("gmin"), &MovieDumper::dumpFields<dumpGmin>},
+        {fourCC("elst"), &MovieDumper::dumpFields<dumpElst>},
+        {fourCC("stts"), &MovieDumper::dumpFields<dumpStts>},
+        {fourCC("stsc"), &MovieDumper::dumpFields<dumpStsc>},
+        {fourCC("stss"), &MovieDumper::dumpFields<dumpStss>},
+        {fourCC("stco"), &MovieDumper::dumpFields<dumpStco>},
+        {fourCC("co64"), &MovieDumper::dumpFields<dumpCo64>},
+        {fourCC("stsz"), &MovieDumper::dumpFields<dumpStsz>},
+        {fourCC("stsd"), &MovieDumper::dumpSampleDescriptions},
+        {fourCC("dref"), &MovieDumper::dumpDataReferences},
+        {fourCC("ctyp"), &MovieDumper::dumpFields<dumpCtyp>},
+    };
+    return findHandler(kAtomDumpers, type);
+  }
+
+  Fields fieldsOf(const ClassicAtom& atom, int indent) {
+    return Fields(data_ + atom.payloadOffset(), static_cast<std::size_t>(atom.payloadSize()), out_, indent, ok_);
+  }
+
   void dumpAtom(const ClassicAtom& atom, int depth, const TrackFacts* track) {
-    line(depth, format("%s offset %llu size %llu", fourCCText(atom.type).c_str(),
-                       static_cast<unsigned long long>(atom.offset), static_cast<unsigned long long>(atom.size)));
-    const std::uint8_t* payload = data_ + atom.payloadOffset();
-    const auto payloadSize = static_cast<std::size_t>(atom.payloadSize());
-    const int inner = depth + 1;
-    switch (atom.type) {
-      case fourCC("trak"): {
-        const TrackFacts facts = gatherTrack(atom);
-        walk(atom.payloadOffset(), atom.end(), inner, false, &facts);
-        if (facts.isVr()) {
-          line(inner, "samples of the " + fourCCText(facts.handler) + " track:");
-          dumpVrSamples(facts, inner + 1);
-        }
-        return;
-      }
-      case fourCC("moov"):
-      case fourCC("edts"):
-      case fourCC("mdia"):
-      case fourCC("minf"):
-      case fourCC("dinf"):
-      case fourCC("stbl"):
-      case fourCC("udta"):
-      case fourCC("gmhd"):
-        walk(atom.payloadOffset(), atom.end(), inner, false, track);
-        return;
-      case fourCC("tref"): {
-        const ClassicAtomList refs = readClassicAtoms(data_, size_, atom.payloadOffset(), atom.end(), false);
-        for (const ClassicAtom& ref : refs.atoms) {
-          line(inner, format("%s offset %llu size %llu", fourCCText(ref.type).c_str(),
-                             static_cast<unsigned long long>(ref.offset), static_cast<unsigned long long>(ref.size)));
-          Fields f(data_ + ref.payloadOffset(), static_cast<std::size_t>(ref.payloadSize()), out_, inner + 1, ok_);
-          while (f.reader().remaining() >= 4) f.u32("trackID");
-          f.finish();
-        }
-        if (!refs.error.empty()) error(inner, refs.error);
-        return;
-      }
-      default:
-        break;
-    }
-    Fields f(payload, payloadSize, out_, inner, ok_);
-    switch (atom.type) {
-      case fourCC("ftyp"):
-        f.type("majorBrand");
-        f.hex32("minorVersion");
-        while (f.reader().remaining() >= 4) f.type("compatibleBrand");
-        break;
-      case fourCC("mvhd"): {
-        const bool wide = payloadSize > 0 && payload[0] == 1;
-        f.versionAndFlags();
-        timesScaleAndDuration(f, wide);
-        f.fixed("preferredRate");
-        f.fixed8("preferredVolume");
-        f.reader().skip(10);
-        f.matrix();
-        f.u32("previewTime");
-        f.u32("previewDuration");
-        f.u32("posterTime");
-        f.u32("selectionTime");
-        f.u32("selectionDuration");
-        f.u32("currentTime");
-        f.u32("nextTrackID");
-        break;
-      }
-      case fourCC("tkhd"): {
-        const bool wide = payloadSize > 0 && payload[0] == 1;
-        f.versionAndFlags();
-        if (wide) {
-          f.u64("creationTime");
-          f.u64("modificationTime");
-          f.u32("trackID");
-          f.reader().skip(4);
-          f.u64("duration");
-        } else {
-          f.u32("creationTime");
-          f.u32("modificationTime");
-          f.u32("trackID");
-          f.reader().skip(4);
-          f.u32("duration");
-        }
-        f.reader().skip(8);
-        f.s16("layer");
-        f.s16("alternateGroup");
-        f.fixed8("volume");
-        f.reader().skip(2);
-        f.matrix();
-        f.fixed("width");
-        f.fixed("height");
-        break;
-      }
-      case fourCC("mdhd"): {
-        const bool wide = payloadSize > 0 && payload[0] == 1;
-        f.versionAndFlags();
-        timesScaleAndDuration(f, wide);
-        f.u16("language");
-        f.u16("quality");
-        break;
-      }
-      case fourCC("hdlr"):
-        f.versionAndFlags();
-        f.type("componentType");
-        f.type("componentSubtype");
-        f.type("componentManufacturer");
-        f.hex32("componentFlags");
-        f.hex32("componentFlagsMask");
-        f.pascalString("componentName");
-        break;
-      case fourCC("vmhd"):
-        f.versionAndFlags();
-        f.hex16("graphicsMode");
-        f.hex16("opcolorRed");
-        f.hex16("opcolorGreen");
-        f.hex16("opcolorBlue");
-        break;
-      case fourCC("gmin"):
-        f.versionAndFlags();
-        f.hex16("graphicsMode");
-        f.hex16("opcolorRed");
-        f.hex16("opcolorGreen");
-        f.hex16("opcolorBlue");
-        f.s16("balance");
-        f.u16("reserved");
-        break;
-      case fourCC("elst"): {
-        f.versionAndFlags();
-        const std::uint32_t n = f.count("entryCount", 12);
-        listEntries(f, n, [&f](std::uint32_t i) {
-          const std::uint32_t duration = f.reader().u32();
-          const auto mediaTime = static_cast<std::int32_t>(f.reader().u32());
-          const std::uint32_t rate = f.reader().u32();
-          f.line(format("edit %u: trackDuration %u mediaTime %d mediaRate %.6g (0x%08X)", i, duration, mediaTime,
-                        static_cast<std::int32_t>(rate) / 65536.0, rate));
-        });
-        break;
-      }
-      case fourCC("stts"):
-      case fourCC("stsc"):
-      case fourCC("stss"):
-      case fourCC("stco"):
-      case fourCC("co64"):
-        dumpTable(atom.type, f);
-        break;
-      case fourCC("stsz"): {
-        f.versionAndFlags();
-        const std::uint32_t uniform = f.u32("sampleSize");
-        const std::uint32_t n = f.u32("sampleCount");
-        if (uniform == 0 && !f.reader().failed()) {
-          if (n > f.reader().remaining() / 4) {
-            f.error(
-                format("sampleCount %u needs %zu bytes, %zu remain", n, std::size_t(n) * 4, f.reader().remaining()));
-            break;
-          }
-          listEntries(f, n, [&f](std::uint32_t i) { f.line(format("sample %u: size %u", i, f.reader().u32())); });
-        }
-        break;
-      }
-      case fourCC("stsd"):
-        dumpSampleDescriptions(atom, f, inner, track);
-        return;
-      case fourCC("dref"): {
-        f.versionAndFlags();
-        const std::uint32_t n = f.u32("entryCount");
-        const ClassicAtomList entries = readClassicAtoms(data_, size_, atom.payloadOffset() + 8, atom.end(), false);
-        for (const ClassicAtom& entry : entries.atoms) {
-          Fields e(data_ + entry.payloadOffset(), static_cast<std::size_t>(entry.payloadSize()), out_, inner + 1, ok_);
-          line(inner, format("entry %s size %llu", fourCCText(entry.type).c_str(),
-                             static_cast<unsigned long long>(entry.size)));
-          e.versionAndFlags();
-          e.finish();
-        }
-        if (!entries.error.empty()) error(inner, entries.error);
-        if (entries.atoms.size() != n) error(inner, format("entryCount %u but %zu entries", n, entries.atoms.size()));
-        return;
-      }
-      case fourCC("ctyp"):
-        f.type("controllerType");
-        break;
-      default:
-        return;  // size only
-    }
+    line(depth, headline(atom));
+    // Any other atom shows its size only.
+    if (const AtomDumper dump = atomDumper(atom.type)) (this->*dump)(atom, depth + 1, track);
+  }
+
+  template <FieldPrinter print>
+  void dumpFields(const ClassicAtom& atom, int indent, const TrackFacts*) {
+    Fields f = fieldsOf(atom, indent);
+    print(f);
     f.finish();
   }
 
-  void dumpTable(OSType type, Fields& f) {
-    f.versionAndFlags();
-    const bool wide = type == fourCC("co64");
-    const std::size_t entrySize = type == fourCC("stts") ? 8 : type == fourCC("stsc") ? 12 : wide ? 8 : 4;
-    const std::uint32_t n = f.count("entryCount", entrySize);
-    ByteReader& r = f.reader();
-    listEntries(f, n, [&](std::uint32_t i) {
-      switch (type) {
-        case fourCC("stts"): {
-          const std::uint32_t count = r.u32();
-          f.line(format("entry %u: sampleCount %u sampleDuration %u", i, count, r.u32()));
-          break;
-        }
-        case fourCC("stsc"): {
-          const std::uint32_t first = r.u32();
-          const std::uint32_t perChunk = r.u32();
-          f.line(
-              format("entry %u: firstChunk %u samplesPerChunk %u sampleDescriptionID %u", i, first, perChunk, r.u32()));
-          break;
-        }
-        case fourCC("stss"):
-          f.line(format("entry %u: sample %u", i, r.u32()));
-          break;
-        default:
-          f.line(format("chunk %u: offset %llu", i, static_cast<unsigned long long>(wide ? r.u64() : r.u32())));
-          break;
-      }
-    });
+  void dumpChildren(const ClassicAtom& atom, int indent, const TrackFacts* track) {
+    walk(atom.payloadOffset(), atom.end(), indent, false, track);
   }
 
-  void dumpSampleDescriptions(const ClassicAtom& stsd, Fields& f, int indent, const TrackFacts* track) {
+  void dumpTrack(const ClassicAtom& trak, int indent, const TrackFacts*) {
+    const TrackFacts facts = gatherTrack(trak);
+    walk(trak.payloadOffset(), trak.end(), indent, false, &facts);
+    if (facts.isVr()) {
+      line(indent, "samples of the " + fourCCText(facts.handler) + " track:");
+      dumpVrSamples(facts, indent + 1);
+    }
+  }
+
+  void dumpTrackReferences(const ClassicAtom& tref, int indent, const TrackFacts*) {
+    const ClassicAtomList refs = readClassicAtoms(data_, size_, tref.payloadOffset(), tref.end(), false);
+    for (const ClassicAtom& ref : refs.atoms) {
+      line(indent, headline(ref));
+      Fields f = fieldsOf(ref, indent + 1);
+      while (f.reader().remaining() >= 4) f.u32("trackID");
+      f.finish();
+    }
+    if (!refs.error.empty()) error(indent, refs.error);
+  }
+
+  void dumpDataReferences(const ClassicAtom& dref, int indent, const TrackFacts*) {
+    Fields f = fieldsOf(dref, indent);
+    f.versionAndFlags();
+    const std::uint32_t n = f.u32("entryCount");
+    const ClassicAtomList entries = readClassicAtoms(data_, size_, dref.payloadOffset() + 8, dref.end(), false);
+    for (const ClassicAtom& entry : entries.atoms) {
+      line(indent,
+           format("entry %s size %llu", fourCCText(entry.type).c_str(), static_cast<unsigned long long>(entry.size)));
+      Fields e = fieldsOf(entry, indent + 1);
+      e.versionAndFlags();
+      e.finish();
+    }
+    if (!entries.error.empty()) error(indent, entries.error);
+    if (entries.atoms.size() != n) error(indent, format("entryCount %u but %zu entries", n, entries.atoms.size()));
+  }
+
+  void dumpSampleDescriptions(const ClassicAtom& stsd, int indent, const TrackFacts* track) {
+    Fields f = fieldsOf(stsd, indent);
     f.versionAndFlags();
     const std::uint32_t n = f.u32("entryCount");
     if (f.reader().failed()) {
@@ -611,39 +708,25 @@ class MovieDumper {
     }
     const ClassicAtomList entries = readClassicAtoms(data_, size_, stsd.payloadOffset() + 8, stsd.end(), false);
     std::uint32_t number = 0;
-    for (const ClassicAtom& entry : entries.atoms) {
-      line(indent, format("entry %u format %s size %llu", ++number, fourCCText(entry.type).c_str(),
-                          static_cast<unsigned long long>(entry.size)));
-      const std::uint8_t* payload = data_ + entry.payloadOffset();
-      Fields e(payload, static_cast<std::size_t>(entry.payloadSize()), out_, indent + 1, ok_);
-      e.reader().skip(6);
-      e.u16("dataReferenceIndex");
-      if (track && track->handler == fourCC("vide") && e.reader().remaining() >= 70) {
-        e.u16("version");
-        e.u16("revisionLevel");
-        e.type("vendor");
-        e.hex32("temporalQuality");
-        e.hex32("spatialQuality");
-        e.u16("width");
-        e.u16("height");
-        e.fixed("horizontalResolution");
-        e.fixed("verticalResolution");
-        e.u32("dataSize");
-        e.u16("frameCount");
-        const std::uint8_t* name = e.reader().bytes(32);
-        if (name) e.line("compressorName " + quoted(name + 1, std::min<std::size_t>(name[0], 31)));
-        e.u16("depth");
-        e.s16("colorTableID");
-      }
-      if (track && track->isVr() && !e.reader().failed() && e.reader().remaining() > 0) {
-        const std::size_t at = e.reader().position();
-        dumpContainerBytes(payload + at, e.reader().remaining(), indent + 1);
-        continue;
-      }
-      e.finish();
-    }
+    for (const ClassicAtom& entry : entries.atoms) dumpSampleDescription(entry, ++number, indent, track);
     if (!entries.error.empty()) error(indent, entries.error);
     if (entries.atoms.size() != n) error(indent, format("entryCount %u but %zu entries", n, entries.atoms.size()));
+  }
+
+  // A video description field by field; a VR one's QT atom container after its header.
+  void dumpSampleDescription(const ClassicAtom& entry, std::uint32_t number, int indent, const TrackFacts* track) {
+    line(indent, format("entry %u format %s size %llu", number, fourCCText(entry.type).c_str(),
+                        static_cast<unsigned long long>(entry.size)));
+    Fields e = fieldsOf(entry, indent + 1);
+    e.reader().skip(6);
+    e.u16("dataReferenceIndex");
+    if (track && track->handler == fourCC("vide") && e.reader().remaining() >= 70) dumpVideoDescription(e);
+    if (track && track->isVr() && !e.reader().failed() && e.reader().remaining() > 0) {
+      const std::size_t at = e.reader().position();
+      dumpContainerBytes(data_ + entry.payloadOffset() + at, e.reader().remaining(), indent + 1);
+      return;
+    }
+    e.finish();
   }
 
   const std::uint8_t* data_;

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <functional>
 #include <colormodels.h>
 #include <lqt.h>
 #include <quicktime.h>
@@ -17,6 +19,8 @@
 #include "movie/quicktime/movie_flattener.h"
 #include "movie/quicktime/track.h"
 #include "movie/quicktime/user_data.h"
+#include "movie/quicktime/big_endian.h"
+#include "movie/quicktime/movie_atom_reader.h"
 #include "support/movie_test_support.h"
 
 namespace kelmira {
@@ -407,6 +411,81 @@ TEST_F(MovieFileTest, HostileFilesGiveErrorCodes) {
   MovieFile* missing = nullptr;
   EXPECT_EQ(openMovieFile(path("missing.mov"), &missing, fsRdPerm), fnfErr);
   EXPECT_EQ(missing, nullptr);
+}
+
+void atom(ByteWriter& w, const char (&type)[5], const std::function<void()>& body) {
+  const std::size_t start = w.position();
+  w.u32(0);
+  w.u32(fourCC(type));
+  body();
+  w.patchU32(start, static_cast<std::uint32_t>(w.position() - start));
+}
+
+TEST(MovieAtomReader, AChunkThatNoRunDescribesIsRefused) {
+  // No samples and no sample-to-chunk runs, but one chunk: nothing says what it holds.
+  ByteBuffer moov;
+  ByteWriter w(moov);
+  atom(w, "mvhd", [&] {
+    w.zeros(12);
+    w.u32(600);
+    w.u32(0);
+    w.u32(0x10000);
+    w.u16(0x100);
+    w.zeros(10 + 36 + 24);
+    w.u32(2);
+  });
+  atom(w, "trak", [&] {
+    atom(w, "tkhd", [&] {
+      w.u32(0xF);
+      w.zeros(8);
+      w.u32(1);
+      w.zeros(4 + 4 + 8 + 8 + 36 + 8);
+    });
+    atom(w, "mdia", [&] {
+      atom(w, "mdhd", [&] {
+        w.zeros(12);
+        w.u32(600);
+        w.zeros(8);
+      });
+      atom(w, "hdlr", [&] {
+        w.u32(0);
+        w.u32(fourCC("mhlr"));
+        w.u32(fourCC("vide"));
+        w.zeros(12);
+      });
+      atom(w, "minf", [&] {
+        atom(w, "dinf", [&] {
+          atom(w, "dref", [&] {
+            w.u32(0);
+            w.u32(1);
+            atom(w, "alis", [&] { w.u32(1); });
+          });
+        });
+        atom(w, "stbl", [&] {
+          atom(w, "stsd", [&] {
+            w.u32(0);
+            w.u32(1);
+            w.u32(16);
+            w.u32(fourCC("jpeg"));
+            w.zeros(6);
+            w.u16(1);
+          });
+          atom(w, "stts", [&] { w.zeros(8); });
+          atom(w, "stsc", [&] { w.zeros(8); });
+          atom(w, "stsz", [&] { w.zeros(12); });
+          atom(w, "stco", [&] {
+            w.u32(0);
+            w.u32(1);
+            w.u32(100);
+          });
+        });
+      });
+    });
+  });
+  ASSERT_EQ(initializeQtml(), noErr);
+  std::unique_ptr<Movie> movie;
+  EXPECT_EQ(parseMovieAtom(moov.data(), moov.size(), "/nowhere/x.mov", movie), invalidSampleTable);
+  terminateQtml();
 }
 
 }  // namespace

@@ -179,6 +179,130 @@ OSErr readStsd(const Atom& atom, Media& media) {
   return noErr;
 }
 
+// Sample sizes, one per sample or one for all: makes the media's sample records.
+OSErr readStsz(const Atom& stsz, Media& media) {
+  ByteReader sizes(stsz.data, stsz.size);
+  sizes.u32();  // version, flags
+  const std::uint32_t uniformSize = sizes.u32();
+  const std::uint32_t sampleCount = sizes.u32();
+  if (sizes.failed()) return invalidSampleTable;
+  if (uniformSize == 0 ? sampleCount > sizes.remaining() / 4 : sampleCount > maxUniformSamples) {
+    return invalidSampleTable;
+  }
+  media.samples.resize(sampleCount);
+  for (MediaSample& sample : media.samples) sample.size = uniformSize == 0 ? sizes.u32() : uniformSize;
+  return noErr;
+}
+
+// Sample durations, in runs that must number every sample exactly once.
+OSErr readStts(const Atom& stts, Media& media) {
+  const std::uint64_t sampleCount = media.samples.size();
+  ByteReader times(stts.data, stts.size);
+  times.u32();  // version, flags
+  const std::uint32_t timeEntries = times.u32();
+  if (times.failed() || timeEntries > times.remaining() / 8) return invalidSampleTable;
+  std::uint64_t numbered = 0;
+  std::uint64_t totalDuration = 0;
+  for (std::uint32_t i = 0; i < timeEntries; ++i) {
+    const std::uint32_t count = times.u32();
+    const std::uint32_t duration = times.u32();
+    if (count > sampleCount - numbered) return invalidSampleTable;
+    totalDuration += std::uint64_t(count) * duration;
+    for (std::uint32_t k = 0; k < count; ++k) media.samples[numbered + k].duration = duration;
+    numbered += count;
+  }
+  if (numbered != sampleCount || totalDuration > 0x7FFFFFFF) return invalidSampleTable;
+  return noErr;
+}
+
+// The chunk offset table, 32-bit (stco) or 64-bit (co64), read one chunk at a time.
+class ChunkOffsets {
+ public:
+  ChunkOffsets(const Atom& table, bool wide) : reader_(table.data, table.size), wide_(wide) {
+    reader_.u32();  // version, flags
+    count_ = reader_.u32();
+  }
+  // False when the table is cut short or its count claims more offsets than it holds.
+  bool valid() const { return !reader_.failed() && count_ <= reader_.remaining() / (wide_ ? 8 : 4); }
+  std::uint32_t count() const { return count_; }
+  std::uint64_t next() { return wide_ ? reader_.u64() : reader_.u32(); }
+
+ private:
+  ByteReader reader_;
+  bool wide_;
+  std::uint32_t count_ = 0;
+};
+
+// From firstChunk on, until the next run, each chunk holds samplesPerChunk samples.
+struct ChunkRun {
+  std::uint32_t firstChunk, samplesPerChunk, descriptionIndex;
+};
+
+// The sample-to-chunk runs: from chunk 1 on, climbing, naming descriptions the media has.
+OSErr readStsc(const Atom& stsc, const Media& media, std::vector<ChunkRun>& runList) {
+  ByteReader runs(stsc.data, stsc.size);
+  runs.u32();  // version, flags
+  const std::uint32_t runCount = runs.u32();
+  if (runs.failed() || runCount > runs.remaining() / 12 || (runCount == 0 && !media.samples.empty())) {
+    return invalidSampleTable;
+  }
+  runList.resize(runCount);
+  for (std::uint32_t i = 0; i < runCount; ++i) {
+    runList[i] = {runs.u32(), runs.u32(), runs.u32()};
+    const ChunkRun& run = runList[i];
+    const std::uint32_t expectedFirst = i == 0 ? 1 : runList[i - 1].firstChunk + 1;
+    if (run.firstChunk < expectedFirst || (i == 0 && run.firstChunk != 1) || run.samplesPerChunk == 0 ||
+        run.descriptionIndex == 0 || run.descriptionIndex > media.sampleDescriptions.size()) {
+      return invalidSampleTable;
+    }
+  }
+  return noErr;
+}
+
+// Gives each sample its offset, description and data reference, chunk by chunk; the
+// chunks must hold every sample and no more.
+OSErr placeSamples(const std::vector<ChunkRun>& runList, ChunkOffsets& offsets, Media& media) {
+  const std::size_t sampleCount = media.samples.size();
+  std::size_t next = 0;
+  std::size_t run = 0;
+  // Chunks with no run to say what they hold: nothing to place them by.
+  if (offsets.count() != 0 && runList.empty()) return invalidSampleTable;
+  for (std::uint32_t chunk = 1; chunk <= offsets.count(); ++chunk) {
+    while (run + 1 < runList.size() && runList[run + 1].firstChunk <= chunk) ++run;
+    std::uint64_t offset = offsets.next();
+    const ChunkRun& current = runList[run];
+    if (current.samplesPerChunk > sampleCount - next) return invalidSampleTable;
+    const ByteBuffer& description = media.sampleDescriptions[current.descriptionIndex - 1];
+    const std::uint16_t ref = std::max<std::uint16_t>(sampleDescriptionDataRefIndex(description), 1);
+    if (ref > media.dataRefs.size()) return badDataRefIndex;
+    for (std::uint32_t k = 0; k < current.samplesPerChunk; ++k) {
+      MediaSample& sample = media.samples[next++];
+      sample.offset = offset;
+      sample.descriptionIndex = current.descriptionIndex;
+      sample.dataRefIndex = ref;
+      offset += sample.size;
+    }
+  }
+  if (next != sampleCount) return invalidSampleTable;
+  return noErr;
+}
+
+// The sync samples; without this table every sample is one.
+OSErr readStss(const Atom& stss, Media& media) {
+  const std::size_t sampleCount = media.samples.size();
+  ByteReader syncs(stss.data, stss.size);
+  syncs.u32();  // version, flags
+  const std::uint32_t count = syncs.u32();
+  if (syncs.failed() || count > syncs.remaining() / 4) return invalidSampleTable;
+  for (MediaSample& sample : media.samples) sample.sync = false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t number = syncs.u32();
+    if (number == 0 || number > sampleCount) return invalidSampleTable;
+    media.samples[number - 1].sync = true;
+  }
+  return noErr;
+}
+
 // Expands the sample tables into one record per sample.
 OSErr readSampleTable(const Atom& stblAtom, Media& media) {
   std::vector<Atom> atoms;
@@ -196,93 +320,14 @@ OSErr readSampleTable(const Atom& stblAtom, Media& media) {
   if (stts == nullptr || stsc == nullptr || stsz == nullptr || (stco == nullptr && co64 == nullptr)) {
     return invalidSampleTable;
   }
-
-  ByteReader sizes(stsz->data, stsz->size);
-  sizes.u32();  // version, flags
-  const std::uint32_t uniformSize = sizes.u32();
-  const std::uint32_t sampleCount = sizes.u32();
-  if (sizes.failed()) return invalidSampleTable;
-  if (uniformSize == 0 ? sampleCount > sizes.remaining() / 4 : sampleCount > maxUniformSamples) {
-    return invalidSampleTable;
-  }
-  media.samples.resize(sampleCount);
-  for (MediaSample& sample : media.samples) sample.size = uniformSize == 0 ? sizes.u32() : uniformSize;
-
-  ByteReader times(stts->data, stts->size);
-  times.u32();  // version, flags
-  const std::uint32_t timeEntries = times.u32();
-  if (times.failed() || timeEntries > times.remaining() / 8) return invalidSampleTable;
-  std::uint64_t numbered = 0;
-  std::uint64_t totalDuration = 0;
-  for (std::uint32_t i = 0; i < timeEntries; ++i) {
-    const std::uint32_t count = times.u32();
-    const std::uint32_t duration = times.u32();
-    if (count > sampleCount - numbered) return invalidSampleTable;
-    totalDuration += std::uint64_t(count) * duration;
-    for (std::uint32_t k = 0; k < count; ++k) media.samples[numbered + k].duration = duration;
-    numbered += count;
-  }
-  if (numbered != sampleCount || totalDuration > 0x7FFFFFFF) return invalidSampleTable;
-
-  const bool wide = stco == nullptr;
-  ByteReader offsets(wide ? co64->data : stco->data, wide ? co64->size : stco->size);
-  offsets.u32();  // version, flags
-  const std::uint32_t chunkCount = offsets.u32();
-  if (offsets.failed() || chunkCount > offsets.remaining() / (wide ? 8 : 4)) return invalidSampleTable;
-
-  ByteReader runs(stsc->data, stsc->size);
-  runs.u32();  // version, flags
-  const std::uint32_t runCount = runs.u32();
-  if (runs.failed() || runCount > runs.remaining() / 12 || (runCount == 0 && sampleCount != 0)) {
-    return invalidSampleTable;
-  }
-  struct Run {
-    std::uint32_t firstChunk, samplesPerChunk, descriptionIndex;
-  };
-  std::vector<Run> runList(runCount);
-  for (std::uint32_t i = 0; i < runCount; ++i) {
-    runList[i] = {runs.u32(), runs.u32(), runs.u32()};
-    const Run& run = runList[i];
-    const std::uint32_t expectedFirst = i == 0 ? 1 : runList[i - 1].firstChunk + 1;
-    if (run.firstChunk < expectedFirst || (i == 0 && run.firstChunk != 1) || run.samplesPerChunk == 0 || run.descriptionIndex == 0 ||
-        run.descriptionIndex > media.sampleDescriptions.size()) {
-      return invalidSampleTable;
-    }
-  }
-
-  std::size_t next = 0;
-  std::size_t run = 0;
-  for (std::uint32_t chunk = 1; chunk <= chunkCount; ++chunk) {
-    while (run + 1 < runList.size() && runList[run + 1].firstChunk <= chunk) ++run;
-    std::uint64_t offset = wide ? offsets.u64() : offsets.u32();
-    const Run& current = runList[run];
-    if (current.samplesPerChunk > sampleCount - next) return invalidSampleTable;
-    const ByteBuffer& description = media.sampleDescriptions[current.descriptionIndex - 1];
-    const std::uint16_t ref = std::max<std::uint16_t>(sampleDescriptionDataRefIndex(description), 1);
-    if (ref > media.dataRefs.size()) return badDataRefIndex;
-    for (std::uint32_t k = 0; k < current.samplesPerChunk; ++k) {
-      MediaSample& sample = media.samples[next++];
-      sample.offset = offset;
-      sample.descriptionIndex = current.descriptionIndex;
-      sample.dataRefIndex = ref;
-      offset += sample.size;
-    }
-  }
-  if (next != sampleCount) return invalidSampleTable;
-
-  if (stss != nullptr) {
-    ByteReader syncs(stss->data, stss->size);
-    syncs.u32();  // version, flags
-    const std::uint32_t count = syncs.u32();
-    if (syncs.failed() || count > syncs.remaining() / 4) return invalidSampleTable;
-    for (MediaSample& sample : media.samples) sample.sync = false;
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const std::uint32_t number = syncs.u32();
-      if (number == 0 || number > sampleCount) return invalidSampleTable;
-      media.samples[number - 1].sync = true;
-    }
-  }
-  return noErr;
+  if (const OSErr error = readStsz(*stsz, media)) return error;
+  if (const OSErr error = readStts(*stts, media)) return error;
+  ChunkOffsets offsets(stco != nullptr ? *stco : *co64, stco == nullptr);
+  if (!offsets.valid()) return invalidSampleTable;
+  std::vector<ChunkRun> runList;
+  if (const OSErr error = readStsc(*stsc, media, runList)) return error;
+  if (const OSErr error = placeSamples(runList, offsets, media)) return error;
+  return stss != nullptr ? readStss(*stss, media) : noErr;
 }
 
 OSErr readMdia(const Atom& mdia, const std::string& moviePath, Track& track) {
