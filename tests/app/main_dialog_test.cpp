@@ -65,6 +65,15 @@ class MainDialogTest : public testing::Test {
     return ids;
   }
   std::string lastMessage() const { return prompts.messages.empty() ? "" : prompts.messages.back(); }
+  // Opens a BMP of a picture with a different colour in every pixel with Open Pano.
+  void openPatternPanorama(const std::string& name, int width, int height) {
+    DibImage pano;
+    const auto pixels = test::patternPixels(width, height);
+    ASSERT_EQ(pano.copyFromPixels(pixels.data(), width, height), 0);
+    ASSERT_EQ(pano.saveToFile(dir.file(name), FileTypeBmp), 0);
+    files.answers << QString::fromStdString(dir.file(name));
+    click(1005);
+  }
 
   test::TempDir dir;
   test::FakePrompts prompts;
@@ -380,13 +389,8 @@ TEST_F(MainDialogTest, AdvancedPreviewsInTheWindowAndCancelGivesThePanoramaBack)
 }
 
 TEST_F(MainDialogTest, AdvancedDuringASaveIsRefusedAndTheFileHoldsWhatTheWindowShows) {
-  DibImage pano;
-  const auto pixels = test::patternPixels(1000, 150);
-  ASSERT_EQ(pano.copyFromPixels(pixels.data(), 1000, 150), 0);
-  ASSERT_EQ(pano.saveToFile(dir.file("beach.bmp"), FileTypeBmp), 0);
   MainDialog& w = window();
-  files.answers << QString::fromStdString(dir.file("beach.bmp"));
-  click(1005);
+  openPatternPanorama("beach.bmp", 1000, 150);
 
   // Save Image trims 1000 x 150 to 960 x 144 with a resample that pumps messages: the
   // Advanced button is pressed then, and a slider release follows if the tools open.
@@ -473,13 +477,8 @@ TEST_F(MainDialogTest, EveryCommandThatWouldDropAnUnsavedPanoramaAsksFirst) {
 }
 
 TEST_F(MainDialogTest, ARefusedMovieLeavesThePanoramaAsItWas) {
-  DibImage tall;
-  const auto pixels = test::patternPixels(300, 400);
-  ASSERT_EQ(tall.copyFromPixels(pixels.data(), 300, 400), 0);
-  ASSERT_EQ(tall.saveToFile(dir.file("tall.bmp"), FileTypeBmp), 0);
   MainDialog& w = window();
-  files.answers << QString::fromStdString(dir.file("tall.bmp"));
-  click(1005);  // asks whether it is a round image; the fake answers Yes
+  openPatternPanorama("tall.bmp", 300, 400);  // asks whether it is a round image; the fake answers Yes
   ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
   prompts.messages.clear();
 

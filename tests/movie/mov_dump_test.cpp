@@ -9,18 +9,13 @@
 
 #include "movie/quicktime/classic_atom_reader.h"
 #include "movie/vr_atom_containers.h"
+#include "support/movie_test_support.h"
 
 namespace kelmira {
 namespace {
 
-// Writes one classic atom: header, the body's fields, then the size patched in.
-void atom(ByteWriter& w, const char (&type)[5], const std::function<void()>& body) {
-  const std::size_t start = w.position();
-  w.u32(0);
-  w.u32(fourCC(type));
-  body();
-  w.patchU32(start, static_cast<std::uint32_t>(w.position() - start));
-}
+using movie_test::writeAtom;
+constexpr auto atom = writeAtom;
 
 void identityMatrix(ByteWriter& w) {
   for (std::uint32_t v : {0x10000u, 0u, 0u, 0u, 0x10000u, 0u, 0u, 0u, 0x40000000u}) w.u32(v);
@@ -62,13 +57,7 @@ void track(ByteWriter& w, std::uint32_t trackId, const char (&handler)[5], const
         w.u8(0);
       });
       atom(w, "minf", [&] {
-        atom(w, "dinf", [&] {
-          atom(w, "dref", [&] {
-            w.u32(0);
-            w.u32(1);
-            atom(w, "alis", [&] { w.u32(1); });
-          });
-        });
+        movie_test::writeDataInformation(w);
         atom(w, "stbl", [&] {
           atom(w, "stsd", [&] {
             w.u32(0);

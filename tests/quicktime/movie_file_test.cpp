@@ -413,16 +413,9 @@ TEST_F(MovieFileTest, HostileFilesGiveErrorCodes) {
   EXPECT_EQ(missing, nullptr);
 }
 
-void atom(ByteWriter& w, const char (&type)[5], const std::function<void()>& body) {
-  const std::size_t start = w.position();
-  w.u32(0);
-  w.u32(fourCC(type));
-  body();
-  w.patchU32(start, static_cast<std::uint32_t>(w.position() - start));
-}
-
 TEST(MovieAtomReader, AChunkThatNoRunDescribesIsRefused) {
   // No samples and no sample-to-chunk runs, but one chunk: nothing says what it holds.
+  constexpr auto atom = movie_test::writeAtom;
   ByteBuffer moov;
   ByteWriter w(moov);
   atom(w, "mvhd", [&] {
@@ -454,13 +447,7 @@ TEST(MovieAtomReader, AChunkThatNoRunDescribesIsRefused) {
         w.zeros(12);
       });
       atom(w, "minf", [&] {
-        atom(w, "dinf", [&] {
-          atom(w, "dref", [&] {
-            w.u32(0);
-            w.u32(1);
-            atom(w, "alis", [&] { w.u32(1); });
-          });
-        });
+        movie_test::writeDataInformation(w);
         atom(w, "stbl", [&] {
           atom(w, "stsd", [&] {
             w.u32(0);

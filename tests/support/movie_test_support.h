@@ -6,17 +6,39 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "movie/quicktime/big_endian.h"
 #include "movie/quicktime/movie_runtime.h"
 
 namespace kelmira::movie_test {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// Writes one classic atom: header, the body's fields, then the size patched in.
+inline void writeAtom(ByteWriter& w, const char (&type)[5], const std::function<void()>& body) {
+  const std::size_t start = w.position();
+  w.u32(0);
+  w.u32(fourCC(type));
+  body();
+  w.patchU32(start, static_cast<std::uint32_t>(w.position() - start));
+}
+
+// A media's data information: one reference, to the movie's own file.
+inline void writeDataInformation(ByteWriter& w) {
+  writeAtom(w, "dinf", [&] {
+    writeAtom(w, "dref", [&] {
+      w.u32(0);
+      w.u32(1);
+      writeAtom(w, "alis", [&] { w.u32(1); });
+    });
+  });
+}
 
 // Hex pairs with spaces ignored; 'text' in single quotes is taken character by character.
 inline Bytes hex(std::string_view text) {

@@ -16,7 +16,8 @@ namespace {
 
 // Drags a slider's handle to the end of its groove (or back to where it was) with the
 // mouse, the way the preview is triggered.
-void dragHandle(QSlider* slider, int toX) {
+// Where the slider's handle is drawn now.
+QPoint handleCentre(QSlider* slider) {
   QStyleOptionSlider option;
   option.initFrom(slider);
   option.orientation = slider->orientation();
@@ -25,8 +26,11 @@ void dragHandle(QSlider* slider, int toX) {
   option.sliderPosition = slider->sliderPosition();
   option.sliderValue = slider->value();
   option.tickPosition = slider->tickPosition();
-  const QPoint handle =
-      slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+  return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+}
+
+void dragHandle(QSlider* slider, int toX) {
+  const QPoint handle = handleCentre(slider);
   QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, handle);
   QTest::mouseMove(slider, QPoint(toX, handle.y()));
   QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, QPoint(toX, handle.y()));
@@ -132,15 +136,7 @@ TEST_F(AdvancedImageToolsTest, ThePictureFollowsADragAndTheReleaseGivesTheSettle
   dialog.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
   QSlider* slider = dialog.brightnessSlider();
-  QStyleOptionSlider option;
-  option.initFrom(slider);
-  option.orientation = slider->orientation();
-  option.minimum = slider->minimum();
-  option.maximum = slider->maximum();
-  option.sliderPosition = slider->sliderPosition();
-  option.tickPosition = slider->tickPosition();
-  const QPoint handle =
-      slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
+  const QPoint handle = handleCentre(slider);
 
   // Dragging right: the panorama brightens before the mouse is let go.
   QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, handle);
