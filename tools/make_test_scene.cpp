@@ -1,4 +1,4 @@
-// Paints a 360-degree test scene: sky above, ground below, the compass letters N, E, S
+// Paints a 360-degree test scene: sky above, grassy ground below, the compass letters N, E, S
 // and W a quarter turn apart with a coloured landmark under each, and a tick every ten
 // degrees on the horizon, so that a panorama that comes out upside down, mirrored or
 // shifted shows it at a glance. Usage: kelmira-make-scene OUT.bmp [WIDTHxHEIGHT]
@@ -45,6 +45,22 @@ class Canvas {
   std::uint8_t* pixels_;
 };
 
+// Smooth noise from 0 to 1 on a lattice `cell` pixels apart, the same for every run.
+double latticeNoise(int x, int y, int cell, int wrapWidth) {
+  const auto hash = [](int i, int j) {
+    std::uint32_t h = static_cast<std::uint32_t>(i) * 374761393u + static_cast<std::uint32_t>(j) * 668265263u;
+    h = (h ^ (h >> 13)) * 1274126177u;
+    return ((h ^ (h >> 16)) & 0xFFFF) / 65535.0;
+  };
+  const int columns = std::max(1, wrapWidth / cell);
+  const double gx = double(x) / cell, gy = double(y) / cell;
+  const int x0 = static_cast<int>(gx), y0 = static_cast<int>(gy);
+  const double fx = gx - x0, fy = gy - y0;
+  const double top = hash(x0 % columns, y0) * (1 - fx) + hash((x0 + 1) % columns, y0) * fx;
+  const double bottom = hash(x0 % columns, y0 + 1) * (1 - fx) + hash((x0 + 1) % columns, y0 + 1) * fx;
+  return top * (1 - fy) + bottom * fy;
+}
+
 // 5 x 7 glyphs, one row a string, most significant column first.
 const std::array<const char*, 7>& glyph(char letter) {
   static const std::array<const char*, 7> n{"X...X", "XX..X", "X.X.X", "X.X.X", "X..XX", "X...X", "X...X"};
@@ -82,6 +98,16 @@ void paintScene(Canvas& canvas) {
       const double k = double(y - horizon) / (h - horizon);
       c = {Colour{static_cast<std::uint8_t>(70 + 60 * k), static_cast<std::uint8_t>(130 - 40 * k),
                   static_cast<std::uint8_t>(50 + 10 * k)}};
+      // Grass and gravel all round, as real ground has, rather than one flat colour.
+      for (int x = 0; x < w; ++x) {
+        const double grain = 0.55 * latticeNoise(x, y, std::max(2, h / 40), w) +
+                             0.45 * latticeNoise(x, y, std::max(2, h / 150), w);
+        const double light = 0.7 + 0.6 * grain;
+        canvas.set(x, y, {static_cast<std::uint8_t>(std::min(255.0, c.r * light)),
+                          static_cast<std::uint8_t>(std::min(255.0, c.g * light)),
+                          static_cast<std::uint8_t>(std::min(255.0, c.b * light))});
+      }
+      continue;
     }
     canvas.fillRect(0, y, w, y + 1, c);
   }

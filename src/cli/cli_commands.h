@@ -30,5 +30,6 @@ struct SimulateOptions {
 int runUnwarp(const UnwarpOptions& options);
 int runInfo(const std::string& path);
 int runSimulate(const SimulateOptions& options);
+int runFindRing(const std::string& path);
 
 }  // namespace kelmira

@@ -66,6 +66,11 @@ int main(int argc, char** argv) {
   movieCommand->add_option("--view", movie.view, "Size of the VR view (default: the size stored by Movie Defaults, else 400x180)")->type_name("WxH");
   movieCommand->add_option("--correction", movie.correction, "none (default), partial or full");
 
+  std::string findRingPath;
+  CLI::App* findRingCommand = app.add_subcommand(
+      "find-ring", "Find the mirror's ring in a round photograph: its centre, outer radius and the confidence");
+  findRingCommand->add_option("ROUND", findRingPath, "The round photograph")->required();
+
   std::string movdumpPath;
   CLI::App* movdumpCommand =
       app.add_subcommand("movdump", "Show the atoms of a QuickTime movie, its VR atom containers field by field");
@@ -79,6 +84,7 @@ int main(int argc, char** argv) {
     if (*infoCommand) return kelmira::runInfo(infoPath);
     if (*movdumpCommand) return kelmira::runMovdump(movdumpPath);
     if (*movieCommand) return kelmira::runMovie(movie);
+    if (*findRingCommand) return kelmira::runFindRing(findRingPath);
     if (!kelmira::parseSize(size, simulate.width, simulate.height)) {
       std::fprintf(stderr, "kelmira-cli: --size: expected WxH, for example 1600x1200\n");
       return 2;

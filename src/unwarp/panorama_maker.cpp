@@ -1,6 +1,7 @@
 #include "unwarp/panorama_maker.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "image/dib_image.h"
 #include "image/image_error.h"
@@ -19,6 +20,17 @@ CropCircle initialCropCircle(std::int32_t width, std::int32_t height) {
   return circle;
 }
 
+CropCircle cropCircleOnRing(std::int32_t width, std::int32_t height, double centreX, double centreY, double ringRadius) {
+  CropCircle circle;
+  circle.centreX = static_cast<std::int32_t>(std::lround(centreX));
+  circle.centreY = static_cast<std::int32_t>(std::lround(centreY));
+  // floor(R) - 0.2 R: with R = m / 2 exactly the integer halving and the 0.1 m of the
+  // circle placed without a ring.
+  circle.radius = static_cast<std::int32_t>(std::floor(ringRadius) - 0.2 * ringRadius);
+  circle.centreHandleSize = std::max(width, height);
+  return circle;
+}
+
 bool looksLikePanorama(std::int32_t width, std::int32_t height) {
   return height > 0 && static_cast<double>(width) / height > 2;
 }
@@ -28,7 +40,8 @@ PanoramaSize panoramaSizeForRadius(std::int32_t radius) {
 }
 
 int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
-                      bool lensThread, DibImage& panorama, const RowProgress& progress) {
+                      bool lensThread, DibImage& panorama, const RowProgress& progress,
+                      std::optional<double> ringRadius) {
   if (!round.hasPixels()) return -1;
   const PanoramaSize size = panoramaSizeForRadius(radius);
   // Rendered into blocks of its own: the progress report lets the window run commands
@@ -40,7 +53,9 @@ int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t 
                          static_cast<std::uint32_t>(from.height), 3, 3u * static_cast<std::size_t>(from.width)};
   const ImageView target{made.beginAccess(), static_cast<std::uint32_t>(size.width),
                          static_cast<std::uint32_t>(size.height), 3, 3u * static_cast<std::size_t>(size.width)};
-  unwarpRing(source, target, static_cast<double>(centreX), static_cast<double>(centreY), progress);
+  std::optional<double> scale;
+  if (ringRadius) scale = ringScaleForRadius(*ringRadius);
+  unwarpRing(source, target, static_cast<double>(centreX), static_cast<double>(centreY), progress, scale);
   made.endAccess();
   if (lensThread) made.mirrorHorizontally();
   made.buildPalette();

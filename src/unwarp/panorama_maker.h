@@ -16,6 +16,9 @@ struct CropCircle {
   std::int32_t centreHandleSize = 0;
 };
 CropCircle initialCropCircle(std::int32_t width, std::int32_t height);
+// Where it sits on a ring of outer radius R found in (or given for) the photograph: on its
+// centre, radius 0.8 R. For R = height / 2 of a landscape photograph that is the circle above.
+CropCircle cropCircleOnRing(std::int32_t width, std::int32_t height, double centreX, double centreY, double ringRadius);
 
 // A round image more than twice as wide as high is probably a panorama already.
 bool looksLikePanorama(std::int32_t width, std::int32_t height);
@@ -28,9 +31,11 @@ struct PanoramaSize {
 PanoramaSize panoramaSizeForRadius(std::int32_t radius);
 
 // Unwarps `round` around (centreX, centreY) into `panorama`, sized by the crop radius, and
-// mirrors it for the lens-thread attachment. 0 done; -1 without a round image or when the
-// panorama cannot be allocated, and `panorama` is then unchanged.
+// mirrors it for the lens-thread attachment. The ring's outer radius, when known, sets the
+// scale; otherwise the photograph's height does. 0 done; -1 without a round image or when
+// the panorama cannot be allocated, and `panorama` is then unchanged.
 int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
-                      bool lensThread, DibImage& panorama, const RowProgress& progress = {});
+                      bool lensThread, DibImage& panorama, const RowProgress& progress = {},
+                      std::optional<double> ringRadius = {});
 
 }  // namespace kelmira

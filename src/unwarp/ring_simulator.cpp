@@ -25,7 +25,8 @@ double heightForRadius(double t, const MirrorProfileTable& table) {
 
 }  // namespace
 
-bool simulateRing(const SourceView& panorama, const ImageView& round, double centreX, double centreY) {
+bool simulateRing(const SourceView& panorama, const ImageView& round, double centreX, double centreY,
+                  std::optional<double> ringScale) {
   if (panorama.pixels == nullptr || round.pixels == nullptr || panorama.bytesPerPixel != 3 ||
       round.bytesPerPixel != 3 || panorama.width == 0 || panorama.height == 0) {
     return false;
@@ -33,7 +34,7 @@ bool simulateRing(const SourceView& panorama, const ImageView& round, double cen
   const MirrorProfileTable table = buildMirrorProfileTable();
   const double top = table.entries[0].cylinderHeight;
   const double rowStep = (top - table.entries[MirrorProfileTable::kSize - 1].cylinderHeight) / panorama.height;
-  const double scale = static_cast<double>(round.height) * mirror_model::imageScaleFactor;
+  const double scale = ringScale.value_or(defaultRingScale(round.height));
   const double columns = panorama.width;
   const double lastRow = panorama.height - 1.0;
 

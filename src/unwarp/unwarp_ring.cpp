@@ -172,9 +172,8 @@ class Avx2Sampler {
 // direction; from them, row by row, the points every sampler reads.
 class RingGeometry {
  public:
-  RingGeometry(const SourceView& source, const ImageView& target, double centreX, double centreY)
-      : source_(source), target_(target), centreX_(centreX), centreY_(centreY),
-        scale_(static_cast<double>(source.height) * mirror_model::imageScaleFactor),
+  RingGeometry(const SourceView& source, const ImageView& target, double centreX, double centreY, double scale)
+      : source_(source), target_(target), centreX_(centreX), centreY_(centreY), scale_(scale),
         maxX_(static_cast<double>(source.width) - 1), maxY_(static_cast<double>(source.height) - 1),
         cosines_(target.width), sines_(target.width), radii_(target.height) {
     const double w = target.width;
@@ -270,13 +269,19 @@ void renderRows(std::uint32_t rows, std::uint64_t pixels, const RenderRow& rende
 
 }  // namespace
 
+double ringScaleForRadius(double ringRadius) { return ringRadius * (2 * mirror_model::imageScaleFactor); }
+
+double defaultRingScale(std::uint32_t sourceHeight) {
+  return static_cast<double>(sourceHeight) * mirror_model::imageScaleFactor;
+}
+
 bool unwarpRing(const SourceView& source, const ImageView& target, double centreX, double centreY,
-                const RowProgress& progress) {
+                const RowProgress& progress, std::optional<double> scale) {
   if (!usable(source) || !usable(target) || source.bytesPerPixel != target.bytesPerPixel ||
       source.stride < std::size_t{source.bytesPerPixel} * source.width) {
     return false;
   }
-  const RingGeometry geometry(source, target, centreX, centreY);
+  const RingGeometry geometry(source, target, centreX, centreY, scale.value_or(defaultRingScale(source.height)));
   const std::uint64_t pixels = std::uint64_t{target.width} * target.height;
   const std::uint8_t* from = source.pixels;
   // The usual 3-byte pixels get a sampler the compiler can unroll, or the vector one; the

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace kelmira {
 
@@ -31,12 +32,20 @@ using SourceView = BasicImageView<const std::uint8_t>;
 // Called with (row, rowCount) once per panorama row, in row order, on the caller's thread.
 using RowProgress = std::function<void(std::uint32_t row, std::uint32_t rowCount)>;
 
+// Source pixels per unit of the mirror model's image radius. The ring's outer edge lies
+// 4.27 units from the centre, so a ring of outer radius R has the scale R / 4.27.
+double ringScaleForRadius(double ringRadius);
+// The scale when nothing says where the ring ends: its outer edge half the picture's height
+// from the centre (height x 0.117096).
+double defaultRingScale(std::uint32_t sourceHeight);
+
 // Unwarps the mirror's ring around (centreX, centreY) of `source` into `target`, whose
 // rows are written packed (its stride is not used). Column 0 looks right of the centre
 // and the columns turn clockwise on screen; row 0 is the ring's inner edge. Sample
 // points outside the source are black; the last row and column repeat at the edge.
+// `scale` is ringScaleForRadius of the ring's radius, or defaultRingScale when none is given.
 // Returns false, writing nothing, when the buffers are unusable or their pixel sizes differ.
 bool unwarpRing(const SourceView& source, const ImageView& target, double centreX, double centreY,
-                const RowProgress& progress = {});
+                const RowProgress& progress = {}, std::optional<double> scale = {});
 
 }  // namespace kelmira

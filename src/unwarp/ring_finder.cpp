@@ -1,0 +1,462 @@
+#include "unwarp/ring_finder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <vector>
+
+#include "unwarp/circle_fit.h"
+#include "unwarp/mirror_profile_table.h"
+
+namespace kelmira {
+
+namespace {
+
+// The coarse pass works on a picture about this many pixels on its longer side.
+constexpr int kCoarseSide = 400;
+// Rays round a candidate centre in the coarse pass, and along the circle in the fine pass.
+constexpr int kCoarseRays = 256;
+constexpr int kFineRays = 720;
+// At most this many of the strongest edge pixels vote for centres.
+constexpr std::size_t kMaxVoters = 12000;
+
+double luminance(const std::uint8_t* pixel) { return 0.299 * pixel[0] + 0.587 * pixel[1] + 0.114 * pixel[2]; }
+
+// A grey picture of floats, with bilinear reading that says when a point is outside.
+class GreyPicture {
+ public:
+  GreyPicture(int width, int height) : width_(width), height_(height), values_(std::size_t(width) * height) {}
+  int width() const { return width_; }
+  int height() const { return height_; }
+  float& at(int x, int y) { return values_[std::size_t(y) * width_ + x]; }
+  float at(int x, int y) const { return values_[std::size_t(y) * width_ + x]; }
+  bool sample(double x, double y, float& value) const {
+    if (!(x >= 0 && y >= 0 && x <= width_ - 1 && y <= height_ - 1)) return false;
+    const int x0 = std::min(static_cast<int>(x), width_ - 2 < 0 ? 0 : width_ - 2);
+    const int y0 = std::min(static_cast<int>(y), height_ - 2 < 0 ? 0 : height_ - 2);
+    const double fx = x - x0;
+    const double fy = y - y0;
+    const int x1 = std::min(x0 + 1, width_ - 1);
+    const int y1 = std::min(y0 + 1, height_ - 1);
+    const double top = at(x0, y0) + (at(x1, y0) - at(x0, y0)) * fx;
+    const double bottom = at(x0, y1) + (at(x1, y1) - at(x0, y1)) * fx;
+    value = static_cast<float>(top + (bottom - top) * fy);
+    return true;
+  }
+  const std::vector<float>& values() const { return values_; }
+
+ private:
+  int width_;
+  int height_;
+  std::vector<float> values_;
+};
+
+// The photograph reduced by `factor` in both directions: each coarse pixel the mean
+// luminance of its block, then smoothed once so noise and JPEG blocks fade.
+GreyPicture reduce(const SourceView& image, int factor) {
+  const int width = static_cast<int>(image.width) / factor;
+  const int height = static_cast<int>(image.height) / factor;
+  GreyPicture picture(width, height);
+  std::vector<std::uint32_t> sums(width);
+  // Every other row of a block is enough for the mean and halves the reading.
+  const int rowStep = factor >= 4 ? 2 : 1;
+  const int rowsRead = (factor + rowStep - 1) / rowStep;
+  for (int y = 0; y < height; ++y) {
+    std::fill(sums.begin(), sums.end(), 0u);
+    for (int dy = 0; dy < factor; dy += rowStep) {
+      const std::uint8_t* row = image.pixels + std::size_t(y * factor + dy) * image.stride;
+      for (int x = 0; x < width; ++x) {
+        std::uint32_t sum = 0;
+        const std::uint8_t* p = row + std::size_t(x) * factor * image.bytesPerPixel;
+        for (int dx = 0; dx < factor; ++dx, p += image.bytesPerPixel) sum += 77u * p[0] + 150u * p[1] + 29u * p[2];
+        sums[x] += sum;
+      }
+    }
+    const float scale = 1.0f / (256.0f * float(factor) * float(rowsRead));
+    for (int x = 0; x < width; ++x) picture.at(x, y) = float(sums[x]) * scale;
+  }
+  GreyPicture smoothed(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      float sum = 0;
+      float weight = 0;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int xx = x + dx, yy = y + dy;
+          if (xx < 0 || yy < 0 || xx >= width || yy >= height) continue;
+          const float w = float((2 - std::abs(dx)) * (2 - std::abs(dy)));
+          sum += w * picture.at(xx, yy);
+          weight += w;
+        }
+      smoothed.at(x, y) = sum / weight;
+    }
+  }
+  return smoothed;
+}
+
+double percentile(std::vector<float> values, double fraction) {
+  if (values.empty()) return 0;
+  const auto at = values.begin() + static_cast<std::ptrdiff_t>(fraction * double(values.size() - 1));
+  std::nth_element(values.begin(), at, values.end());
+  return *at;
+}
+
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
+// Every strong edge votes for the centres of the circles it could lie on: the points along
+// its gradient on both sides. Concentric edges (the ring, the housing, the camera's image)
+// pile their votes on one centre.
+std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, double maxRadius) {
+  const int w = grey.width(), h = grey.height();
+  std::vector<float> gx(std::size_t(w) * h, 0), gy(std::size_t(w) * h, 0), magnitude(std::size_t(w) * h, 0);
+  for (int y = 1; y + 1 < h; ++y) {
+    for (int x = 1; x + 1 < w; ++x) {
+      const float dx = (grey.at(x + 1, y - 1) + 2 * grey.at(x + 1, y) + grey.at(x + 1, y + 1)) -
+                       (grey.at(x - 1, y - 1) + 2 * grey.at(x - 1, y) + grey.at(x - 1, y + 1));
+      const float dy = (grey.at(x - 1, y + 1) + 2 * grey.at(x, y + 1) + grey.at(x + 1, y + 1)) -
+                       (grey.at(x - 1, y - 1) + 2 * grey.at(x, y - 1) + grey.at(x + 1, y - 1));
+      const std::size_t i = std::size_t(y) * w + x;
+      gx[i] = dx;
+      gy[i] = dy;
+      magnitude[i] = std::sqrt(dx * dx + dy * dy);
+    }
+  }
+  const double keepFraction = std::min(0.15, double(kMaxVoters) / double(magnitude.size()));
+  const double threshold = std::max(percentile(magnitude, 1 - keepFraction), 8.0);
+  std::vector<float> votes(std::size_t(w) * h, 0);
+  for (int y = 1; y + 1 < h; ++y) {
+    for (int x = 1; x + 1 < w; ++x) {
+      const std::size_t i = std::size_t(y) * w + x;
+      if (magnitude[i] < threshold) continue;
+      const double ux = gx[i] / magnitude[i], uy = gy[i] / magnitude[i];
+      for (double d = minRadius; d <= maxRadius; d += 1) {
+        for (const double side : {-1.0, 1.0}) {
+          const int cx = static_cast<int>(std::lround(x + side * d * ux));
+          const int cy = static_cast<int>(std::lround(y + side * d * uy));
+          if (cx < 0 || cy < 0 || cx >= w || cy >= h) continue;
+          votes[std::size_t(cy) * w + cx] += 1;
+        }
+      }
+    }
+  }
+  // A 5 x 5 box gathers the votes of a centre that is not on a pixel.
+  std::vector<float> pooled(votes.size(), 0);
+  for (int y = 2; y + 2 < h; ++y)
+    for (int x = 2; x + 2 < w; ++x) {
+      float sum = 0;
+      for (int dy = -2; dy <= 2; ++dy)
+        for (int dx = -2; dx <= 2; ++dx) sum += votes[std::size_t(y + dy) * w + x + dx];
+      pooled[std::size_t(y) * w + x] = sum;
+    }
+  // The strongest few, apart from each other.
+  std::vector<Point> centres;
+  const double apart = 0.04 * std::min(w, h);
+  std::vector<std::size_t> order(pooled.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::partial_sort(order.begin(), order.begin() + std::min<std::size_t>(order.size(), 2000), order.end(),
+                    [&](std::size_t a, std::size_t b) { return pooled[a] > pooled[b]; });
+  for (std::size_t k = 0; k < std::min<std::size_t>(order.size(), 2000) && centres.size() < 4; ++k) {
+    const Point p{double(order[k] % w), double(order[k] / w)};
+    if (pooled[order[k]] <= 0) break;
+    const bool near = std::any_of(centres.begin(), centres.end(),
+                                  [&](const Point& c) { return std::hypot(c.x - p.x, c.y - p.y) < apart; });
+    if (!near) centres.push_back(p);
+  }
+  return centres;
+}
+
+// A circle of the coarse pass with what speaks for it.
+struct Candidate {
+  Point centre;
+  double radius = 0;
+  double coverage = 0;  // share of the rays in the picture that cross an edge there
+  double contrast = 0;  // the edge's typical step, over the picture's spread of greys
+  double texture = 0;   // from -1 (plain inside, busy outside) to 1 (the scene inside)
+  double score = 0;
+};
+
+// The grey profiles along rays from a centre, one sample a coarse pixel.
+class RayProfiles {
+ public:
+  RayProfiles(const GreyPicture& grey, Point centre, int rays, int length)
+      : rays_(rays), length_(length), values_(std::size_t(rays) * length), inside_(std::size_t(rays) * length) {
+    for (int k = 0; k < rays; ++k) {
+      const double angle = mirror_model::twoPi * k / rays;
+      const double c = std::cos(angle), s = std::sin(angle);
+      for (int r = 0; r < length; ++r) {
+        float v = 0;
+        inside_[index(k, r)] = grey.sample(centre.x + r * c, centre.y + r * s, v);
+        values_[index(k, r)] = v;
+      }
+    }
+  }
+  int rays() const { return rays_; }
+  int length() const { return length_; }
+  bool inside(int k, int r) const { return r >= 0 && r < length_ && inside_[index(k, r)]; }
+  float value(int k, int r) const { return values_[index(k, r)]; }
+  // The step across r, or 0 where it leaves the picture.
+  float step(int k, int r) const {
+    return inside(k, r - 1) && inside(k, r + 1) ? value(k, r + 1) - value(k, r - 1) : 0.0f;
+  }
+
+ private:
+  std::size_t index(int k, int r) const { return std::size_t(k) * length_ + r; }
+  int rays_;
+  int length_;
+  std::vector<float> values_;
+  std::vector<char> inside_;
+};
+
+// How busy the picture is around the circle between the radii `from` and `to`: the mean
+// difference between neighbouring rays, which a housing (the same all round) lacks.
+double angularBusyness(const RayProfiles& profiles, double from, double to) {
+  double sum = 0;
+  int count = 0;
+  const int first = std::max(1, static_cast<int>(from)), last = std::min(profiles.length() - 1, static_cast<int>(to));
+  for (int r = first; r <= last; ++r) {
+    for (int k = 0; k < profiles.rays(); ++k) {
+      const int next = (k + 1) % profiles.rays();
+      if (!profiles.inside(k, r) || !profiles.inside(next, r)) continue;
+      sum += std::abs(profiles.value(k, r) - profiles.value(next, r));
+      ++count;
+    }
+  }
+  return count > 0 ? sum / count : -1;
+}
+
+void scoreCirclesAround(const GreyPicture& grey, Point centre, double spread, std::vector<Candidate>& candidates) {
+  const int w = grey.width(), h = grey.height();
+  const double farthest = std::max({std::hypot(centre.x, centre.y), std::hypot(w - centre.x, centre.y),
+                                    std::hypot(centre.x, h - centre.y), std::hypot(w - centre.x, h - centre.y)});
+  const int length = static_cast<int>(std::min(farthest, 0.75 * std::max(w, h)));
+  const RayProfiles profiles(grey, centre, kCoarseRays, length);
+  const int minRadius = static_cast<int>(0.08 * std::min(w, h));
+
+  // Each ray's edges: the places where its step is a local extreme well above the noise.
+  std::vector<float> steps;
+  for (int k = 0; k < kCoarseRays; ++k)
+    for (int r = 1; r + 1 < length; ++r) steps.push_back(std::abs(profiles.step(k, r)));
+  const double noise = std::max(percentile(steps, 0.5) * 3.0, 0.02 * spread);
+  std::vector<float> hits(length, 0), strength(length, 0), raysThere(length, 0);
+  for (int k = 0; k < kCoarseRays; ++k) {
+    for (int r = 2; r + 2 < length; ++r) {
+      if (profiles.inside(k, r)) raysThere[r] += 1;
+      const float s = std::abs(profiles.step(k, r));
+      if (s < noise || s < std::abs(profiles.step(k, r - 1)) || s < std::abs(profiles.step(k, r + 1))) continue;
+      // An edge between two samples counts for both radii.
+      for (int d = -1; d <= 1; ++d) {
+        hits[r + d] += d == 0 ? 1.0f : 0.5f;
+        strength[r + d] += d == 0 ? s : 0.5f * s;
+      }
+    }
+  }
+  for (int r = std::max(minRadius, 3); r + 3 < length; ++r) {
+    if (raysThere[r] < 0.15 * kCoarseRays) continue;
+    const double coverage = std::min(1.0, double(hits[r]) / raysThere[r]);
+    if (coverage < 0.2 || hits[r] < hits[r - 1] || hits[r] < hits[r + 1]) continue;
+    Candidate c;
+    c.centre = centre;
+    c.radius = r;
+    c.coverage = coverage;
+    c.contrast = hits[r] > 0 ? strength[r] / hits[r] / spread : 0;
+    const double inside = angularBusyness(profiles, 0.86 * r, 0.97 * r);
+    const double outside = angularBusyness(profiles, 1.03 * r, 1.12 * r);
+    // Outside the picture altogether counts as plain: a ring may reach the frame.
+    const double in = std::max(inside, 0.0), out = std::max(outside, 0.0);
+    c.texture = (in - out) / (in + out + 0.01 * spread);
+    // A plain inside with a busy outside is the camera's own image or the housing's far
+    // side, never the scene's end.
+    c.score = c.coverage * std::min(1.0, c.contrast / 0.15) * std::clamp(0.35 + 0.65 * c.texture, 0.02, 1.0);
+    candidates.push_back(c);
+  }
+}
+
+// The fine pass: along rays of the full picture, the strongest step near the coarse circle,
+// to subpixel, then a circle through those points. Returns the circle and the share of
+// rays (of those whose search lay in the picture) that agree with it.
+struct FineRing {
+  FittedCircle circle;
+  double agreement = 0;
+  // How far the rays' mean step at the edge stands out of the mean step around it: about 1
+  // where the rays share no edge.
+  double sharedEdge = 0;
+};
+
+// Reads the full photograph's luminance between pixels, or says a point is outside it.
+class FullPictureLuma {
+ public:
+  explicit FullPictureLuma(const SourceView& image) : image_(image) {}
+  bool operator()(double x, double y, double& value) const {
+    if (!(x >= 0 && y >= 0 && x <= image_.width - 1.0 && y <= image_.height - 1.0)) return false;
+    const auto x0 = std::min(static_cast<std::uint32_t>(x), image_.width - 1);
+    const auto y0 = std::min(static_cast<std::uint32_t>(y), image_.height - 1);
+    const std::uint32_t x1 = std::min(x0 + 1, image_.width - 1), y1 = std::min(y0 + 1, image_.height - 1);
+    const double fx = x - x0, fy = y - y0;
+    const double top = at(x0, y0) + (at(x1, y0) - at(x0, y0)) * fx;
+    const double bottom = at(x0, y1) + (at(x1, y1) - at(x0, y1)) * fx;
+    value = top + (bottom - top) * fy;
+    return true;
+  }
+
+ private:
+  double at(std::uint32_t x, std::uint32_t y) const {
+    return luminance(image_.pixels + std::size_t(y) * image_.stride + std::size_t(x) * image_.bytesPerPixel);
+  }
+  const SourceView& image_;
+};
+
+// The same for the coarse grey picture.
+class CoarseLuma {
+ public:
+  explicit CoarseLuma(const GreyPicture& grey) : grey_(grey) {}
+  bool operator()(double x, double y, double& value) const {
+    float v = 0;
+    if (!grey_.sample(x, y, v)) return false;
+    value = v;
+    return true;
+  }
+
+ private:
+  const GreyPicture& grey_;
+};
+
+// Follows the circle's edge along rays: where the rays agree there is an edge (and, when
+// they agree on its direction, the step of that direction), each ray's strongest step
+// within `tolerance` of that place, to subpixel; then a circle through those points.
+template <typename Luma>
+std::optional<FineRing> refine(const Luma& lumaAt, double cx, double cy, double radius, double window,
+                               double tolerance, int rays, double minimumStep) {
+  // Each ray's step profile across the circle, sample i at radius - half - 2 + i.
+  const int half = static_cast<int>(std::ceil(window));
+  const int samples = 2 * half + 5;
+  std::vector<double> steps(std::size_t(rays) * samples, 0.0);
+  std::vector<char> complete(rays, 0);
+  std::vector<double> profile(samples), smooth(samples);
+  std::vector<double> meanStep(samples, 0.0), meanSize(samples, 0.0);
+  int searched = 0;
+  for (int k = 0; k < rays; ++k) {
+    const double angle = mirror_model::twoPi * k / rays;
+    const double c = std::cos(angle), s = std::sin(angle);
+    bool inside = true;
+    for (int i = 0; i < samples && inside; ++i) {
+      const double r = radius - half - 2 + i;
+      inside = lumaAt(cx + r * c, cy + r * s, profile[i]);
+    }
+    if (!inside) continue;
+    complete[k] = 1;
+    ++searched;
+    for (int i = 1; i + 1 < samples; ++i) {
+      smooth[i] = 0.25 * profile[i - 1] + 0.5 * profile[i] + 0.25 * profile[i + 1];
+    }
+    double* step = &steps[std::size_t(k) * samples];
+    for (int i = 2; i + 2 < samples; ++i) {
+      step[i] = smooth[i + 1] - smooth[i - 1];
+      meanStep[i] += step[i];
+      meanSize[i] += std::abs(step[i]);
+    }
+  }
+  if (searched < rays / 10) return std::nullopt;
+  // Where the rays agree on an edge, and whether they agree on its direction too (a scene
+  // brighter than its housing all round), or only on its place.
+  int centre = 2;
+  for (int i = 2; i + 2 < samples; ++i) {
+    if (std::abs(meanStep[i]) > std::abs(meanStep[centre])) centre = i;
+  }
+  const bool oneDirection = std::abs(meanStep[centre]) >= 0.5 * meanSize[centre];
+  if (!oneDirection) {
+    for (int i = 2; i + 2 < samples; ++i) {
+      if (meanSize[i] > meanSize[centre]) centre = i;
+    }
+  }
+  const double sign = meanStep[centre] >= 0 ? 1.0 : -1.0;
+  std::vector<double> around(meanSize.begin() + 2, meanSize.end() - 2);
+  std::nth_element(around.begin(), around.begin() + around.size() / 2, around.end());
+  const double sharedEdge = meanSize[centre] / std::max(around[around.size() / 2], 1e-6);
+  const int reach = static_cast<int>(std::ceil(tolerance));
+  std::vector<EdgePoint> points;
+  for (int k = 0; k < rays; ++k) {
+    if (!complete[k]) continue;
+    const double* step = &steps[std::size_t(k) * samples];
+    const auto strength = [&](int i) { return oneDirection ? sign * step[i] : std::abs(step[i]); };
+    int best = -1;
+    for (int i = std::max(3, centre - reach); i <= std::min(samples - 4, centre + reach); ++i) {
+      if (best < 0 || strength(i) > strength(best)) best = i;
+    }
+    if (best < 0 || strength(best) < minimumStep) continue;
+    // The peak between samples, from a parabola through it and its neighbours.
+    const double left = strength(best - 1), middle = strength(best), right = strength(best + 1);
+    const double curvature = left - 2 * middle + right;
+    const double offset = curvature < 0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
+    const double r = radius - half - 2 + best + offset;
+    const double angle = mirror_model::twoPi * k / rays;
+    points.push_back({cx + r * std::cos(angle), cy + r * std::sin(angle)});
+  }
+  const std::optional<FittedCircle> fitted = fitCircleRobustly(points, std::max(1.5, 0.004 * radius));
+  if (!fitted) return std::nullopt;
+  return FineRing{*fitted, double(fitted->inliers) / searched, sharedEdge};
+}
+
+// The circle of the coarse pass settled on its own edge: the votes blend the centres of
+// every circle nearby (the housing's, the camera's), which need not be the ring's. In
+// coarse pixels; the candidate itself when the edge cannot be followed.
+FittedCircle settleOnEdge(const GreyPicture& grey, const Candidate& best, double spread) {
+  const CoarseLuma luma(grey);
+  FittedCircle circle{best.centre.x, best.centre.y, best.radius, 0, 0};
+  for (const double tolerance : {4.0, 2.0, 1.0}) {
+    const std::optional<FineRing> settled =
+        refine(luma, circle.centreX, circle.centreY, circle.radius, 4, tolerance, kCoarseRays, 0.02 * spread);
+    if (!settled) break;
+    circle = settled->circle;
+  }
+  return circle;
+}
+
+// How sure the finder is of a ring: most rays cross the edge where the circle says
+// (agreement); the rays' mean step peaks there well above its surroundings, which a circle
+// drawn through texture or noise never does (shared edge); the scene lies inside and a
+// plain housing outside (texture); the points hug the circle (fit).
+double confidenceOf(const FineRing& firstPass, const FineRing& last, const Candidate& coarse) {
+  const double agreementTerm = std::sqrt(firstPass.agreement);
+  const double edgeTerm = std::clamp((firstPass.sharedEdge - 1.3) / 0.7, 0.0, 1.0);
+  const double textureTerm = std::clamp(0.7 + 0.5 * coarse.texture, 0.0, 1.0);
+  const double fitTerm = std::exp(-last.circle.rmsResidual / (2 + 0.004 * last.circle.radius));
+  return std::clamp(agreementTerm * edgeTerm * textureTerm * fitTerm, 0.0, 1.0);
+}
+
+}  // namespace
+
+std::optional<FoundRing> findRing(const SourceView& image) {
+  if (image.pixels == nullptr || image.bytesPerPixel < 3 || image.width < 32 || image.height < 32) return std::nullopt;
+  const int longer = static_cast<int>(std::max(image.width, image.height));
+  const int factor = std::max(1, (longer + kCoarseSide - 1) / kCoarseSide);
+  const GreyPicture grey = reduce(image, factor);
+  const double spread = std::max(percentile(grey.values(), 0.98) - percentile(grey.values(), 0.02), 1.0);
+
+  const int shorter = std::min(grey.width(), grey.height());
+  std::vector<Point> centres = voteForCentres(grey, 0.08 * shorter, 0.75 * std::max(grey.width(), grey.height()));
+  centres.push_back({grey.width() / 2.0, grey.height() / 2.0});
+  std::vector<Candidate> candidates;
+  for (const Point& centre : centres) scoreCirclesAround(grey, centre, spread, candidates);
+  if (candidates.empty()) return std::nullopt;
+  const Candidate best = *std::max_element(candidates.begin(), candidates.end(),
+                                           [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
+
+  // Coarse pixel centres sit half a block in from the block's corner.
+  const FittedCircle coarse = settleOnEdge(grey, best, spread);
+  const double offset = (factor - 1) / 2.0;
+  const FullPictureLuma luma(image);
+  const double window = 1.5 * factor + 3;
+  const std::optional<FineRing> firstPass = refine(luma, coarse.centreX * factor + offset, coarse.centreY * factor + offset,
+                                                   coarse.radius * factor, window, window, kFineRays, 2.0);
+  if (!firstPass) return std::nullopt;
+  const FineRing last = refine(luma, firstPass->circle.centreX, firstPass->circle.centreY, firstPass->circle.radius,
+                               6.0, 2.0, kFineRays, 2.0)
+                            .value_or(*firstPass);
+  return FoundRing{last.circle.centreX, last.circle.centreY, last.circle.radius, confidenceOf(*firstPass, last, best)};
+}
+
+}  // namespace kelmira
