@@ -10,10 +10,19 @@ struct Point {
   double y = 0;
 };
 
+// Where the ring is: nothing given keeps the described placement and scale.
+struct RingOptions {
+  std::optional<Point> centre;
+  bool findCentre = false;            // --centre auto
+  std::optional<double> ringRadius;   // --ring-radius R
+  bool findRingRadius = false;        // --ring-radius auto
+  bool needsFinder() const { return findCentre || findRingRadius; }
+};
+
 struct UnwarpOptions {
   std::string roundPath;
   std::string outputPath;
-  std::optional<Point> centre;
+  RingOptions ring;
   bool lensThread = false;
   std::string moviePath;  // also write a QuickTime VR movie there when set
 };

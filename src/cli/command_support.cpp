@@ -1,9 +1,13 @@
 #include "cli/command_support.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "cli/terminal_progress.h"
+#include "cli/cli_commands.h"
 #include "image/dib_image.h"
+#include "unwarp/ring_finder.h"
+#include "workspace/workspace.h"
 
 namespace kelmira {
 
@@ -28,6 +32,37 @@ bool saveImage(const DibImage& image, const std::string& path, FileType type, Te
 int reportUnsupportedOutput(const std::string& path) {
   std::fprintf(stderr, "kelmira-cli: %s: the output must end in .bmp, .jpg, .jpeg, .tif or .tiff\n", path.c_str());
   return 1;
+}
+
+bool placeRing(Workspace& workspace, const RingOptions& options, const std::string& roundPath) {
+  std::optional<FoundRing> found;
+  if (options.needsFinder()) {
+    found = workspace.findRingInRound();
+    if (!found || found->confidence < kRingConfidenceThreshold) {
+      std::fprintf(stderr,
+                   "kelmira-cli: %s: the mirror's ring was not found for sure (confidence %.2f); give --centre X,Y "
+                   "and --ring-radius R instead of auto\n",
+                   roundPath.c_str(), found ? found->confidence : 0.0);
+      return false;
+    }
+  }
+  double x = workspace.circleCentreX(), y = workspace.circleCentreY();
+  if (options.findCentre) {
+    x = found->centreX;
+    y = found->centreY;
+  } else if (options.centre) {
+    x = options.centre->x;
+    y = options.centre->y;
+  }
+  const std::optional<double> radius = options.findRingRadius ? std::optional<double>(found->radius) : options.ringRadius;
+  if (radius) {
+    workspace.placeCircleOnRing(x, y, *radius);
+  } else {
+    // The found radius stays out of it unless asked for: the described circle and scale.
+    workspace.placeCircle(static_cast<std::int32_t>(std::lround(x)), static_cast<std::int32_t>(std::lround(y)),
+                          workspace.circleRadius());
+  }
+  return true;
 }
 
 }  // namespace kelmira

@@ -6,6 +6,9 @@
 
 namespace kelmira {
 
+class Workspace;
+struct RingOptions;
+
 class DibImage;
 class TerminalProgress;
 
@@ -13,5 +16,10 @@ class TerminalProgress;
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress);
 bool saveImage(const DibImage& image, const std::string& path, FileType type, TerminalProgress& progress);
 int reportUnsupportedOutput(const std::string& path);
+
+// Puts the crop circle of a round photograph open in `workspace` where the options say:
+// a given or found centre, a given or found ring radius, else where it always sits. False,
+// having said why, when the ring was to be found and the finder is not sure of it.
+bool placeRing(Workspace& workspace, const RingOptions& options, const std::string& roundPath);
 
 }  // namespace kelmira

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "cli/cli_commands.h"
@@ -12,6 +13,42 @@
 namespace {
 
 using kelmira::Point;
+
+// Adds "--centre X,Y|auto" and "--ring-radius auto|R", which fill `ring`.
+void addRingOptions(CLI::App& command, kelmira::RingOptions& ring) {
+  command
+      .add_option_function<std::string>(
+          "--centre",
+          [&ring](const std::string& text) {
+            if (text == "auto") {
+              ring.findCentre = true;
+              return;
+            }
+            Point point;
+            if (!kelmira::parsePoint(text, point.x, point.y)) throw CLI::ValidationError("--centre", "expected X,Y or auto");
+            ring.centre = point;
+          },
+          "Centre of the ring in pixels, or auto to find it (default: the picture's centre)")
+      ->type_name("X,Y|auto");
+  command
+      .add_option_function<std::string>(
+          "--ring-radius",
+          [&ring](const std::string& text) {
+            if (text == "auto") {
+              ring.findRingRadius = true;
+              return;
+            }
+            char* end = nullptr;
+            const double radius = std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0' || !(radius >= 8 && radius < 1e6)) {
+              throw CLI::ValidationError("--ring-radius", "expected auto or a radius in pixels, 8 or more");
+            }
+            ring.ringRadius = radius;
+          },
+          "Outer radius of the mirror's ring in pixels, or auto to find it; it sets the crop circle (0.8 R) and the "
+          "unwarp's scale (default: half the picture's height)")
+      ->type_name("auto|R");
+}
 
 // Adds a "--centre X,Y" option that fills `centre`.
 void addCentreOption(CLI::App& command, std::optional<Point>& centre, const char* description) {
@@ -38,7 +75,7 @@ int main(int argc, char** argv) {
       app.add_subcommand("unwarp", "Unwarp a round photograph into a panorama (.bmp, .jpg, .jpeg, .tif, .tiff)");
   unwarpCommand->add_option("ROUND", unwarp.roundPath, "The round photograph")->required();
   unwarpCommand->add_option("OUT", unwarp.outputPath, "The panorama to write")->required();
-  addCentreOption(*unwarpCommand, unwarp.centre, "Centre of the ring in pixels (default: the picture's centre)");
+  addRingOptions(*unwarpCommand, unwarp.ring);
   unwarpCommand->add_flag("--lens-thread", unwarp.lensThread,
                           "The lens-thread attachment: mirror the panorama left to right");
   unwarpCommand->add_option("--movie", unwarp.moviePath, "Also write the panorama as a QuickTime VR movie")

@@ -40,7 +40,7 @@ bool isWholeNumber(double value) { return std::isfinite(value) && value == std::
 int runUnwarp(const UnwarpOptions& options) {
   const FileType outputType = outputTypeForPath(options.outputPath);
   if (outputType == FileTypeNone) return reportUnsupportedOutput(options.outputPath);
-  if (options.centre && !(isWholeNumber(options.centre->x) && isWholeNumber(options.centre->y))) {
+  if (options.ring.centre && !(isWholeNumber(options.ring.centre->x) && isWholeNumber(options.ring.centre->y))) {
     std::fprintf(stderr, "kelmira-cli: --centre takes whole pixels, for example 812,604\n");
     return 2;
   }
@@ -57,9 +57,7 @@ int runUnwarp(const UnwarpOptions& options) {
   Workspace workspace(&prompts, &progress, nullptr);
   progress.setLabel("Reading");
   if (workspace.openRound(options.roundPath) != 1) return 1;
-  if (options.centre) {
-    workspace.setCircleCentre(static_cast<std::int32_t>(options.centre->x), static_cast<std::int32_t>(options.centre->y));
-  }
+  if (!placeRing(workspace, options.ring, options.roundPath)) return 1;
 
   progress.setLabel("Unwarping");
   if (workspace.makePanorama(options.lensThread ? 1 : 0, 0) != 0) {
@@ -70,8 +68,10 @@ int runUnwarp(const UnwarpOptions& options) {
 
   const DibImage& panorama = workspace.panorama();
   if (!saveImage(panorama, options.outputPath, outputType, progress)) return 1;
-  std::printf("%s: %d x %d panorama around (%d, %d), crop radius %d\n", options.outputPath.c_str(), panorama.width(),
+  std::printf("%s: %d x %d panorama around (%d, %d), crop radius %d", options.outputPath.c_str(), panorama.width(),
               panorama.height(), workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius());
+  if (workspace.ringRadius()) std::printf(", ring radius %.1f", *workspace.ringRadius());
+  std::printf("\n");
   if (options.moviePath.empty()) return 0;
   DibImage moviePanorama;  // the movie trims its own copy to movie size
   if (moviePanorama.copyFrom(panorama) != ImageError::None) {

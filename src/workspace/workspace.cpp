@@ -45,6 +45,8 @@ void Workspace::reset(bool freeImages) {
     roundImage_.free();
     panorama_.free();
     undoImage_.free();
+    ringRadius_.reset();
+    lastFoundRing_.reset();
   }
 }
 
@@ -87,9 +89,46 @@ int Workspace::openRound(const std::string& path) {
   }
   circleRadius_ = circle.radius;
   centreHandleSize_ = circle.centreHandleSize;
+  ringRadius_.reset();
+  lastFoundRing_.reset();
+  if (findRingOnOpen_) locateRing();
   state_ = WorkspaceState::RoundShown;
   panorama_.free();
   return 1;
+}
+
+std::optional<FoundRing> Workspace::findRingInRound() const {
+  if (!roundImage_.hasPixels()) return std::nullopt;
+  const HeldPixels pixels = roundImage_.hold();
+  return findRing(SourceView{pixels.pixels(), static_cast<std::uint32_t>(pixels.width),
+                             static_cast<std::uint32_t>(pixels.height), 3, 3u * static_cast<std::size_t>(pixels.width)});
+}
+
+std::optional<FoundRing> Workspace::locateRing() {
+  if (!roundImage_.hasPixels()) return std::nullopt;
+  waitCursor(true);
+  lastFoundRing_ = findRingInRound();
+  waitCursor(false);
+  if (lastFoundRing_ && lastFoundRing_->confidence >= kRingConfidenceThreshold) {
+    placeCircleOnRing(lastFoundRing_->centreX, lastFoundRing_->centreY, lastFoundRing_->radius);
+  }
+  return lastFoundRing_;
+}
+
+void Workspace::placeCircleOnRing(double x, double y, double ringRadius) {
+  const CropCircle circle = cropCircleOnRing(roundImage_.width(), roundImage_.height(), x, y, ringRadius);
+  circleCentreX_ = circle.centreX;
+  circleCentreY_ = circle.centreY;
+  circleRadius_ = circle.radius;
+  centreHandleSize_ = circle.centreHandleSize;
+  ringRadius_ = ringRadius;
+}
+
+void Workspace::placeCircle(std::int32_t x, std::int32_t y, std::int32_t radius) {
+  circleCentreX_ = x;
+  circleCentreY_ = y;
+  circleRadius_ = radius;
+  ringRadius_.reset();
 }
 
 int Workspace::openPanorama(const std::string& path) {
@@ -123,7 +162,7 @@ int Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/
     };
   }
   const int made = makePanoramaImage(roundImage_, circleCentreX_, circleCentreY_, circleRadius_, attachmentFlag == 1,
-                                     panorama_, report);
+                                     panorama_, report, ringRadius_);
   if (made != 0) {
     waitCursor(false);
     return -1;

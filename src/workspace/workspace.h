@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "image/dib_image.h"
+#include "unwarp/ring_finder.h"
 
 namespace kelmira {
 
@@ -62,6 +64,28 @@ class Workspace {
   // Builds the display of the current state again (through the viewer) and repaints.
   int refreshDisplay();
 
+  // Whether Open Round looks for the mirror's ring and puts the circle on it when it is
+  // sure of it. Off unless asked, so the circle sits where it always has.
+  void setFindRingOnOpen(bool find) { findRingOnOpen_ = find; }
+  bool findRingOnOpen() const { return findRingOnOpen_; }
+  // The finder's answer for the round photograph, sure or not; none without a photograph
+  // or a ring at all.
+  std::optional<FoundRing> findRingInRound() const;
+  // Looks for the ring in the round photograph; when the finder is sure of it, puts the
+  // circle on it (centre, radius 0.8 R) and lets its radius set the unwarp's scale. The
+  // finder's answer either way; none without a round photograph or a ring at all.
+  std::optional<FoundRing> locateRing();
+  // Puts the circle on a ring of outer radius R around (x, y), as a ring found or given.
+  void placeCircleOnRing(double x, double y, double ringRadius);
+  // Puts the circle at (x, y) with the given radius and no ring: the unwarp's scale comes
+  // from the photograph's height.
+  void placeCircle(std::int32_t x, std::int32_t y, std::int32_t radius);
+  // The radius of the ring the circle sits on, which sets the unwarp's scale; none when
+  // the circle was placed without one (the scale then comes from the photograph's height).
+  std::optional<double> ringRadius() const { return ringRadius_; }
+  // The last answer of the finder for this photograph, sure or not.
+  const std::optional<FoundRing>& lastFoundRing() const { return lastFoundRing_; }
+
   const DibImage& roundImage() const { return roundImage_; }
   const DibImage& panorama() const { return panorama_; }
   const DibImage& undoImage() const { return undoImage_; }
@@ -105,6 +129,9 @@ class Workspace {
   std::int32_t centreHandleSize_ = 20;
   std::int32_t cropTop_ = 0;
   std::int32_t cropBottom_ = 0;
+  bool findRingOnOpen_ = false;
+  std::optional<double> ringRadius_;
+  std::optional<FoundRing> lastFoundRing_;
 };
 
 }  // namespace kelmira

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 
 #include "image/pixel_block.h"
+#include "support/synthetic_ring.h"
 #include "support/test_files.h"
 #include "support/workspace_fakes.h"
 
@@ -300,6 +302,51 @@ TEST_F(WorkspaceTest, RunningOutOfMemoryLosesNoPicture) {
     EXPECT_EQ(workspace.makePanorama(0, 0), -1);
   }
   EXPECT_TRUE(samePixels(workspace.panorama(), panorama));
+}
+
+TEST_F(WorkspaceTest, OpenRoundPutsTheCircleOnAFoundRingWhenAsked) {
+  test::SyntheticRing spec;
+  spec.width = 1200;
+  spec.height = 900;
+  spec.centreX = 560;
+  spec.centreY = 470;
+  spec.radius = 380;
+  DibImage photo;
+  test::makeSyntheticRingPhoto(spec, photo, dir.path().string());
+  const std::string path = dir.file("ring.bmp");
+  ASSERT_EQ(photo.saveToFile(path, FileTypeBmp), 0);
+
+  // Not asked: the circle sits where it always has, and the scale comes from the height.
+  ASSERT_EQ(workspace.openRound(path), 1);
+  EXPECT_EQ(workspace.circleCentreX(), 600);
+  EXPECT_EQ(workspace.circleRadius(), 360);
+  EXPECT_FALSE(workspace.ringRadius());
+  EXPECT_FALSE(workspace.lastFoundRing());
+
+  workspace.setFindRingOnOpen(true);
+  ASSERT_EQ(workspace.openRound(path), 1);
+  ASSERT_TRUE(workspace.ringRadius());
+  EXPECT_NEAR(*workspace.ringRadius(), 380, 3.8);
+  EXPECT_NEAR(workspace.circleCentreX(), 560, 1);
+  EXPECT_NEAR(workspace.circleCentreY(), 470, 1);
+  EXPECT_EQ(workspace.circleRadius(), static_cast<int>(std::floor(*workspace.ringRadius()) - 0.2 * *workspace.ringRadius()));
+  ASSERT_EQ(workspace.makePanorama(0, 0), 0);
+  EXPECT_EQ(workspace.panorama().height(), static_cast<int>(0.6 * workspace.circleRadius()));
+
+  // A photograph with no ring: the finder is not sure, the circle stays as placed.
+  const std::string flat = picture("flat.bmp", 800, 600);
+  ASSERT_EQ(workspace.openRound(flat), 1);
+  EXPECT_EQ(workspace.circleCentreX(), 400);
+  EXPECT_EQ(workspace.circleRadius(), 240);
+  EXPECT_FALSE(workspace.ringRadius());
+  EXPECT_FALSE(workspace.lastFoundRing() && workspace.lastFoundRing()->confidence >= kRingConfidenceThreshold);
+
+  // Dragging the centre keeps the ring's scale; placing a circle by hand drops it.
+  ASSERT_EQ(workspace.openRound(path), 1);
+  workspace.setCircleCentre(555, 475);
+  EXPECT_TRUE(workspace.ringRadius());
+  workspace.placeCircle(600, 450, 360);
+  EXPECT_FALSE(workspace.ringRadius());
 }
 
 TEST_F(WorkspaceTest, TheMouseMovesTheCircleCentre) {
