@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "ui/ring_instructions.h"
 #include "ui/skin_colours.h"
 
 namespace {
@@ -861,13 +862,7 @@ QImage paintRoundBackground() {
   p.drawEllipse(c, 20, 20);
   p.drawLine(c + QPointF(-6, 0), c + QPointF(6, 0));
   p.drawLine(c + QPointF(0, -6), c + QPointF(0, 6));
-  const QFont f = font(11, false);
-  text(p, 622, 174, "Click or drag to", f, kTextLight);
-  text(p, 622, 188, "put the cross on", f, kTextLight);
-  text(p, 622, 202, "the ring's centre,", f, kTextLight);
-  text(p, 570, 228, "so that the green circles", f, kTextLight);
-  text(p, 570, 242, "run round the ring evenly.", f, kTextLight);
-  text(p, 570, 264, "Then press Make Pano.", font(11, true), kTextLight);
+  // The instructions are written by the window itself: they depend on whether the ring was found.
   paintHeading(p, 570, 286, "IMAGE", panel.right() - 10);
   paintLcd(p, QRectF(568, 295, 147, 46));
   paintHeading(p, 570, 386, "PROGRESS", panel.right() - 10);
@@ -986,6 +981,7 @@ QImage mockRound(const QImage& background, const QImage& scene) {
   p.drawLine(c + QPointF(0, -12), c + QPointF(0, 12));
   p.drawLine(c + QPointF(-12, 0), c + QPointF(12, 0));
   p.setClipping(false);
+  kelmira::paintRingInstructions(p, kelmira::RingInstructions::RingFound);
   caption(p, 605, 320, "JPG 1600 x 1200", 9);
   return image;
 }

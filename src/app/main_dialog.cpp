@@ -120,6 +120,11 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
   view_ = new WorkspaceView(services_.prompts, this, this);
   view_->setGeometry(0, 0, 10, 10);
   view_->workspace().reset(true);
+  const int findRing = services_.settings != nullptr ? services_.settings->readInt(settings::defaultsSection,
+                                                                                   settings::findRingKey,
+                                                                                   settings::defaultFindRing)
+                                                     : settings::defaultFindRing;
+  view_->workspace().setFindRingOnOpen(findRing != 0);
 
   connectCommands();
   mode_ = DisplayMode::Start;
@@ -244,6 +249,7 @@ void MainDialog::refreshInfoArea() {
 void MainDialog::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.drawPixmap(rect(), skin_.background(mode_));
+  if (mode_ == DisplayMode::Round) paintRingInstructions(painter, ringInstructions());
   const QString caption = infoText();
   if (caption.isEmpty()) return;
   QFont font("Arial");
@@ -457,8 +463,34 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
     if (busy_) showBusyMessage();
     return;  // Enter never closes the window
   }
+  if (event->key() == Qt::Key_F && event->modifiers() == Qt::NoModifier && mode_ == DisplayMode::Round) {
+    guarded([this] { findRingAgain(); });
+    return;
+  }
   QDialog::keyPressEvent(event);
 }
+
+RingInstructions MainDialog::ringInstructions() const {
+  const Workspace& workspace = view_->workspace();
+  if (workspace.ringRadius()) return RingInstructions::RingFound;
+  if (workspace.lastFoundRing() || workspace.findRingOnOpen()) return RingInstructions::RingNotFound;
+  return RingInstructions::PlaceByHand;
+}
+
+void MainDialog::findRingAgain() {
+  if (mode_ != DisplayMode::Round) return;
+  view_->workspace().locateRing();
+  view_->update();
+  update();
+}
+
+void MainDialog::setFindRingOnOpen(bool find) {
+  view_->workspace().setFindRingOnOpen(find);
+  if (services_.settings != nullptr) services_.settings->writeInt(settings::defaultsSection, settings::findRingKey, find);
+  update();
+}
+
+bool MainDialog::findRingOnOpen() const { return view_->workspace().findRingOnOpen(); }
 
 void MainDialog::accept() {
   if (busy_) showBusyMessage();
@@ -476,6 +508,14 @@ void MainDialog::reject() {
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   // The window manager's menu cannot take our entry, so the window's own menu carries it.
   QMenu menu(this);
+  if (mode_ == DisplayMode::Round) {
+    menu.addAction("&Find the Ring Again\tF", this, [this] { guarded([this] { findRingAgain(); }); });
+  }
+  QAction* onOpen = menu.addAction("Find the Ring When a &Photograph Opens");
+  onOpen->setCheckable(true);
+  onOpen->setChecked(findRingOnOpen());
+  connect(onOpen, &QAction::toggled, this, &MainDialog::setFindRingOnOpen);
+  menu.addSeparator();
   menu.addAction("&About Kelmira...", this, &MainDialog::showAbout);
   menu.exec(event->globalPos());
 }

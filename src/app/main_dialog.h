@@ -8,6 +8,7 @@
 #include "app/skin_set.h"
 #include "image/progress_sink.h"
 #include "movie/movie_settings.h"
+#include "ui/ring_instructions.h"
 #include "workspace/prompts.h"
 
 class QProgressBar;
@@ -65,6 +66,13 @@ class MainDialog : public QDialog, public ProgressSink {
   int movieHeight() const { return movieHeight_; }
   // True when the panorama changed since it was opened or last saved.
   bool hasUnsavedPanorama() const;
+  // What the crop circle panel says: found, not found, or place it by hand.
+  RingInstructions ringInstructions() const;
+  // Looks for the ring again and puts the circle on it when sure (the F key).
+  void findRingAgain();
+  // Whether Open Round looks for the ring, remembered in the settings.
+  void setFindRingOnOpen(bool find);
+  bool findRingOnOpen() const;
 
  public slots:
   void reject() override;

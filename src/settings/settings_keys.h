@@ -13,6 +13,9 @@ inline constexpr char movieWidthKey[] = "DEFAULT_MOVIE_WIDTH";
 inline constexpr char movieHeightKey[] = "DEFAULT_MOVIE_HEIGHT";
 inline constexpr int defaultMovieWidth = 400;
 inline constexpr int defaultMovieHeight = 180;
+// 1: Open Round looks for the mirror's ring and puts the circle on it; 0: it does not.
+inline constexpr char findRingKey[] = "FIND_RING";
+inline constexpr int defaultFindRing = 1;
 
 inline constexpr char equipmentSection[] = "EQUIPMENT";
 inline constexpr char mirrorKey[] = "MIRROR";

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QPainter>
 #include <QFileInfo>
 
 #include <cstdlib>
@@ -326,6 +327,7 @@ TEST_F(MainDialogTest, MirrorSelectionOfTheLensThreadMirrorsTheNextPanorama) {
   click(1000);
   const DibImage& mirrored = w.workspaceView().workspace().panorama();
   Workspace standard(nullptr, nullptr, nullptr);
+  standard.setFindRingOnOpen(w.findRingOnOpen());  // the circle where the window put it
   ASSERT_EQ(standard.openRound(samplePath().toStdString()), 1);
   ASSERT_EQ(standard.makePanorama(0, 0), 0);
   const DibImage& expected = standard.panorama();
@@ -491,6 +493,89 @@ TEST_F(MainDialogTest, ARefusedMovieLeavesThePanoramaAsItWas) {
   EXPECT_EQ(w.workspaceView().workspace().panorama().height(), 400);
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.file("tall.mov"))));
   EXPECT_FALSE(w.hasUnsavedPanorama());
+}
+
+// How much the crop circle panel of the window differs from the round background with
+// the given instructions written on it.
+double panelDifference(MainDialog& w, RingInstructions which) {
+  const QRect panel(560, 160, 160, 112);
+  QImage expected(":/skin/background-round.png");
+  expected = expected.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  {
+    QPainter p(&expected);
+    p.setRenderHint(QPainter::Antialiasing);
+    paintRingInstructions(p, which);
+  }
+  const QImage shown = w.grab(panel).toImage().convertToFormat(QImage::Format_RGB32);
+  const QImage wanted = expected.copy(panel).convertToFormat(QImage::Format_RGB32);
+  double sum = 0;
+  for (int y = 0; y < panel.height(); ++y)
+    for (int x = 0; x < panel.width(); ++x) {
+      const QRgb a = shown.pixel(x, y), b = wanted.pixel(x, y);
+      sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+    }
+  return sum / (panel.width() * panel.height());
+}
+
+TEST_F(MainDialogTest, OpenRoundPutsTheCircleOnTheRingAndTheFKeyFindsItAgain) {
+  MainDialog& w = window();
+  EXPECT_TRUE(w.findRingOnOpen());  // on unless the settings say otherwise
+  files.answers << samplePath();
+  click(1004);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Round);
+  Workspace& workspace = w.workspaceView().workspace();
+  ASSERT_TRUE(workspace.ringRadius());
+  EXPECT_NEAR(*workspace.ringRadius(), 600, 6);  // the sample's ring: half its 1200 rows
+  EXPECT_EQ(workspace.circleCentreX(), 800);
+  EXPECT_EQ(workspace.circleCentreY(), 600);
+  EXPECT_EQ(w.ringInstructions(), RingInstructions::RingFound);
+  w.repaint();
+  EXPECT_LT(panelDifference(w, RingInstructions::RingFound), 1.0);
+  EXPECT_GT(panelDifference(w, RingInstructions::PlaceByHand), 5.0);
+
+  // Moved off by hand, F puts it back; elsewhere F does nothing.
+  workspace.setCircleCentre(700, 520);
+  QTest::keyClick(&w, Qt::Key_F);
+  EXPECT_EQ(workspace.circleCentreX(), 800);
+  EXPECT_EQ(workspace.circleCentreY(), 600);
+
+  // A photograph without a ring: the circle where it always sits, and the panel says so.
+  click(1009);
+  DibImage pattern;
+  const auto pixels = test::patternPixels(800, 600);
+  ASSERT_EQ(pattern.copyFromPixels(pixels.data(), 800, 600), 0);
+  ASSERT_EQ(pattern.saveToFile(dir.file("pattern.bmp"), FileTypeBmp), 0);
+  files.answers << QString::fromStdString(dir.file("pattern.bmp"));
+  click(1004);
+  EXPECT_EQ(workspace.circleCentreX(), 400);
+  EXPECT_EQ(workspace.circleRadius(), 240);
+  EXPECT_FALSE(workspace.ringRadius());
+  EXPECT_EQ(w.ringInstructions(), RingInstructions::RingNotFound);
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+}
+
+TEST_F(MainDialogTest, WithTheFinderOffTheRoundScreenIsAsItAlwaysWas) {
+  {
+    MainDialog& first = window();
+    first.setFindRingOnOpen(false);  // as the context menu's check box does
+  }
+  EXPECT_EQ(settings.readInt("DEFAULTS", "FIND_RING", -1), 0);
+  dialog.reset();
+  MainDialog& w = window();
+  EXPECT_FALSE(w.findRingOnOpen());
+  files.answers << samplePath();
+  click(1004);
+  Workspace& workspace = w.workspaceView().workspace();
+  EXPECT_EQ(workspace.circleCentreX(), 800);
+  EXPECT_EQ(workspace.circleRadius(), 480);
+  EXPECT_FALSE(workspace.ringRadius());
+  EXPECT_EQ(w.ringInstructions(), RingInstructions::PlaceByHand);
+  w.repaint();
+  EXPECT_LT(panelDifference(w, RingInstructions::PlaceByHand), 1.0);
+  // F still looks when asked.
+  QTest::keyClick(&w, Qt::Key_F);
+  EXPECT_TRUE(workspace.ringRadius());
+  EXPECT_EQ(w.ringInstructions(), RingInstructions::RingFound);
 }
 
 }  // namespace
