@@ -17,6 +17,11 @@ packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libtiff-dev libpn
 if [ "$mode" = bench ]; then
   packages+=(libjpeg-turbo-progs libopencv-dev hyperfine)
 fi
+if [ "$mode" = test ]; then
+  # Readers no one here wrote: exiftool for the 360-degree photos' metadata, Chromium (with
+  # its software WebGL) for the web pages.
+  packages+=(libimage-exiftool-perl chromium)
+fi
 if [ "$mode" = fuzz ]; then
   # libFuzzer's runtime for clang 14 comes with libclang-rt-14-dev.
   packages+=(clang libclang-rt-14-dev)
@@ -35,6 +40,15 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# The web viewer that Kelmira's web pages carry, and the browser driver of their test, from
+# the npm registry at the versions web/package-lock.json pins.
+install_web_viewer() {
+  if ! command -v npm > /dev/null; then install_missing nodejs npm; fi
+  if [ ! -f web/node_modules/pannellum/build/pannellum.js ] || [ web/package-lock.json -nt web/node_modules/.package-lock.json ]; then
+    (cd web && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+}
+
 build() {  # build FOLDER [cmake options...]
   local folder=$1
   shift
@@ -43,6 +57,7 @@ build() {  # build FOLDER [cmake options...]
 }
 
 install_missing "${packages[@]}"
+install_web_viewer
 mkdir -p build
 case "$mode" in
   run)

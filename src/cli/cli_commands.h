@@ -27,6 +27,16 @@ struct UnwarpOptions {
   std::string moviePath;  // also write a QuickTime VR movie there when set
 };
 
+// sphere and web: a round photograph to a 360-degree photo, or to a web page that pans it.
+struct SphereOptions {
+  std::string roundPath;
+  std::string outputPath;
+  RingOptions ring;
+  bool lensThread = false;
+  int quality = 92;
+  std::string title;  // web only; the page's file name when empty
+};
+
 struct SimulateOptions {
   std::string panoramaPath;
   std::string roundPath;
@@ -40,5 +50,7 @@ int runUnwarp(const UnwarpOptions& options);
 int runInfo(const std::string& path);
 int runSimulate(const SimulateOptions& options);
 int runFindRing(const std::string& path);
+int runSphere(const SphereOptions& options);
+int runWeb(const SphereOptions& options);
 
 }  // namespace kelmira

@@ -11,6 +11,15 @@
 
 namespace kelmira {
 
+MessageAnswer StderrPrompts::showMessage(const std::string& text, MessageIcon, MessageButtons buttons) {
+  if (buttons == MessageButtons::YesNo) {
+    std::fprintf(stderr, "kelmira-cli: warning: %s Yes.\n", text.c_str());
+    return MessageAnswer::Yes;
+  }
+  std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", subject_.c_str(), text.c_str());
+  return MessageAnswer::Ok;
+}
+
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress) {
   progress.setLabel("Reading");
   const ImageErrorCode code = image.loadFromFile(path, &progress);

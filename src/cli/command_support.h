@@ -3,6 +3,7 @@
 #include <string>
 
 #include "image/file_type.h"
+#include "workspace/prompts.h"
 
 namespace kelmira {
 
@@ -11,6 +12,16 @@ struct RingOptions;
 
 class DibImage;
 class TerminalProgress;
+
+// Messages go to standard error; a script cannot answer questions, so the work goes on.
+class StderrPrompts : public Prompts {
+ public:
+  explicit StderrPrompts(std::string subject) : subject_(std::move(subject)) {}
+  MessageAnswer showMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) override;
+
+ private:
+  std::string subject_;
+};
 
 // Loading and saving with a progress bar and a one-line error report on failure.
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress);

@@ -103,6 +103,26 @@ int main(int argc, char** argv) {
   movieCommand->add_option("--view", movie.view, "Size of the VR view (default: the size stored by Movie Defaults, else 400x180)")->type_name("WxH");
   movieCommand->add_option("--correction", movie.correction, "none (default), partial or full");
 
+  kelmira::SphereOptions sphere;
+  CLI::App* sphereCommand = app.add_subcommand(
+      "sphere", "Make a 360-degree photo (equirectangular JPEG with Photo Sphere metadata) of a round photograph");
+  sphereCommand->add_option("ROUND", sphere.roundPath, "The round photograph")->required();
+  sphereCommand->add_option("OUT", sphere.outputPath, "The 360-degree photo to write (.jpg)")->required();
+  addRingOptions(*sphereCommand, sphere.ring);
+  sphereCommand->add_flag("--lens-thread", sphere.lensThread, "The lens-thread attachment: mirror left to right");
+  sphereCommand->add_option("--quality", sphere.quality, "JPEG quality, 1 to 100 (default 92)")->type_name("N");
+
+  kelmira::SphereOptions web;
+  CLI::App* webCommand = app.add_subcommand(
+      "web", "Make one self-contained web page that pans and zooms the 360-degree photo of a round photograph");
+  webCommand->add_option("ROUND", web.roundPath, "The round photograph")->required();
+  webCommand->add_option("OUT", web.outputPath, "The web page to write (.html)")->required();
+  addRingOptions(*webCommand, web.ring);
+  webCommand->add_flag("--lens-thread", web.lensThread, "The lens-thread attachment: mirror left to right");
+  webCommand->add_option("--quality", web.quality, "JPEG quality of the photo inside, 1 to 100 (default 92)")
+      ->type_name("N");
+  webCommand->add_option("--title", web.title, "The page's title (default: its file name)")->type_name("TEXT");
+
   std::string findRingPath;
   CLI::App* findRingCommand = app.add_subcommand(
       "find-ring", "Find the mirror's ring in a round photograph: its centre, outer radius and the confidence");
@@ -122,6 +142,8 @@ int main(int argc, char** argv) {
     if (*movdumpCommand) return kelmira::runMovdump(movdumpPath);
     if (*movieCommand) return kelmira::runMovie(movie);
     if (*findRingCommand) return kelmira::runFindRing(findRingPath);
+    if (*sphereCommand) return kelmira::runSphere(sphere);
+    if (*webCommand) return kelmira::runWeb(web);
     if (!kelmira::parseSize(size, simulate.width, simulate.height)) {
       std::fprintf(stderr, "kelmira-cli: --size: expected WxH, for example 1600x1200\n");
       return 2;

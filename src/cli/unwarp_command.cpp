@@ -16,23 +16,6 @@ namespace kelmira {
 
 namespace {
 
-// Messages go to standard error; a script cannot answer questions, so the work goes on.
-class StderrPrompts : public Prompts {
- public:
-  explicit StderrPrompts(std::string subject) : subject_(std::move(subject)) {}
-  MessageAnswer showMessage(const std::string& text, MessageIcon, MessageButtons buttons) override {
-    if (buttons == MessageButtons::YesNo) {
-      std::fprintf(stderr, "kelmira-cli: warning: %s Yes.\n", text.c_str());
-      return MessageAnswer::Yes;
-    }
-    std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", subject_.c_str(), text.c_str());
-    return MessageAnswer::Ok;
-  }
-
- private:
-  std::string subject_;
-};
-
 bool isWholeNumber(double value) { return std::isfinite(value) && value == std::trunc(value) && std::abs(value) < 1e9; }
 
 }  // namespace

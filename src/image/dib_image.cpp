@@ -5,6 +5,7 @@
 
 #include "image/codec_dispatch.h"
 #include "image/geometry_ops.h"
+#include "image/jpeg_codec.h"
 #include "image/image_stream.h"
 #include "image/layer_state.h"
 #include "image/metafile_reader.h"
@@ -207,12 +208,32 @@ ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, Prog
   if (type != FileTypeJpeg && type != FileTypeBmp && type != FileTypeTiff) {
     return ImageError::BadParameter;  // no encoder: never replace the target with an empty file
   }
+  return saveEncoded(
+      path,
+      [type](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
+        encodeStream(stream, type, pixels, width, height);
+      },
+      progress);
+}
+
+ImageErrorCode DibImage::saveAsJpeg(const std::string& path, int quality, const std::string& xmpPacket,
+                                    ProgressSink* progress) const {
+  if (!pixels_ || quality < 0 || quality > 100) return ImageError::BadParameter;
+  return saveEncoded(
+      path,
+      [&](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
+        writeJpeg(stream, pixels, width, height, quality, false, xmpPacket);
+      },
+      progress);
+}
+
+ImageErrorCode DibImage::saveEncoded(const std::string& path, const Encoder& encode, ProgressSink* progress) const {
   ReplacementFile replacement(path);
   if (!replacement.created()) return ImageError::FileOpen;
   std::unique_ptr<ImageStream> stream = openForWriting(replacement.temporaryPath());
   if (!stream) return lastError();
   const HeldPixels picture = hold();
-  encodeStream(*stream, type, picture.pixels(), picture.width, picture.height);
+  encode(*stream, picture.pixels(), picture.width, picture.height);
   ImageErrorCode code = lastError();
   {
     ProgressScope scope(progress);

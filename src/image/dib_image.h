@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 namespace kelmira {
 
+class ImageStream;
 class ProgressSink;
 
 struct PaletteEntry {
@@ -86,8 +88,16 @@ class DibImage {
   ImageErrorCode loadFromFile(const std::string& path, ProgressSink* progress = nullptr);
   // JPEG (quality 100, progressive), BMP or TIFF; the target is replaced only by a complete file.
   ImageErrorCode saveToFile(const std::string& path, FileType type, ProgressSink* progress = nullptr) const;
+  // A baseline JPEG of the given quality with an XMP packet (none when empty), replaced
+  // only when complete like every save.
+  ImageErrorCode saveAsJpeg(const std::string& path, int quality, const std::string& xmpPacket,
+                            ProgressSink* progress = nullptr) const;
 
  private:
+  using Encoder = std::function<void(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width,
+                                     std::int32_t height)>;
+  ImageErrorCode saveEncoded(const std::string& path, const Encoder& encode, ProgressSink* progress) const;
+
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   // Shared only with holds (see hold()); copies between images are always deep.

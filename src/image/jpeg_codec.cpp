@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -16,6 +17,8 @@ namespace kelmira {
 namespace {
 
 constexpr std::size_t kBufferBytes = 4096;  // what is read from the stream at a time
+constexpr char kXmpNamespace[] = "http://ns.adobe.com/xap/1.0/";  // with its terminating zero
+constexpr std::size_t kMaxXmpBytes = 65000;
 
 struct StreamSource {
   jpeg_source_mgr pub;
@@ -188,9 +191,9 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
 }
 
 std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                       int quality, bool progressive) {
+                       int quality, bool progressive, std::string_view xmpPacket) {
   LayerCall call;
-  if (pixels == nullptr || width <= 0 || height <= 0) {
+  if (pixels == nullptr || width <= 0 || height <= 0 || xmpPacket.size() > kMaxXmpBytes) {
     call.fail(ImageError::BadParameter);
     return 0;
   }
@@ -225,6 +228,19 @@ std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int
   if (!started) {
     call.fail(ImageError::BadJpeg);
     return 0;
+  }
+  if (!xmpPacket.empty()) {
+    // Readers find XMP in APP1 by this namespace, ended by a zero byte.
+    std::string segment(kXmpNamespace, sizeof kXmpNamespace);
+    segment.append(xmpPacket);
+    const bool written = guardedJpegStep(errors, [&] {
+      jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(segment.data()),
+                        static_cast<unsigned>(segment.size()));
+    });
+    if (!written) {
+      call.fail(ImageError::FileWrite);
+      return 0;
+    }
   }
 
   const std::size_t stride = 3 * static_cast<std::size_t>(width);

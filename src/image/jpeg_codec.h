@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "image/image_stream.h"
 #include "image/pixel_block.h"
@@ -12,8 +13,9 @@ namespace kelmira {
 PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& height);
 
 // Writes an RGB JPEG of the given quality (0..100); returns the file's length, 0 on
-// failure.
+// failure. An XMP packet, when given, goes into the file's APP1 segment (at most 65,000
+// bytes; a longer one fails with code 5).
 std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width,
-                       std::int32_t height, int quality, bool progressive);
+                       std::int32_t height, int quality, bool progressive, std::string_view xmpPacket = {});
 
 }  // namespace kelmira

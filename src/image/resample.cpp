@@ -46,12 +46,8 @@ bool resample(const std::uint8_t* src, std::int32_t srcWidth, std::int32_t srcHe
     return false;
   }
 
-  const double sx = static_cast<double>(srcWidth) / static_cast<double>(dstWidth);
-  const double sy = static_cast<double>(srcHeight) / static_cast<double>(dstHeight);
-  const double lastColumn = srcWidth - 1;
-  const double lastRow = srcHeight - 1;
   for (std::int32_t j = 0; j < dstWidth; ++j) {
-    const double x = std::min(j * sx, lastColumn);
+    const double x = resamplePosition(j, srcWidth, dstWidth);
     const auto x0 = static_cast<std::int32_t>(x);
     const std::int32_t x1 = std::min(x0 + 1, srcWidth - 1);
     taps[j] = {3 * static_cast<std::size_t>(x0), 3 * static_cast<std::size_t>(x1), (x0 + 1) - x, x - x0};
@@ -72,7 +68,7 @@ bool resample(const std::uint8_t* src, std::int32_t srcWidth, std::int32_t srcHe
   };
 
   for (std::int32_t i = 0; i < dstHeight; ++i) {
-    const double y = std::min(i * sy, lastRow);
+    const double y = resamplePosition(i, srcHeight, dstHeight);
     const auto y0 = static_cast<std::int32_t>(y);
     const std::int32_t y1 = std::min(y0 + 1, srcHeight - 1);
     const double* row0 = sourceRow(y0, y1);

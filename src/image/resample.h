@@ -4,6 +4,16 @@
 
 namespace kelmira {
 
+// Where destination column or row `index` reads the source when `sourceCount` columns or
+// rows are resampled to `destinationCount`: index x sourceCount / destinationCount, held
+// at the last one. The two source samples around it are blended by its fraction.
+inline double resamplePosition(std::int32_t index, std::int32_t sourceCount, std::int32_t destinationCount) {
+  const double step = static_cast<double>(sourceCount) / static_cast<double>(destinationCount);
+  const double last = sourceCount - 1;
+  const double at = index * step;
+  return at < last ? at : last;
+}
+
 // Bilinear resampling of a 3-byte-per-pixel block into a destination block of another
 // size. Code 5 for a missing block or a size that is not positive, 1 when the working
 // rows cannot be had, 14 on abort (progress after each destination row).

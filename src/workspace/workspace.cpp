@@ -45,6 +45,8 @@ void Workspace::reset(bool freeImages) {
     roundImage_.free();
     panorama_.free();
     undoImage_.free();
+    panoramaRows_ = {};
+    undoRows_ = {};
     ringRadius_.reset();
     lastFoundRing_.reset();
   }
@@ -145,6 +147,7 @@ int Workspace::openPanorama(const std::string& path) {
   }
   circleCentreX_ = panorama_.width() / 2;
   circleCentreY_ = panorama_.height() / 2;
+  panoramaRows_ = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
   ++panoramaRevision_;
   state_ = WorkspaceState::PanoramaOpened;
   resetCropLines();
@@ -168,6 +171,7 @@ int Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/
     return -1;
   }
   if (progress_ != nullptr) progress_->endProgress();
+  panoramaRows_ = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
   ++panoramaRevision_;
   state_ = WorkspaceState::PanoramaShown;
   waitCursor(false);
@@ -203,6 +207,8 @@ int Workspace::cropPanorama() {
   cropped.endAccess();
   undoImage_.swap(undo);
   panorama_.swap(cropped);
+  undoRows_ = panoramaRows_;
+  panoramaRows_ = panoramaRows_.cropped(static_cast<std::size_t>(cropTop_), static_cast<std::size_t>(cropBottom_));
   panorama_.buildPalette();
   ++panoramaRevision_;
   resetCropLines();
@@ -217,6 +223,8 @@ int Workspace::undo() {
   // The undo picture becomes the panorama and its slot is emptied: a copy would only be freed.
   panorama_.swap(undoImage_);
   undoImage_.free();
+  std::swap(panoramaRows_, undoRows_);
+  undoRows_ = {};
   panorama_.buildPalette();
   ++panoramaRevision_;
   refreshDisplay();
@@ -259,6 +267,7 @@ int Workspace::applyAdjustments(int quality, double brightness, double contrast)
   adjusted.endAccess();
   undoImage_.swap(base);
   panorama_.swap(adjusted);
+  undoRows_ = panoramaRows_;  // the adjustments move no row
   panorama_.buildPalette();
   ++panoramaRevision_;
   // A preview runs whole before the tools take more input, so it reports no progress.
@@ -281,6 +290,7 @@ void Workspace::fitPanoramaToMovieSize() {
   const std::int32_t height = panorama_.height();
   panorama_.fitToMovieSize(width, height, false, progress_);
   if (panorama_.width() == width && panorama_.height() == height) return;
+  panoramaRows_ = panoramaRows_.resampled(panorama_.height());
   ++panoramaRevision_;
   // Lines left below the new last row would make the next Crop refuse.
   if (state_ == WorkspaceState::PanoramaShown) resetCropLines();

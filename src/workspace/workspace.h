@@ -6,6 +6,7 @@
 
 #include "image/dib_image.h"
 #include "unwarp/ring_finder.h"
+#include "unwarp/row_elevations.h"
 
 namespace kelmira {
 
@@ -90,6 +91,9 @@ class Workspace {
   const DibImage& panorama() const { return panorama_; }
   const DibImage& undoImage() const { return undoImage_; }
   const DibImage& adjustBase() const { return adjustBase_; }
+  // The elevation each panorama row looks at: as unwarped, then as cropped and resized.
+  // An opened panorama is taken as one Kelmira made and never cropped.
+  const RowElevations& panoramaRows() const { return panoramaRows_; }
   // Counts every change of the panorama, so a window can tell whether it was saved since.
   std::uint64_t panoramaRevision() const { return panoramaRevision_; }
   WorkspaceState state() const { return state_; }
@@ -120,6 +124,8 @@ class Workspace {
   DibImage undoImage_;
   DibImage adjustBase_;
 
+  RowElevations panoramaRows_;
+  RowElevations undoRows_;
   std::uint64_t panoramaRevision_ = 0;
   std::uint64_t adjustBaseRevision_ = 0;
   WorkspaceState state_ = WorkspaceState::Empty;

@@ -1,0 +1,157 @@
+#include "sphere/viewer_page.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "base/replacement_file.h"
+
+namespace kelmira {
+
+namespace {
+
+bool readWhole(const std::string& path, std::string& text) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  text = bytes.str();
+  return file.good() || file.eof();
+}
+
+std::string base64(const std::string& bytes) {
+  static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::uint32_t a = static_cast<std::uint8_t>(bytes[i]);
+    const std::uint32_t b = i + 1 < bytes.size() ? static_cast<std::uint8_t>(bytes[i + 1]) : 0;
+    const std::uint32_t c = i + 2 < bytes.size() ? static_cast<std::uint8_t>(bytes[i + 2]) : 0;
+    const std::uint32_t triple = (a << 16) | (b << 8) | c;
+    out += digits[(triple >> 18) & 63];
+    out += digits[(triple >> 12) & 63];
+    out += i + 1 < bytes.size() ? digits[(triple >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? digits[triple & 63] : '=';
+  }
+  return out;
+}
+
+std::string htmlEscaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// A JavaScript string literal that cannot end the script element it stands in.
+std::string scriptString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '<' || c == '>' || c == '&' || byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", value);
+  return text;
+}
+
+}  // namespace
+
+bool readViewerFiles(const std::string& folder, ViewerFiles& files) {
+  const std::filesystem::path at(folder);
+  return readWhole((at / "pannellum.js").string(), files.script) &&
+         readWhole((at / "pannellum.css").string(), files.styles) && !files.script.empty();
+}
+
+std::string makeViewerPage(const std::string& jpegBytes, const SphereFrame& frame, const std::string& title,
+                           const ViewerFiles& viewer) {
+  const double vertical = frame.verticalAngle();
+  const double middle = frame.centreElevation();
+  std::ostringstream page;
+  page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+          // Nothing may be fetched from anywhere: the page carries everything it shows.
+          "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; img-src data: blob:; "
+          "connect-src data:; style-src 'unsafe-inline'; script-src 'unsafe-inline'\">\n"
+       << "<title>" << htmlEscaped(title) << "</title>\n"
+       << "<style>\n" << viewer.styles << "\n"
+       << "html, body { margin: 0; height: 100%; background: #121922; }\n"
+          "#panorama { width: 100%; height: 100%; }\n</style>\n"
+       << "<script>\n" << viewer.script << "\n</script>\n</head>\n<body>\n<div id=\"panorama\"></div>\n<script>\n"
+       << "var vertical = " << number(vertical) << ", middle = " << number(middle) << ";\n"
+       // The widest view that shows only the photo: its height must not pass the photo's
+       // band of elevations, and how wide that is depends on the window's shape.
+       << "function widestView() {\n"
+          "  var box = document.getElementById('panorama');\n"
+          "  return 360 * Math.atan(Math.tan(vertical / 360 * Math.PI) * box.clientWidth / box.clientHeight) / Math.PI;\n"
+          "}\n"
+          "var viewer = pannellum.viewer('panorama', {\n"
+          "  type: 'equirectangular',\n"
+          "  panorama: 'data:image/jpeg;base64,"
+       << base64(jpegBytes) << "',\n"
+       << "  title: " << scriptString(title) << ",\n"
+       << "  autoLoad: true,\n"
+          "  haov: 360,\n"
+          "  vaov: vertical,\n"
+          "  vOffset: middle,\n"
+          "  minPitch: middle - vertical / 2,\n"
+          "  maxPitch: middle + vertical / 2,\n"
+          "  pitch: middle,\n"
+          "  hfov: Math.min(100, widestView()),\n"
+          "  avoidShowingBackground: true\n"
+          "});\n"
+          "window.addEventListener('resize', function () { viewer.setHfov(Math.min(viewer.getHfov(), widestView()), false); });\n"
+          "</script>\n</body>\n</html>\n";
+  return page.str();
+}
+
+ImageErrorCode saveViewerPage(const DibImage& panorama, const RowElevations& rows, const std::string& path,
+                              const std::string& title, int quality, const ViewerFiles& viewer,
+                              ProgressSink* progress) {
+  if (!panorama.hasPixels() || rows.size() != static_cast<std::size_t>(panorama.height())) {
+    return ImageError::BadParameter;
+  }
+  DibImage photo;
+  SphereFrame frame;
+  if (!makeSpherePhoto(panorama, rows, photo, frame)) return ImageError::OutOfMemory;
+  // The photo is made as a file first, the very bytes a 360-degree photo would have.
+  ReplacementFile scratch(path + ".jpg");
+  if (!scratch.created()) return ImageError::FileOpen;
+  if (const ImageErrorCode code = photo.saveAsJpeg(scratch.temporaryPath(), quality, photoSphereXmp(frame), progress);
+      code != ImageError::None) {
+    return code;
+  }
+  std::string jpeg;
+  if (!readWhole(scratch.temporaryPath(), jpeg)) return ImageError::FileRead;
+  ReplacementFile page(path);
+  if (!page.created()) return ImageError::FileOpen;
+  {
+    std::ofstream out(page.temporaryPath(), std::ios::binary | std::ios::trunc);
+    out << makeViewerPage(jpeg, frame, title, viewer);
+    if (!out.flush()) return ImageError::FileWrite;
+  }
+  return page.commit() ? ImageError::None : ImageError::FileWrite;
+}
+
+}  // namespace kelmira
