@@ -67,15 +67,18 @@ QString QtFileDialogs::openFileName(QWidget* parent, const QString& title, const
 }
 
 QString QtFileDialogs::saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                                    const QString& initialName) {
+                                    const QString& initialName, int* chosenFilter) {
   QFileDialog dialog(parent, title);
   setOptions(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters(qtNameFilters(filter));
+  const QStringList filters = qtNameFilters(filter);
+  dialog.setNameFilters(filters);
   if (!lastFolder_.isEmpty()) dialog.setDirectory(lastFolder_);
   dialog.selectFile(initialName);
-  return runDialog(dialog, lastFolder_);
+  const QString chosen = runDialog(dialog, lastFolder_);
+  if (chosenFilter != nullptr) *chosenFilter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+  return chosen;
 }
 
 }  // namespace kelmira

@@ -13,16 +13,17 @@ class FileDialogs {
   virtual ~FileDialogs() = default;
   // `filter` is written the Windows way: "Label|*.A;*.B|Label|*.C||". Empty on Cancel.
   virtual QString openFileName(QWidget* parent, const QString& title, const QString& filter) = 0;
+  // `chosenFilter`, when given, receives the position of the filter the user left chosen.
   virtual QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                               const QString& initialName) = 0;
+                               const QString& initialName, int* chosenFilter = nullptr) = 0;
 };
 
 // Qt's own dialogs. The folder of the last file chosen is where the next dialog starts.
 class QtFileDialogs : public FileDialogs {
  public:
   QString openFileName(QWidget* parent, const QString& title, const QString& filter) override;
-  QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
-                       const QString& initialName) override;
+  QString saveFileName(QWidget* parent, const QString& title, const QString& filter, const QString& initialName,
+                       int* chosenFilter = nullptr) override;
 
  private:
   QString lastFolder_;

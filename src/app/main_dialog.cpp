@@ -24,6 +24,8 @@
 #include "movie/panorama_movie_export.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_keys.h"
+#include "sphere/sphere_photo.h"
+#include "sphere/viewer_page.h"
 #include "settings/settings_store.h"
 #include "settings/settings_version.h"
 #include "workspace/prompts.h"
@@ -38,9 +40,20 @@ constexpr QSize kClientSize(750, 540);
 const char kOpenFilter[] =
     "Image Files (bmp,jpg,tif)|*.BMP;*.JPG;*.TIF|Windows BMP Files (*.BMP)|*.BMP|JPEG Files (*.JPG)|*.JPG|"
     "TIFF Files (*.TIF)|*.TIF|All files (*.*)|*.*||";
+// The described three types, then the 360-degree photo and its web page (at 4 and 5).
 const char kSaveImageFilter[] =
     "Image Files (bmp,jpg,tif)|Image Files *.BMP;*.JPG;*.TIF|Windows BMP Files (*.BMP)|*.BMP|JPEG Files "
-    "(*.JPG)|*.JPG|TIFF Files (*.TIF)|*.TIF|All files (*.*)|*.*||";
+    "(*.JPG)|*.JPG|TIFF Files (*.TIF)|*.TIF|360\u00b0 photo (*.jpg)|*.JPG|Web page (*.html)|*.HTML|All files "
+    "(*.*)|*.*||";
+constexpr int kSpherePhotoFilter = 4;
+
+bool hasSuffix(const QString& path, std::initializer_list<const char*> suffixes) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  for (const char* wanted : suffixes) {
+    if (suffix == QLatin1String(wanted)) return true;
+  }
+  return false;
+}
 const char kSaveMovieFilter[] = "MOVIE Files (*.MOV)|*.MOV|All files (*.*)|*.*||";
 
 // Template positions are dialog units of an 8-point font: 1.5 pixels across, 1.625 down.
@@ -372,15 +385,19 @@ int MainDialog::saveCurrent(bool asMovie) {
   const QFileInfo opened(openedFileName_);
   const QString name = opened.fileName().contains('.') ? opened.completeBaseName() : opened.fileName();
   const QString extension = opened.fileName().contains('.') ? "." + opened.suffix() : QString();
+  int chosenFilter = -1;
   const QString chosen =
       asMovie ? services_.fileDialogs->saveFileName(this, "Save current image to a quicktime VR movie file",
-                                                    QString::fromLatin1(kSaveMovieFilter), name + ".mov")
+                                                    QString::fromLatin1(kSaveMovieFilter), name + ".mov", &chosenFilter)
               : services_.fileDialogs->saveFileName(this, "Save current image as a panorama image file",
-                                                    QString::fromLatin1(kSaveImageFilter),
-                                                    name + "_pano" + extension);
+                                                    QString::fromUtf8(kSaveImageFilter), name + "_pano" + extension,
+                                                    &chosenFilter);
   if (chosen.isEmpty()) return -1;
   savePath_ = chosen;
   saveFileType_ = fileTypeFromExtension(savePath_.toStdString());
+  // A web page by its name; a 360-degree photo when its type was chosen for a JPEG name.
+  if (hasSuffix(savePath_, {"html", "htm"})) return writeSphere(true);
+  if (!asMovie && chosenFilter == kSpherePhotoFilter && hasSuffix(savePath_, {"jpg", "jpeg"})) return writeSphere(false);
 
   if (saveFileType_ == FileTypeMovie) {
     if (showMovieProperties() != 1) {
@@ -401,6 +418,33 @@ int MainDialog::saveCurrent(bool asMovie) {
   const std::uint64_t revision = workspace.panoramaRevision();
   const ImageErrorCode code =
       workspace.panorama().saveToFile(savePath_.toStdString(), static_cast<FileType>(saveFileType_), this);
+  if (code != ImageError::None) {
+    tell(QString::fromStdString(errorText(static_cast<std::uint32_t>(code))), MessageIcon::Stop);
+    return -1;
+  }
+  savedRevision_ = revision;
+  return 0;
+}
+
+int MainDialog::writeSphere(bool asWebPage) {
+  if (mode_ != DisplayMode::Panorama) return 0;
+  const Workspace& workspace = view_->workspace();
+  const std::uint64_t revision = workspace.panoramaRevision();
+  const std::string path = savePath_.toStdString();
+  ImageErrorCode code = ImageError::None;
+  if (asWebPage) {
+    const QString folder =
+        QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).filePath("../share/kelmira/web"));
+    ViewerFiles viewer;
+    if (!readViewerFiles(folder.toStdString(), viewer)) {
+      tell("The web viewer's files are missing from " + folder + ".  Please reinstall Kelmira.", MessageIcon::Stop);
+      return -1;
+    }
+    code = saveViewerPage(workspace.panorama(), workspace.panoramaRows(), path,
+                          QFileInfo(savePath_).completeBaseName().toStdString(), kDefaultSphereQuality, viewer, this);
+  } else {
+    code = saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, kDefaultSphereQuality, this);
+  }
   if (code != ImageError::None) {
     tell(QString::fromStdString(errorText(static_cast<std::uint32_t>(code))), MessageIcon::Stop);
     return -1;

@@ -100,6 +100,8 @@ class MainDialog : public QDialog, public ProgressSink {
   void showAdvancedTools();
   void showAbout();
   int writeMovie();
+  // Writes the panorama on screen as a 360-degree photo, or as the web page that pans it.
+  int writeSphere(bool asWebPage);
   // False when the user keeps an unsaved panorama rather than let a command replace it.
   bool mayDiscardPanorama();
   void tell(const QString& text, MessageIcon icon);

@@ -19,10 +19,12 @@ class ScriptedFileDialogs : public FileDialogs {
     initialNames << QString();
     return next();
   }
-  QString saveFileName(QWidget*, const QString& title, const QString& filter, const QString& initialName) override {
+  QString saveFileName(QWidget*, const QString& title, const QString& filter, const QString& initialName,
+                       int* chosenFilter) override {
     titles << title;
     filters << filter;
     initialNames << initialName;
+    if (chosenFilter != nullptr) *chosenFilter = chosenFilters.isEmpty() ? 0 : chosenFilters.takeFirst();
     return next();
   }
   QString lastTitle() const { return titles.isEmpty() ? QString() : titles.last(); }
@@ -30,6 +32,8 @@ class ScriptedFileDialogs : public FileDialogs {
   QString lastFilter() const { return filters.isEmpty() ? QString() : filters.last(); }
 
   QStringList answers;
+  // The filter each save dialog reports chosen (the first, when none is given).
+  QList<int> chosenFilters;
   // Runs while a dialog is up, inside the command that asked for it.
   std::function<void()> whileShown;
   QStringList titles;

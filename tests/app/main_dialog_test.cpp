@@ -578,5 +578,61 @@ TEST_F(MainDialogTest, WithTheFinderOffTheRoundScreenIsAsItAlwaysWas) {
   EXPECT_EQ(w.ringInstructions(), RingInstructions::RingFound);
 }
 
+TEST_F(MainDialogTest, SaveImageWritesA360PhotoAndItsWebPageOfThePanoramaOnScreen) {
+  MainDialog& w = window();
+  files.answers << samplePath();
+  click(1004);
+  click(1000);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  const auto bytesOf = [](const std::string& path) {
+    const test::Bytes bytes = test::readFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+  };
+  // The elevation of the photo's top edge, from its Photo Sphere fields.
+  const auto topElevation = [&](const std::string& path) {
+    const std::string text = bytesOf(path);
+    const auto field = [&](const std::string& name) {
+      const auto at = text.find("<GPano:" + name + ">");
+      return at == std::string::npos ? -1.0 : std::stod(text.substr(at + name.size() + 8));
+    };
+    return 90 - field("CroppedAreaTopPixels") * 180 / field("FullPanoHeightPixels");
+  };
+
+  // The 360-degree type is offered after the described three.
+  files.answers << QString::fromStdString(dir.file("room_360.jpg"));
+  files.chosenFilters << 4;
+  click(1006);
+  EXPECT_TRUE(files.lastFilter().contains(QString::fromUtf8("|360\u00b0 photo (*.jpg)|*.JPG|Web page (*.html)|*.HTML|")));
+  const double wholeTop = topElevation(dir.file("room_360.jpg"));
+  EXPECT_NEAR(wholeTop, 17.2, 0.2);  // the ring's inner edge
+  EXPECT_EQ(w.workspaceView().workspace().panorama().width(), 1809) << "not trimmed to movie size";
+  EXPECT_FALSE(w.hasUnsavedPanorama());
+
+  // A JPEG under the JPEG type stays a plain panorama image.
+  files.answers << QString::fromStdString(dir.file("plain.jpg"));
+  files.chosenFilters << 2;
+  click(1006);
+  EXPECT_EQ(bytesOf(dir.file("plain.jpg")).find("GPano"), std::string::npos);
+
+  // Cropped, the photo keeps the elevations of the rows kept: it starts further down.
+  Workspace& workspace = w.workspaceView().workspace();
+  workspace.setCropLines(20, 120);
+  click(1007);
+  ASSERT_EQ(workspace.panorama().height(), 101) << lastMessage();
+  files.answers << QString::fromStdString(dir.file("cropped_360.jpg"));
+  files.chosenFilters << 4;
+  click(1006);
+  EXPECT_LT(topElevation(dir.file("cropped_360.jpg")), wholeTop - 2);
+
+  // The web page, by its name, whatever type is chosen.
+  files.answers << QString::fromStdString(dir.file("room.html"));
+  files.chosenFilters << 0;
+  click(1006);
+  const std::string page = bytesOf(dir.file("room.html"));
+  EXPECT_NE(page.find("<title>room</title>"), std::string::npos);
+  EXPECT_NE(page.find("pannellum.viewer("), std::string::npos);
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+}
+
 }  // namespace
 }  // namespace kelmira
