@@ -94,9 +94,6 @@ struct CompressorGuard {
 
 void convertScanline(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, int components) {
   switch (components) {
-    case 3:
-      std::memcpy(out, in, static_cast<std::size_t>(width) * 3);
-      break;
     case 1:
       for (JDIMENSION x = 0; x < width; ++x, out += 3) out[0] = out[1] = out[2] = in[x];
       break;
@@ -146,9 +143,12 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
   }
   // Checked before the library sizes its own buffers by the header's dimensions.
   PixelBlock pixels = allocatePixelBlock(info.output_width, info.output_height);
+  // Colour rows are decoded straight into the block; others are converted from a row of their own.
+  const bool direct = components == 3;
   std::unique_ptr<JSAMPLE[]> scanline(
-      pixels ? new (std::nothrow) JSAMPLE[static_cast<std::size_t>(info.output_width) * components] : nullptr);
-  if (!scanline) {
+      pixels && !direct ? new (std::nothrow) JSAMPLE[static_cast<std::size_t>(info.output_width) * components]
+                        : nullptr);
+  if (!pixels || (!direct && !scanline)) {
     call.fail(ImageError::OutOfMemory);
     return nullptr;
   }
@@ -165,7 +165,8 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
   const bool endBeforeRows = source.endReached || errors.dataRanOut;
   std::int32_t row = 0;
   for (; row < rows; ++row) {
-    JSAMPROW rowPointer = scanline.get();
+    std::uint8_t* const out = pixels.get() + static_cast<std::size_t>(row) * outStride;
+    JSAMPROW rowPointer = direct ? out : scanline.get();
     JDIMENSION got = 0;
     if (!guardedJpegStep(errors, [&] { got = jpeg_read_scanlines(&info, &rowPointer, 1); })) {
       call.fail(ImageError::FileRead);
@@ -175,7 +176,7 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
       call.fail(ImageError::EndOfImage);
       break;
     }
-    convertScanline(scanline.get(), pixels.get() + static_cast<std::size_t>(row) * outStride, outWidth, components);
+    if (!direct) convertScanline(scanline.get(), out, outWidth, components);
     if (!endBeforeRows && errors.dataRanOut) {
       call.fail(ImageError::FileRead);
       break;

@@ -1,11 +1,45 @@
 #include "image/pixel_block.h"
 
+#include <sys/mman.h>
+
 #include <cstdlib>
 
 namespace kelmira {
 
 namespace {
+
 thread_local std::uint64_t* budgetRemaining = nullptr;
+
+constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+constexpr std::size_t kHugePageThreshold = std::size_t{4} << 20;
+
+// The address sanitizer watches heap blocks only, so its builds keep every block there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMapLargeBlocks = false;
+#else
+constexpr bool kMapLargeBlocks = true;
+#endif
+
+// A mapping of whole huge pages that starts on a huge-page boundary. Fresh anonymous pages
+// read as zero and cost nothing until touched, as calloc's do.
+PixelBlock mapHugePageBlock(std::size_t bytes) {
+  const std::size_t wanted = (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+  const std::size_t reserved = wanted + kHugePageBytes;
+  void* mapping = mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) return nullptr;
+  const auto first = reinterpret_cast<std::uintptr_t>(mapping);
+  const std::uintptr_t start = (first + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+  // The slack on either side of the aligned pages goes back at once.
+  if (start > first) munmap(mapping, start - first);
+  if (const std::size_t after = first + reserved - (start + wanted); after > 0) {
+    munmap(reinterpret_cast<void*>(start + wanted), after);
+  }
+  auto* block = reinterpret_cast<std::uint8_t*>(start);
+  // Only a hint: without huge pages the block still works with small ones.
+  madvise(block, wanted, MADV_HUGEPAGE);
+  return PixelBlock(block, PixelBlockDeleter{wanted});
+}
+
 }  // namespace
 
 PixelBlockBudget::PixelBlockBudget(std::uint64_t bytes) : remaining_(bytes) { budgetRemaining = &remaining_; }
@@ -27,11 +61,18 @@ PixelBlock allocatePixelBlock(std::int64_t width, std::int64_t height) {
     if (bytes > *budgetRemaining) return nullptr;
     *budgetRemaining -= bytes;
   }
-  // calloc hands out fresh pages already zeroed without touching them, so a hostile
-  // header that claims a huge picture costs address space, not memory, until rows arrive.
+  // Either way fresh pages come zeroed without being touched, so a hostile header that
+  // claims a huge picture costs address space, not memory, until rows arrive.
+  if (kMapLargeBlocks && bytes >= kHugePageThreshold) return mapHugePageBlock(bytes);
   return PixelBlock(static_cast<std::uint8_t*>(std::calloc(bytes, 1)));
 }
 
-void PixelBlockDeleter::operator()(std::uint8_t* block) const { std::free(block); }
+void PixelBlockDeleter::operator()(std::uint8_t* block) const {
+  if (mappedBytes != 0) {
+    munmap(block, mappedBytes);
+  } else {
+    std::free(block);
+  }
+}
 
 }  // namespace kelmira
