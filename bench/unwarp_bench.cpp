@@ -3,9 +3,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <vector>
 
+#include "image/pixel_block.h"
 #include "unwarp/mirror_profile_table.h"
 #include "unwarp/unwarp_ring.h"
 
@@ -23,19 +25,29 @@ constexpr int kPanoramaHeight = 725;  // trunc(0.6 x 1209)
 constexpr double kCentreX = 2016.5;
 constexpr double kCentreY = 1511.25;
 
-std::vector<std::uint8_t>& sourcePixels() {
-  static std::vector<std::uint8_t> pixels = [] {
-    std::vector<std::uint8_t> p(3u * kSourceWidth * kSourceHeight);
+// In pixel blocks, as the program holds its pictures (on huge pages where the kernel has them).
+struct Picture {
+  kelmira::PixelBlock block;
+  std::uint8_t* data() const { return block.get(); }
+};
+
+Picture& sourcePixels() {
+  static Picture pixels = [] {
+    Picture p{kelmira::allocatePixelBlock(kSourceWidth, kSourceHeight)};
     std::uint32_t state = 7;
-    for (auto& byte : p) byte = static_cast<std::uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+    for (std::size_t i = 0; i < 3u * kSourceWidth * kSourceHeight; ++i) {
+      p.block[i] = static_cast<std::uint8_t>((state = state * 1664525u + 1013904223u) >> 24);
+    }
     return p;
   }();
   return pixels;
 }
 
+Picture panoramaPixels() { return {kelmira::allocatePixelBlock(kPanoramaWidth, kPanoramaHeight)}; }
+
 void BM_UnwarpRing(benchmark::State& state) {
   auto& src = sourcePixels();
-  std::vector<std::uint8_t> out(3u * kPanoramaWidth * kPanoramaHeight);
+  Picture out = panoramaPixels();
   const kelmira::ImageView source{src.data(), kSourceWidth, kSourceHeight, 3, 3u * kSourceWidth};
   const kelmira::ImageView target{out.data(), kPanoramaWidth, kPanoramaHeight, 3, 3u * kPanoramaWidth};
   for (auto _ : state) {
@@ -45,16 +57,26 @@ void BM_UnwarpRing(benchmark::State& state) {
 }
 BENCHMARK(BM_UnwarpRing)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same with the narrower paths the program takes on processors without AVX-512 or AVX2.
+void BM_UnwarpRingWithout(benchmark::State& state, const char* environment) {
+  setenv(environment, "1", 1);
+  BM_UnwarpRing(state);
+  unsetenv(environment);
+}
+BENCHMARK_CAPTURE(BM_UnwarpRingWithout, avx512, "KELMIRA_NO_AVX512")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_UnwarpRingWithout, avx2, "KELMIRA_NO_AVX2")->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The arithmetic written out per pixel, cos and sin included: the starting point.
 void BM_UnwarpPlainTranscription(benchmark::State& state) {
   auto& src = sourcePixels();
-  std::vector<std::uint8_t> out(3u * kPanoramaWidth * kPanoramaHeight);
+  Picture out = panoramaPixels();
   for (auto _ : state) {
     const auto table = kelmira::buildMirrorProfileTable();
     const double s = (double)kSourceHeight * 0.117096018735363;
     const long size = 3L * kSourceWidth * kSourceHeight;
     const long S = 3L * kSourceWidth;
     std::uint8_t* o = out.data();
+    const std::uint8_t* srcBytes = src.data();
     for (int i = 0; i < kPanoramaHeight; ++i) {
       const double t = kelmira::radiusForRow(i, kPanoramaHeight, table);
       for (int j = 0; j < kPanoramaWidth; ++j) {
@@ -67,7 +89,7 @@ void BM_UnwarpPlainTranscription(benchmark::State& state) {
             *o++ = 0;
             continue;
           }
-          const int A = src[a], B = src[a + 3], C = src[a + S], D = src[a + S + 3];
+          const int A = srcBytes[a], B = srcBytes[a + 3], C = srcBytes[a + S], D = srcBytes[a + S + 3];
           const double fx = X - std::trunc(X), fy = Y - std::trunc(Y);
           *o++ = (std::uint8_t)(int)(A + (B - A) * fx + (C - A) * fy + (A - B - C + D) * fx * fy);
         }

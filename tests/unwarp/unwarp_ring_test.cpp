@@ -79,19 +79,26 @@ TEST(UnwarpRing, MatchesThePlainTranscriptionByteForByte) {
   const Case cases[] = {
       {320, 240, 376, 60, 160, 120},     {321, 241, 377, 61, 160.5, 120.25}, {200, 150, 400, 100, 3.7, 75},
       {200, 150, 404, 50, 196.9, 148.1}, {64, 480, 120, 33, 32, 240},        {97, 89, 96, 12, -20, 44.5},
-      {400, 300, 1508, 240, 200, 150}, {50, 50, 17, 9, 49, 49},
+      {400, 300, 1508, 240, 200, 150},   {50, 50, 17, 9, 49, 49},
+      // Big enough for whole bands of rows on both threads, with the ring over every edge.
+      {1203, 901, 2267, 361, 601.5, 450.25}, {1203, 901, 2264, 300, 1150, 860}, {1203, 901, 2264, 300, 40, 30},
   };
-  for (const bool plainPath : {false, true}) {
-    if (plainPath) setenv("KELMIRA_NO_AVX2", "1", 1);
+  // Every path this processor has: the widest vectors it has, then AVX2 alone, then the plain one.
+  const struct {
+    const char* name;
+    const char* environment;
+  } paths[] = {{"widest", nullptr}, {"avx2", "KELMIRA_NO_AVX512"}, {"plain", "KELMIRA_NO_AVX2"}};
+  for (const auto& path : paths) {
+    if (path.environment != nullptr) setenv(path.environment, "1", 1);
     for (const Case& c : cases) {
-      SCOPED_TRACE(testing::Message() << (plainPath ? "plain " : "") << c.sw << "x" << c.sh << " -> " << c.tw
-                                      << "x" << c.th << " at (" << c.cx << ", " << c.cy << ")");
+      SCOPED_TRACE(testing::Message() << path.name << " path, " << c.sw << "x" << c.sh << " -> " << c.tw << "x"
+                                      << c.th << " at (" << c.cx << ", " << c.cy << ")");
       Pixels src = test::patternPixels(c.sw, c.sh, c.sw + c.th);
       expectSameBytes(referenceUnwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy),
                       unwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy), c.tw);
     }
+    if (path.environment != nullptr) unsetenv(path.environment);
   }
-  unsetenv("KELMIRA_NO_AVX2");
 }
 
 TEST(UnwarpRing, SamplesTheRingWhereTheGeometrySays) {
