@@ -32,7 +32,10 @@ bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progr
 
 bool saveImage(const DibImage& image, const std::string& path, FileType type, TerminalProgress& progress) {
   progress.setLabel("Writing");
-  const ImageErrorCode code = image.saveToFile(path, type, &progress);
+  return reportSaveResult(image.saveToFile(path, type, &progress), path);
+}
+
+bool reportSaveResult(ImageErrorCode code, const std::string& path) {
   if (code == ImageError::None) return true;
   std::fprintf(stderr, "kelmira-cli: cannot write %s: %s\n", path.c_str(), errorText(code).c_str());
   return false;

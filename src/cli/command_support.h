@@ -3,6 +3,7 @@
 #include <string>
 
 #include "image/file_type.h"
+#include "image/image_error.h"
 #include "workspace/prompts.h"
 
 namespace kelmira {
@@ -26,6 +27,8 @@ class StderrPrompts : public Prompts {
 // Loading and saving with a progress bar and a one-line error report on failure.
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress);
 bool saveImage(const DibImage& image, const std::string& path, FileType type, TerminalProgress& progress);
+// The one-line report of a save's result; true when it succeeded.
+bool reportSaveResult(ImageErrorCode code, const std::string& path);
 int reportUnsupportedOutput(const std::string& path);
 
 // Puts the crop circle of a round photograph open in `workspace` where the options say:

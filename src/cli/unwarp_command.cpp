@@ -6,6 +6,7 @@
 #include "cli/command_support.h"
 #include "cli/movie_command.h"
 #include "cli/output_format.h"
+#include "cli/save_as_rows_arrive.h"
 #include "cli/terminal_progress.h"
 #include "image/dib_image.h"
 #include "image/file_type.h"
@@ -43,14 +44,21 @@ int runUnwarp(const UnwarpOptions& options) {
   if (!placeRing(workspace, options.ring, options.roundPath)) return 1;
 
   progress.setLabel("Unwarping");
-  if (workspace.makePanorama(options.lensThread ? 1 : 0, 0) != 0) {
+  SaveAsRowsArrive save(options.outputPath, outputType);
+  if (workspace.makePanorama(options.lensThread ? 1 : 0, 0, &save) != 0) {
+    save.finish();
     std::fprintf(stderr, "kelmira-cli: %s gives no panorama (crop radius %d is too small or memory ran out)\n",
                  options.roundPath.c_str(), workspace.circleRadius());
     return 1;
   }
 
   const DibImage& panorama = workspace.panorama();
-  if (!saveImage(panorama, options.outputPath, outputType, progress)) return 1;
+  progress.setLabel("Writing");
+  if (const std::optional<ImageErrorCode> code = save.finish()) {
+    if (!reportSaveResult(*code, options.outputPath)) return 1;
+  } else if (!saveImage(panorama, options.outputPath, outputType, progress)) {
+    return 1;
+  }
   std::printf("%s: %d x %d panorama around (%d, %d), crop radius %d", options.outputPath.c_str(), panorama.width(),
               panorama.height(), workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius());
   if (workspace.ringRadius()) std::printf(", ring radius %.1f", *workspace.ringRadius());

@@ -32,9 +32,15 @@ PixelBlock decodeStream(ImageStream& stream, FileType type, std::int32_t& width,
 }
 
 std::int64_t encodeStream(ImageStream& stream, FileType type, const std::uint8_t* pixels, std::int32_t width,
-                          std::int32_t height) {
+                          std::int32_t height, const RowGate* rowsReady) {
+  // JPEG takes rows as they come; BMP files are stored bottom row first, and TIFF is quick.
+  if (type == FileTypeJpeg) return writeJpeg(stream, pixels, width, height, 100, true, {}, rowsReady);
+  if (rowsReady != nullptr && !rowsReady->waitFor(height)) {
+    LayerCall call;
+    call.fail(ImageError::Aborted);
+    return 0;
+  }
   switch (type) {
-    case FileTypeJpeg: return writeJpeg(stream, pixels, width, height, 100, true);
     case FileTypeBmp: return writeBmp(stream, pixels, width, height);
     case FileTypeTiff: return writeTiff(stream, pixels, width, height);
     default: break;

@@ -5,6 +5,7 @@
 #include "image/file_type.h"
 #include "image/image_stream.h"
 #include "image/pixel_block.h"
+#include "image/row_gate.h"
 
 namespace kelmira {
 
@@ -14,8 +15,9 @@ namespace kelmira {
 PixelBlock decodeStream(ImageStream& stream, FileType type, std::int32_t& width, std::int32_t& height);
 
 // Runs the encoder of the type (JPEG at quality 100, progressive); other types write
-// nothing, return 0 and leave the last error as it was.
+// nothing, return 0 and leave the last error as it was. With `rowsReady` the encoder
+// reads each row only once the gate has opened it (code 14 when it closes short).
 std::int64_t encodeStream(ImageStream& stream, FileType type, const std::uint8_t* pixels, std::int32_t width,
-                          std::int32_t height);
+                          std::int32_t height, const RowGate* rowsReady = nullptr);
 
 }  // namespace kelmira

@@ -1,6 +1,7 @@
 #include "image/dib_image.h"
 
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include "image/codec_dispatch.h"
@@ -25,6 +26,27 @@ constexpr RgbColour kMetafileBackground{128, 128, 128};
 
 void endProgress(ProgressSink* sink) {
   if (sink != nullptr) sink->endProgress();
+}
+
+using Encoder = std::function<void(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width,
+                                   std::int32_t height)>;
+
+// Encodes into a file beside the target, which replaces it only when complete.
+ImageErrorCode saveHeldPixels(const HeldPixels& picture, const std::string& path, const Encoder& encode,
+                              ProgressSink* progress) {
+  ReplacementFile replacement(path);
+  if (!replacement.created()) return ImageError::FileOpen;
+  std::unique_ptr<ImageStream> stream = openForWriting(replacement.temporaryPath());
+  if (!stream) return lastError();
+  encode(*stream, picture.pixels(), picture.width, picture.height);
+  ImageErrorCode code = lastError();
+  {
+    ProgressScope scope(progress);
+    if (!closeStream(std::move(stream)) && code == ImageError::None) code = lastError();
+  }
+  endProgress(progress);
+  if (code == ImageError::None && !replacement.commit()) code = ImageError::FileWrite;
+  return code;
 }
 
 }  // namespace
@@ -208,8 +230,8 @@ ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, Prog
   if (type != FileTypeJpeg && type != FileTypeBmp && type != FileTypeTiff) {
     return ImageError::BadParameter;  // no encoder: never replace the target with an empty file
   }
-  return saveEncoded(
-      path,
+  return saveHeldPixels(
+      hold(), path,
       [type](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
         encodeStream(stream, type, pixels, width, height);
       },
@@ -219,29 +241,24 @@ ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, Prog
 ImageErrorCode DibImage::saveAsJpeg(const std::string& path, int quality, const std::string& xmpPacket,
                                     ProgressSink* progress) const {
   if (!pixels_ || quality < 0 || quality > 100) return ImageError::BadParameter;
-  return saveEncoded(
-      path,
+  return saveHeldPixels(
+      hold(), path,
       [&](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
         writeJpeg(stream, pixels, width, height, quality, false, xmpPacket);
       },
       progress);
 }
 
-ImageErrorCode DibImage::saveEncoded(const std::string& path, const Encoder& encode, ProgressSink* progress) const {
-  ReplacementFile replacement(path);
-  if (!replacement.created()) return ImageError::FileOpen;
-  std::unique_ptr<ImageStream> stream = openForWriting(replacement.temporaryPath());
-  if (!stream) return lastError();
-  const HeldPixels picture = hold();
-  encode(*stream, picture.pixels(), picture.width, picture.height);
-  ImageErrorCode code = lastError();
-  {
-    ProgressScope scope(progress);
-    if (!closeStream(std::move(stream)) && code == ImageError::None) code = lastError();
-  }
-  endProgress(progress);
-  if (code == ImageError::None && !replacement.commit()) code = ImageError::FileWrite;
-  return code;
+ImageErrorCode savePictureAsRowsArrive(const HeldPixels& picture, const std::string& path, FileType type,
+                                       const RowGate& rowsReady) {
+  if (!picture.block) return ImageError::BadParameter;
+  if (type != FileTypeJpeg && type != FileTypeBmp && type != FileTypeTiff) return ImageError::BadParameter;
+  return saveHeldPixels(
+      picture, path,
+      [&](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
+        encodeStream(stream, type, pixels, width, height, &rowsReady);
+      },
+      nullptr);
 }
 
 }  // namespace kelmira

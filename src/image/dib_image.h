@@ -15,6 +15,7 @@ namespace kelmira {
 
 class ImageStream;
 class ProgressSink;
+class RowGate;
 
 struct PaletteEntry {
   std::uint8_t red = 0;
@@ -94,10 +95,6 @@ class DibImage {
                             ProgressSink* progress = nullptr) const;
 
  private:
-  using Encoder = std::function<void(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width,
-                                     std::int32_t height)>;
-  ImageErrorCode saveEncoded(const std::string& path, const Encoder& encode, ProgressSink* progress) const;
-
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   // Shared only with holds (see hold()); copies between images are always deep.
@@ -107,5 +104,12 @@ class DibImage {
   std::optional<DisplayPalette> palette_;
   bool paletteStale_ = false;
 };
+
+// Saves a picture whose rows another thread is still making: JPEG rows are encoded as the
+// gate opens them, other types once all are open. As with every save the target is
+// replaced only by a complete file, so a gate closed short of the picture leaves it as it
+// was (code 14).
+ImageErrorCode savePictureAsRowsArrive(const HeldPixels& picture, const std::string& path, FileType type,
+                                       const RowGate& rowsReady);
 
 }  // namespace kelmira

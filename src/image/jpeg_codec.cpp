@@ -192,7 +192,7 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
 }
 
 std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                       int quality, bool progressive, std::string_view xmpPacket) {
+                       int quality, bool progressive, std::string_view xmpPacket, const RowGate* rowsReady) {
   LayerCall call;
   if (pixels == nullptr || width <= 0 || height <= 0 || xmpPacket.size() > kMaxXmpBytes) {
     call.fail(ImageError::BadParameter);
@@ -246,6 +246,10 @@ std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int
 
   const std::size_t stride = 3 * static_cast<std::size_t>(width);
   for (std::int32_t row = 0; row < height; ++row) {
+    if (rowsReady != nullptr && !rowsReady->waitFor(row + 1)) {
+      call.fail(ImageError::Aborted);
+      return 0;
+    }
     // The library only reads the rows it is given.
     JSAMPROW rowPointer = const_cast<JSAMPLE*>(pixels + static_cast<std::size_t>(row) * stride);
     JDIMENSION written = 0;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "image/dib_image.h"
+#include "image/geometry_ops.h"
 #include "image/image_error.h"
 #include "unwarp/mirror_profile_table.h"
 
@@ -41,7 +42,7 @@ PanoramaSize panoramaSizeForRadius(std::int32_t radius) {
 
 int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
                       bool lensThread, DibImage& panorama, const RowProgress& progress,
-                      std::optional<double> ringRadius) {
+                      std::optional<double> ringRadius, PanoramaRowListener* listener) {
   if (!round.hasPixels()) return -1;
   const PanoramaSize size = panoramaSizeForRadius(radius);
   // Rendered into blocks of its own: the progress report lets the window run commands
@@ -55,9 +56,22 @@ int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t 
                          static_cast<std::uint32_t>(size.height), 3, 3u * static_cast<std::size_t>(size.width)};
   std::optional<double> scale;
   if (ringRadius) scale = ringScaleForRadius(*ringRadius);
-  unwarpRing(source, target, static_cast<double>(centreX), static_cast<double>(centreY), progress, scale);
+  if (listener != nullptr) listener->started(made);
+  // Rows are mirrored as they are finished, so that a listener sees them as they stay.
+  std::uint32_t mirroredRows = 0;
+  RowsFinished finished;
+  if (lensThread || listener != nullptr) {
+    finished = [&](std::uint32_t rows) {
+      if (lensThread) {
+        mirrorRows(target.pixels + mirroredRows * (3 * std::size_t{target.width}), size.width,
+                   static_cast<std::int32_t>(rows - mirroredRows));
+        mirroredRows = rows;
+      }
+      if (listener != nullptr) listener->rowsFinished(static_cast<std::int32_t>(rows));
+    };
+  }
+  unwarpRing(source, target, static_cast<double>(centreX), static_cast<double>(centreY), progress, scale, finished);
   made.endAccess();
-  if (lensThread) made.mirrorHorizontally();
   made.buildPalette();
   panorama.swap(made);
   return 0;

@@ -30,12 +30,24 @@ struct PanoramaSize {
 // 0.6 panorama rows per pixel of crop radius, all the way round.
 PanoramaSize panoramaSizeForRadius(std::int32_t radius);
 
+// Hears of a panorama while it is made, to put it to use before it is whole: first the
+// picture, as soon as its block exists, then how many rows from the top are finished
+// (mirrored already for the lens thread), from the unwarp's threads, one call at a time.
+class PanoramaRowListener {
+ public:
+  virtual void started(const DibImage& panorama) = 0;
+  virtual void rowsFinished(std::int32_t rows) = 0;
+
+ protected:
+  ~PanoramaRowListener() = default;
+};
+
 // Unwarps `round` around (centreX, centreY) into `panorama`, sized by the crop radius, and
 // mirrors it for the lens-thread attachment. The ring's outer radius, when known, sets the
 // scale; otherwise the photograph's height does. 0 done; -1 without a round image or when
 // the panorama cannot be allocated, and `panorama` is then unchanged.
 int makePanoramaImage(const DibImage& round, std::int32_t centreX, std::int32_t centreY, std::int32_t radius,
                       bool lensThread, DibImage& panorama, const RowProgress& progress = {},
-                      std::optional<double> ringRadius = {});
+                      std::optional<double> ringRadius = {}, PanoramaRowListener* listener = nullptr);
 
 }  // namespace kelmira

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -47,20 +48,49 @@ bool usable(const View& view) {
 
 // Hands bands of rows out to this thread and a helper; this thread alone reports progress,
 // row by row in order, because the report may drive the user interface.
+// Bands may finish out of order; the rows finished from the top are told as they grow.
+class FinishedBands {
+ public:
+  FinishedBands(std::uint32_t rows, const RowsFinished& finished)
+      : rows_(rows), finished_(finished), done_(finished ? (rows + kBandRows - 1) / kBandRows : 0) {}
+
+  void add(std::uint32_t firstRow) {
+    if (!finished_) return;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    done_[firstRow / kBandRows] = true;
+    const std::size_t before = doneFromTop_;
+    while (doneFromTop_ < done_.size() && done_[doneFromTop_]) ++doneFromTop_;
+    if (doneFromTop_ != before) finished_(std::min<std::uint32_t>(rows_, doneFromTop_ * kBandRows));
+  }
+
+ private:
+  const std::uint32_t rows_;
+  const RowsFinished& finished_;
+  std::mutex mutex_;
+  std::vector<bool> done_;
+  std::size_t doneFromTop_ = 0;
+};
+
 template <typename RenderBand>
-void renderBands(std::uint32_t rows, std::uint64_t pixels, const RenderBand& renderBand, const RowProgress& progress) {
+void renderBands(std::uint32_t rows, std::uint64_t pixels, const RenderBand& renderBand, const RowProgress& progress,
+                 const RowsFinished& finished) {
   std::atomic<std::uint32_t> nextRow{0};
+  FinishedBands finishedBands(rows, finished);
   const auto take = [&](std::uint32_t& first, std::uint32_t& count) {
     first = nextRow.fetch_add(kBandRows);
     if (first >= rows) return false;
     count = std::min(kBandRows, rows - first);
     return true;
   };
+  const auto render = [&](std::uint32_t first, std::uint32_t count) {
+    renderBand(first, count);
+    finishedBands.add(first);
+  };
   std::thread helper;
   if (pixels >= kThreadingThreshold && std::thread::hardware_concurrency() > 1) {
     try {
       helper = std::thread([&] {
-        for (std::uint32_t first, count; take(first, count);) renderBand(first, count);
+        for (std::uint32_t first, count; take(first, count);) render(first, count);
       });
     } catch (const std::system_error&) {
       // No second thread to be had: this one does all rows.
@@ -71,7 +101,7 @@ void renderBands(std::uint32_t rows, std::uint64_t pixels, const RenderBand& ren
     for (; reported < first + count; ++reported) {
       if (progress) progress(reported, rows);
     }
-    renderBand(first, count);
+    render(first, count);
   }
   if (helper.joinable()) helper.join();
   for (; reported < rows; ++reported) {
@@ -96,7 +126,7 @@ double defaultRingScale(std::uint32_t sourceHeight) {
 }
 
 bool unwarpRing(const SourceView& source, const ImageView& target, double centreX, double centreY,
-                const RowProgress& progress, std::optional<double> scale) {
+                const RowProgress& progress, std::optional<double> scale, const RowsFinished& finished) {
   if (!usable(source) || !usable(target) || source.bytesPerPixel != target.bytesPerPixel ||
       source.stride < std::size_t{source.bytesPerPixel} * source.width) {
     return false;
@@ -108,14 +138,14 @@ bool unwarpRing(const SourceView& source, const ImageView& target, double centre
   // bytes are the same every way.
   if (source.bytesPerPixel != 3) {
     const PlainSampler<0> sampler(from, source.bytesPerPixel);
-    renderBands(target.height, pixels, rowByRow(geometry, sampler), progress);
+    renderBands(target.height, pixels, rowByRow(geometry, sampler), progress, finished);
     return true;
   }
   if (Avx512BandRenderer::usable(source)) {
     const Avx512BandRenderer renderer(geometry);
     renderBands(
         target.height, pixels, [&](std::uint32_t first, std::uint32_t count) { renderer.renderBand(first, count); },
-        progress);
+        progress, finished);
     return true;
   }
 #if defined(__x86_64__)
@@ -123,12 +153,12 @@ bool unwarpRing(const SourceView& source, const ImageView& target, double centre
     const auto sourceBytes =
         static_cast<std::int64_t>((source.height - 1) * source.stride + std::size_t{3} * source.width);
     const Avx2Sampler sampler(from, sourceBytes);
-    renderBands(target.height, pixels, rowByRow(geometry, sampler), progress);
+    renderBands(target.height, pixels, rowByRow(geometry, sampler), progress, finished);
     return true;
   }
 #endif
   const PlainSampler<3> sampler(from, 3);
-  renderBands(target.height, pixels, rowByRow(geometry, sampler), progress);
+  renderBands(target.height, pixels, rowByRow(geometry, sampler), progress, finished);
   return true;
 }
 

@@ -31,6 +31,10 @@ using SourceView = BasicImageView<const std::uint8_t>;
 
 // Called with (row, rowCount) once per panorama row, in row order, on the caller's thread.
 using RowProgress = std::function<void(std::uint32_t row, std::uint32_t rowCount)>;
+// Called with the number of rows from the top that are finished, each time it grows, from
+// whichever thread finished them but never two calls at once. Until it returns, no other
+// thread writes those rows.
+using RowsFinished = std::function<void(std::uint32_t finishedRows)>;
 
 // Source pixels per unit of the mirror model's image radius. The ring's outer edge lies
 // 4.27 units from the centre, so a ring of outer radius R has the scale R / 4.27.
@@ -46,6 +50,7 @@ double defaultRingScale(std::uint32_t sourceHeight);
 // `scale` is ringScaleForRadius of the ring's radius, or defaultRingScale when none is given.
 // Returns false, writing nothing, when the buffers are unusable or their pixel sizes differ.
 bool unwarpRing(const SourceView& source, const ImageView& target, double centreX, double centreY,
-                const RowProgress& progress = {}, std::optional<double> scale = {});
+                const RowProgress& progress = {}, std::optional<double> scale = {},
+                const RowsFinished& finished = {});
 
 }  // namespace kelmira

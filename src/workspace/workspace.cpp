@@ -155,7 +155,7 @@ int Workspace::openPanorama(const std::string& path) {
   return 0;
 }
 
-int Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/) {
+int Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/, PanoramaRowListener* listener) {
   if (!roundImage_.hasPixels()) return -1;
   waitCursor(true);
   RowProgress report;
@@ -165,7 +165,7 @@ int Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/
     };
   }
   const int made = makePanoramaImage(roundImage_, circleCentreX_, circleCentreY_, circleRadius_, attachmentFlag == 1,
-                                     panorama_, report, ringRadius_);
+                                     panorama_, report, ringRadius_, listener);
   if (made != 0) {
     waitCursor(false);
     return -1;

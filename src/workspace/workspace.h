@@ -13,6 +13,7 @@ namespace kelmira {
 class Prompts;
 class ProgressSink;
 class WorkspaceHost;
+class PanoramaRowListener;
 
 enum class WorkspaceState {
   Empty = 0,
@@ -49,7 +50,8 @@ class Workspace {
   void reset(bool freeImages);
   int openRound(const std::string& path);
   int openPanorama(const std::string& path);
-  int makePanorama(int attachmentFlag, int mirrorSetting);
+  // A listener sees the panorama's rows as they are made (a save can start on them).
+  int makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);
   int cropPanorama();
   int resetCropLines();
   int undo();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "image/dib_image.h"
 #include "support/test_files.h"
@@ -52,6 +53,47 @@ TEST(PanoramaMaker, LensThreadGivesTheMirrorImage) {
   DibImage empty;
   EXPECT_EQ(makePanoramaImage(empty, 0, 0, 100, false, standard), -1);
   EXPECT_EQ(standard.width(), 376);  // a refused Make Pano leaves the panorama alone
+}
+
+// Copies each row as the listener is told it is finished; a row told finished must
+// already hold its final bytes, mirrored for the lens thread too.
+class RowCopier : public PanoramaRowListener {
+ public:
+  void started(const DibImage& panorama) override {
+    picture_ = &panorama;
+    copies_.assign(3u * panorama.width() * panorama.height(), 0);
+  }
+  void rowsFinished(std::int32_t rows) override {
+    EXPECT_GT(rows, told_);
+    const std::size_t stride = 3u * picture_->width();
+    std::memcpy(copies_.data() + told_ * stride, picture_->pixels() + told_ * stride, (rows - told_) * stride);
+    told_ = rows;
+  }
+  std::int32_t told() const { return told_; }
+  const std::vector<std::uint8_t>& copies() const { return copies_; }
+
+ private:
+  const DibImage* picture_ = nullptr;
+  std::vector<std::uint8_t> copies_;
+  std::int32_t told_ = 0;
+};
+
+TEST(PanoramaMaker, AListenerSeesEachRowFinishedAsItStays) {
+  DibImage round;
+  const auto pixels = test::patternPixels(1203, 901);
+  ASSERT_EQ(round.copyFromPixels(pixels.data(), 1203, 901), 0);
+  for (const bool lensThread : {false, true}) {
+    SCOPED_TRACE(lensThread ? "lens thread" : "standard");
+    DibImage plain;
+    DibImage watched;
+    RowCopier copier;
+    ASSERT_EQ(makePanoramaImage(round, 601, 450, 360, lensThread, plain), 0);
+    ASSERT_EQ(makePanoramaImage(round, 601, 450, 360, lensThread, watched, {}, {}, &copier), 0);
+    ASSERT_EQ(copier.told(), watched.height());
+    const std::size_t bytes = 3u * watched.width() * watched.height();
+    EXPECT_EQ(std::memcmp(copier.copies().data(), watched.pixels(), bytes), 0);
+    EXPECT_EQ(std::memcmp(plain.pixels(), watched.pixels(), bytes), 0);
+  }
 }
 
 }  // namespace
