@@ -1,7 +1,11 @@
 #include "movie/qtvr_movie_writer.h"
 
 #include <memory>
+#include <mutex>
 #include <new>
+#include <vector>
+
+#include "base/parallel_for.h"
 
 #include "image/progress_sink.h"
 #include "movie/quicktime/gworld.h"
@@ -84,22 +88,78 @@ std::string intermediateMoviePath(const std::string& destination) {
   return path;
 }
 
+// One tile of the panorama, compressed.
+struct Tile {
+  OSErr error = noErr;
+  ImageDescription description;
+  std::vector<std::uint8_t> data;
+};
+
+// Draws the i-th band of rows of the importer's picture into a world of its own and
+// compresses it. The importer has one position, so only one thread at a time may draw.
+Tile drawAndCompressTile(GraphicsImportComponent importer, std::mutex& importerInUse, Rect bounds,
+                         const Rect& tileBounds, int index, CodecType codecType, CodecQ quality, std::int16_t depth) {
+  Tile tile;
+  GWorldPtr rawWorld = nullptr;
+  if ((tile.error = newGWorld(&rawWorld, depth, tileBounds)) != noErr) return tile;
+  const std::unique_ptr<GWorld, GWorldCloser> world(rawWorld);
+  {
+    const std::lock_guard<std::mutex> lock(importerInUse);
+    // Drawn with the picture moved up by i tiles, the world shows the i-th band of rows.
+    offsetRect(bounds, 0, -(tileBounds.bottom - tileBounds.top) * index);
+    tile.error = graphicsImportSetGWorld(importer, world.get());
+    if (tile.error == noErr) tile.error = graphicsImportSetBoundsRect(importer, &bounds);
+    if (tile.error == noErr) tile.error = graphicsImportDraw(importer);
+  }
+  if (tile.error != noErr) return tile;
+
+  PixMapHandle pixels = getGWorldPixMap(world.get());
+  std::int32_t maxSize = 0;
+  lockPixels(pixels);
+  tile.error = getMaxCompressionSize(pixels, tileBounds, depth, quality, codecType, anyCodec, &maxSize);
+  // Room for the worst case while compressing; only the bytes written are kept.
+  const std::unique_ptr<std::uint8_t[]> buffer(
+      tile.error == noErr ? new (std::nothrow) std::uint8_t[static_cast<std::size_t>(maxSize)] : nullptr);
+  if (tile.error == noErr && !buffer) tile.error = memFullErr;
+  if (tile.error == noErr) {
+    tile.error = fCompressImage(pixels, tileBounds, depth, quality, codecType, anyCodec, nullptr, 0, maxSize, nullptr,
+                                nullptr, tile.description, buffer.get());
+  }
+  unlockPixels(pixels);
+  if (tile.error == noErr) {
+    try {
+      tile.data.assign(buffer.get(), buffer.get() + tile.description.dataSize);
+    } catch (const std::bad_alloc&) {
+      tile.error = memFullErr;
+    }
+  }
+  return tile;
+}
+
 OSErr writeTileMovie(GraphicsImportComponent importer, const std::string& file, CodecType codecType, CodecQ quality,
                      std::int16_t depth, ProgressSink* progress) {
   Rect bounds;
   if (const OSErr error = graphicsImportGetBoundsRect(importer, &bounds); error != noErr) return error;
   const int width = bounds.right - bounds.left;
   const int tileHeight = (bounds.bottom - bounds.top) / kTileCount;
-  const Rect tile{bounds.top, bounds.left, static_cast<std::int16_t>(bounds.top + tileHeight), bounds.right};
+  const Rect tileBounds{bounds.top, bounds.left, static_cast<std::int16_t>(bounds.top + tileHeight), bounds.right};
 
-  GWorldPtr rawWorld = nullptr;
-  if (const OSErr error = newGWorld(&rawWorld, depth, tile); error != noErr) return error;
-  const std::unique_ptr<GWorld, GWorldCloser> world(rawWorld);
+  // The tiles are compressed side by side, one per processor core, and added in order.
+  std::vector<Tile> tiles(kTileCount);
+  std::mutex importerInUse;
+  parallelFor(
+      tiles.size(), 0,
+      [&](std::size_t i) {
+        tiles[i] = drawAndCompressTile(importer, importerInUse, bounds, tileBounds, static_cast<int>(i), codecType,
+                                       quality, depth);
+      },
+      [&](std::size_t handedOut) {
+        if (progress != nullptr) progress->reportProgress(static_cast<std::int32_t>(handedOut - 1), kTileCount);
+      });
 
   FileHolder movieFile;
   MovieHolder movie;
   if (const OSErr error = createMovie(file, movieFile, movie); error != noErr) return error;
-
   Track* track = nullptr;
   Media* media = nullptr;
   if (const OSErr error = newMovieTrack(movie.get(), fixedFromInt(width), fixedFromInt(tileHeight), 0, &track);
@@ -108,35 +168,12 @@ OSErr writeTileMovie(GraphicsImportComponent importer, const std::string& file, 
   }
   if (const OSErr error = newTrackMedia(track, fourCC("vide"), 600, {}, 0, &media); error != noErr) return error;
 
-  ImageDescription description;
   OSErr error = beginMediaEdits(media);
-  PixMapHandle pixels = getGWorldPixMap(world.get());
-  for (int i = 0; i < kTileCount && error == noErr; ++i) {
-    if (progress != nullptr) progress->reportProgress(i, kTileCount);
-    // Drawn with the picture moved up by i tiles, the world shows the i-th band of rows.
-    error = graphicsImportSetGWorld(importer, world.get());
-    if (error == noErr) error = graphicsImportSetBoundsRect(importer, &bounds);
-    if (error == noErr) error = graphicsImportDraw(importer);
-    offsetRect(bounds, 0, -tileHeight);
-    std::int32_t maxSize = 0;
+  for (std::size_t i = 0; i < tiles.size() && error == noErr; ++i) {
+    error = tiles[i].error;
     if (error == noErr) {
-      lockPixels(pixels);
-      error = getMaxCompressionSize(pixels, tile, depth, quality, codecType, anyCodec, &maxSize);
-      unlockPixels(pixels);
-    }
-    if (error != noErr) break;
-    const std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(maxSize)]);
-    if (!buffer) {
-      error = memFullErr;
-      break;
-    }
-    lockPixels(pixels);
-    error = fCompressImage(pixels, tile, depth, quality, codecType, anyCodec, nullptr, 0, maxSize, nullptr, nullptr,
-                           description, buffer.get());
-    unlockPixels(pixels);
-    if (error == noErr) {
-      error = addMediaSample(media, buffer.get(), static_cast<std::size_t>(description.dataSize), 300,
-                             description.toSampleDescription(), 1, 0, nullptr);
+      error = addMediaSample(media, tiles[i].data.data(), tiles[i].data.size(), 300,
+                             tiles[i].description.toSampleDescription(), 1, 0, nullptr);
     }
   }
   const OSErr endError = endMediaEdits(media);

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/parallel_for.h"
 #include "unwarp/avx2_sampler.h"
 #include "unwarp/avx512_band_renderer.h"
 #include "unwarp/mirror_profile_table.h"
@@ -87,7 +88,7 @@ void renderBands(std::uint32_t rows, std::uint64_t pixels, const RenderBand& ren
     finishedBands.add(first);
   };
   std::thread helper;
-  if (pixels >= kThreadingThreshold && std::thread::hardware_concurrency() > 1) {
+  if (pixels >= kThreadingThreshold && workerThreads() > 1) {
     try {
       helper = std::thread([&] {
         for (std::uint32_t first, count; take(first, count);) render(first, count);

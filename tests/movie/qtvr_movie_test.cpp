@@ -8,7 +8,10 @@
 #include <lqt/lqt.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "image/dib_image.h"
 #include "movie/quicktime/movie_runtime.h"
@@ -109,6 +112,42 @@ TEST_P(QtvrMovieTest, ReadersSeeAPanoramaOfTwentyFourTiles) {
     EXPECT_EQ(decoded, 24);
   }
   quicktime_close(file);
+}
+
+// The compressed tiles of a movie, as libquicktime reads them from the file.
+std::vector<std::vector<std::uint8_t>> compressedTiles(const std::string& movie) {
+  std::vector<std::vector<std::uint8_t>> tiles;
+  quicktime_t* file = quicktime_open(movie.c_str(), 1, 0);
+  if (file == nullptr) return tiles;
+  for (long frame = 0; frame < quicktime_video_length(file, 0); ++frame) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(quicktime_frame_size(file, frame, 0)));
+    quicktime_set_video_position(file, frame, 0);
+    quicktime_read_frame(file, bytes.data(), 0);
+    tiles.push_back(std::move(bytes));
+  }
+  quicktime_close(file);
+  return tiles;
+}
+
+// Tiles are compressed side by side; the movie must not depend on how many threads did it.
+TEST_P(QtvrMovieTest, TilesCompressedSideBySideMatchThoseOfOneThread) {
+  const std::string codec = GetParam();
+  MovieSettings settings;
+  settings.codecType = fourCC(codec == "jpeg" ? "jpeg" : codec == "cvid" ? "cvid" : "SVQ1");
+  const std::string image = writeMovieImage();
+  std::vector<std::uintmax_t> sizes;
+  std::vector<std::vector<std::vector<std::uint8_t>>> tiles;
+  for (const char* threads : {"1", "5"}) {
+    setenv("KELMIRA_THREADS", threads, 1);
+    const std::string movie = dir.file(std::string("threads") + threads + ".mov");
+    ASSERT_EQ(buildQtvrMovie(image, dir.file("tiles.til"), movie, settings), noErr);
+    sizes.push_back(std::filesystem::file_size(movie));
+    tiles.push_back(compressedTiles(movie));
+  }
+  unsetenv("KELMIRA_THREADS");
+  ASSERT_EQ(tiles[0].size(), 24u);
+  EXPECT_EQ(sizes[0], sizes[1]);
+  EXPECT_TRUE(tiles[0] == tiles[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, QtvrMovieTest, testing::Values("jpeg", "cvid", "SVQ1"));
