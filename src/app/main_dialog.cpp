@@ -194,6 +194,12 @@ void MainDialog::guarded(Command&& command) {
 
 int MainDialog::reportProgress(std::int32_t position, std::int32_t total) {
   busy_ = true;
+  // Reports come once a row, thousands a picture; the bar and the window are kept alive at
+  // the rate a screen shows, not at the rate rows are decoded.
+  const auto now = std::chrono::steady_clock::now();
+  const bool sameTask = !progressBar_->isHidden() && progressBar_->maximum() == (total & 0xFFFF) && position != 0;
+  if (sameTask && now - lastProgressPump_ < kProgressPumpInterval) return 1;
+  lastProgressPump_ = now;
   progressBar_->show();
   progressBar_->setRange(0, total & 0xFFFF);
   progressBar_->setValue(position);

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QString>
 
+#include <chrono>
+
 #include "app/display_mode.h"
 #include "app/skin_set.h"
 #include "image/progress_sink.h"
@@ -115,6 +117,8 @@ class MainDialog : public QDialog, public ProgressSink {
   DisplayMode mode_ = DisplayMode::Start;
   bool busy_ = true;
   int runningCommands_ = 0;
+  static constexpr std::chrono::milliseconds kProgressPumpInterval{15};
+  std::chrono::steady_clock::time_point lastProgressPump_;
   int mirrorType_ = 0;
   int attachmentType_ = 0;
   int movieWidth_ = 400;

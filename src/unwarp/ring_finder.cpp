@@ -110,6 +110,14 @@ struct Point {
 // Every strong edge votes for the centres of the circles it could lie on: the points along
 // its gradient on both sides. Concentric edges (the ring, the housing, the camera's image)
 // pile their votes on one centre.
+// std::lround for the picture's coordinates, without a call into the maths library for each
+// of the millions of votes: the fraction v - trunc(v) is exact below 2^52.
+inline int roundHalfAway(double v) {
+  const auto whole = static_cast<std::int64_t>(v);
+  const double fraction = v - static_cast<double>(whole);
+  return static_cast<int>(whole + (fraction >= 0.5) - (fraction <= -0.5));
+}
+
 std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, double maxRadius) {
   const int w = grey.width(), h = grey.height();
   std::vector<float> gx(std::size_t(w) * h, 0), gy(std::size_t(w) * h, 0), magnitude(std::size_t(w) * h, 0);
@@ -135,8 +143,8 @@ std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, dou
       const double ux = gx[i] / magnitude[i], uy = gy[i] / magnitude[i];
       for (double d = minRadius; d <= maxRadius; d += 1) {
         for (const double side : {-1.0, 1.0}) {
-          const int cx = static_cast<int>(std::lround(x + side * d * ux));
-          const int cy = static_cast<int>(std::lround(y + side * d * uy));
+          const int cx = roundHalfAway(x + side * d * ux);
+          const int cy = roundHalfAway(y + side * d * uy);
           if (cx < 0 || cy < 0 || cx >= w || cy >= h) continue;
           votes[std::size_t(cy) * w + cx] += 1;
         }
