@@ -45,12 +45,25 @@ struct SimulateOptions {
   std::optional<Point> centre;
 };
 
+struct BatchOptions;
+class StepProgress;
+struct FileOutcome;
+
 // Each returns the process exit status and reports on stdout and stderr.
 int runUnwarp(const UnwarpOptions& options);
+// The same options for every photograph of a batch (the paths in `options` unused).
+int runUnwarpBatch(const UnwarpOptions& options, const BatchOptions& batch);
+int runSphereBatch(const SphereOptions& options, const BatchOptions& batch);
 int runInfo(const std::string& path);
 int runSimulate(const SimulateOptions& options);
 int runFindRing(const std::string& path);
 int runSphere(const SphereOptions& options);
 int runWeb(const SphereOptions& options);
+
+// One photograph's work, reported rather than printed.
+FileOutcome unwarpFile(const UnwarpOptions& options, const std::string& roundPath, const std::string& outputPath,
+                       StepProgress& progress);
+FileOutcome sphereFile(const SphereOptions& options, const std::string& roundPath, const std::string& outputPath,
+                       StepProgress& progress);
 
 }  // namespace kelmira

@@ -11,15 +11,6 @@
 
 namespace kelmira {
 
-MessageAnswer StderrPrompts::showMessage(const std::string& text, MessageIcon, MessageButtons buttons) {
-  if (buttons == MessageButtons::YesNo) {
-    std::fprintf(stderr, "kelmira-cli: warning: %s Yes.\n", text.c_str());
-    return MessageAnswer::Yes;
-  }
-  std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", subject_.c_str(), text.c_str());
-  return MessageAnswer::Ok;
-}
-
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress) {
   progress.setLabel("Reading");
   const ImageErrorCode code = image.loadFromFile(path, &progress);
@@ -46,16 +37,15 @@ int reportUnsupportedOutput(const std::string& path) {
   return 1;
 }
 
-bool placeRing(Workspace& workspace, const RingOptions& options, const std::string& roundPath) {
+std::optional<std::string> placeRing(Workspace& workspace, const RingOptions& options, const std::string& roundPath) {
   std::optional<FoundRing> found;
   if (options.needsFinder()) {
     found = workspace.findRingInRound();
     if (!found || found->confidence < kRingConfidenceThreshold) {
-      std::fprintf(stderr,
-                   "kelmira-cli: %s: the mirror's ring was not found for sure (confidence %.2f); give --centre X,Y "
-                   "and --ring-radius R instead of auto\n",
-                   roundPath.c_str(), found ? found->confidence : 0.0);
-      return false;
+      char confidence[32];
+      std::snprintf(confidence, sizeof confidence, "%.2f", found ? found->confidence : 0.0);
+      return roundPath + ": the mirror's ring was not found for sure (confidence " + confidence +
+             "); give --centre X,Y and --ring-radius R instead of auto";
     }
   }
   double x = workspace.circleCentreX(), y = workspace.circleCentreY();
@@ -74,7 +64,7 @@ bool placeRing(Workspace& workspace, const RingOptions& options, const std::stri
     workspace.placeCircle(static_cast<std::int32_t>(std::lround(x)), static_cast<std::int32_t>(std::lround(y)),
                           workspace.circleRadius());
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace kelmira

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "image/file_type.h"
@@ -14,16 +15,6 @@ struct RingOptions;
 class DibImage;
 class TerminalProgress;
 
-// Messages go to standard error; a script cannot answer questions, so the work goes on.
-class StderrPrompts : public Prompts {
- public:
-  explicit StderrPrompts(std::string subject) : subject_(std::move(subject)) {}
-  MessageAnswer showMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) override;
-
- private:
-  std::string subject_;
-};
-
 // Loading and saving with a progress bar and a one-line error report on failure.
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress);
 bool saveImage(const DibImage& image, const std::string& path, FileType type, TerminalProgress& progress);
@@ -32,8 +23,8 @@ bool reportSaveResult(ImageErrorCode code, const std::string& path);
 int reportUnsupportedOutput(const std::string& path);
 
 // Puts the crop circle of a round photograph open in `workspace` where the options say:
-// a given or found centre, a given or found ring radius, else where it always sits. False,
-// having said why, when the ring was to be found and the finder is not sure of it.
-bool placeRing(Workspace& workspace, const RingOptions& options, const std::string& roundPath);
+// a given or found centre, a given or found ring radius, else where it always sits. Why
+// not, when the ring was to be found and the finder is not sure of it.
+std::optional<std::string> placeRing(Workspace& workspace, const RingOptions& options, const std::string& roundPath);
 
 }  // namespace kelmira

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "cli/batch_run.h"
 #include "cli/cli_commands.h"
 #include "cli/movdump_command.h"
 #include "cli/movie_command.h"
@@ -64,6 +66,44 @@ void addCentreOption(CLI::App& command, std::optional<Point>& centre, const char
       ->type_name("X,Y");
 }
 
+// "--out-dir DIR", "--jobs N" and, for panoramas, "--format jpg|tif|bmp", which fill `batch`.
+void addBatchOptions(CLI::App& command, kelmira::BatchOptions& batch, bool withFormat) {
+  command.add_option("--out-dir", batch.outputFolder, "Write each photograph's result into this folder (a batch)")
+      ->type_name("DIR");
+  if (withFormat) {
+    command.add_option("--format", batch.format, "The panoramas' format in a batch: jpg (default), tif or bmp")
+        ->check(CLI::IsMember({"jpg", "tif", "bmp"}))
+        ->type_name("jpg|tif|bmp");
+  }
+  command.add_option("--jobs", batch.jobs, "Photographs worked on at a time in a batch (default: one per core)")
+      ->check(CLI::Range(1u, 256u))
+      ->type_name("N");
+}
+
+int usageError(const char* message) {
+  std::fprintf(stderr, "kelmira-cli: %s\n", message);
+  return 2;
+}
+
+// The form of one photograph: exactly ROUND OUT, and no batch options.
+bool singleRun(const CLI::App& command, const std::vector<std::string>& paths, std::string& round, std::string& out) {
+  const auto given = [&](const char* name) {
+    const CLI::Option* option = command.get_option_no_throw(name);
+    return option != nullptr && option->count() > 0;
+  };
+  if (given("--format") || given("--jobs")) {
+    usageError("--format and --jobs belong to a batch: give --out-dir DIR");
+    return false;
+  }
+  if (paths.size() != 2) {
+    usageError("give ROUND OUT, or several photographs with --out-dir DIR");
+    return false;
+  }
+  round = paths[0];
+  out = paths[1];
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -71,10 +111,16 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   kelmira::UnwarpOptions unwarp;
-  CLI::App* unwarpCommand =
-      app.add_subcommand("unwarp", "Unwarp a round photograph into a panorama (.bmp, .jpg, .jpeg, .tif, .tiff)");
-  unwarpCommand->add_option("ROUND", unwarp.roundPath, "The round photograph")->required();
-  unwarpCommand->add_option("OUT", unwarp.outputPath, "The panorama to write")->required();
+  std::vector<std::string> unwarpPaths;
+  kelmira::BatchOptions unwarpBatch;
+  CLI::App* unwarpCommand = app.add_subcommand(
+      "unwarp",
+      "Unwarp a round photograph into a panorama (.bmp, .jpg, .jpeg, .tif, .tiff): ROUND OUT, or any number of "
+      "photographs with --out-dir DIR, each written there as NAME_pano.jpg (or the --format given)");
+  unwarpCommand->add_option("ROUND", unwarpPaths, "ROUND OUT, or the photographs of a batch with --out-dir")
+      ->required()
+      ->type_name("FILE...");
+  addBatchOptions(*unwarpCommand, unwarpBatch, true);
   addRingOptions(*unwarpCommand, unwarp.ring);
   unwarpCommand->add_flag("--lens-thread", unwarp.lensThread,
                           "The lens-thread attachment: mirror the panorama left to right");
@@ -104,10 +150,16 @@ int main(int argc, char** argv) {
   movieCommand->add_option("--correction", movie.correction, "none (default), partial or full");
 
   kelmira::SphereOptions sphere;
+  std::vector<std::string> spherePaths;
+  kelmira::BatchOptions sphereBatch;
   CLI::App* sphereCommand = app.add_subcommand(
-      "sphere", "Make a 360-degree photo (equirectangular JPEG with Photo Sphere metadata) of a round photograph");
-  sphereCommand->add_option("ROUND", sphere.roundPath, "The round photograph")->required();
-  sphereCommand->add_option("OUT", sphere.outputPath, "The 360-degree photo to write (.jpg)")->required();
+      "sphere",
+      "Make a 360-degree photo (equirectangular JPEG with Photo Sphere metadata) of a round photograph: ROUND OUT.jpg, "
+      "or any number of photographs with --out-dir DIR, each written there as NAME_360.jpg");
+  sphereCommand->add_option("ROUND", spherePaths, "ROUND OUT.jpg, or the photographs of a batch with --out-dir")
+      ->required()
+      ->type_name("FILE...");
+  addBatchOptions(*sphereCommand, sphereBatch, false);
   addRingOptions(*sphereCommand, sphere.ring);
   sphereCommand->add_flag("--lens-thread", sphere.lensThread, "The lens-thread attachment: mirror left to right");
   sphereCommand->add_option("--quality", sphere.quality, "JPEG quality, 1 to 100 (default 92)")->type_name("N");
@@ -137,12 +189,27 @@ int main(int argc, char** argv) {
 
   // A failure is a message and a status, never an abort that leaves the shell a core dump.
   try {
-    if (*unwarpCommand) return kelmira::runUnwarp(unwarp);
+    if (*unwarpCommand) {
+      if (!unwarpBatch.outputFolder.empty()) {
+        if (!unwarp.moviePath.empty()) return usageError("--movie writes one panorama's movie; it takes no --out-dir");
+        unwarpBatch.inputs = unwarpPaths;
+        return kelmira::runUnwarpBatch(unwarp, unwarpBatch);
+      }
+      if (!singleRun(*unwarpCommand, unwarpPaths, unwarp.roundPath, unwarp.outputPath)) return 2;
+      return kelmira::runUnwarp(unwarp);
+    }
     if (*infoCommand) return kelmira::runInfo(infoPath);
     if (*movdumpCommand) return kelmira::runMovdump(movdumpPath);
     if (*movieCommand) return kelmira::runMovie(movie);
     if (*findRingCommand) return kelmira::runFindRing(findRingPath);
-    if (*sphereCommand) return kelmira::runSphere(sphere);
+    if (*sphereCommand) {
+      if (!sphereBatch.outputFolder.empty()) {
+        sphereBatch.inputs = spherePaths;
+        return kelmira::runSphereBatch(sphere, sphereBatch);
+      }
+      if (!singleRun(*sphereCommand, spherePaths, sphere.roundPath, sphere.outputPath)) return 2;
+      return kelmira::runSphere(sphere);
+    }
     if (*webCommand) return kelmira::runWeb(web);
     if (!kelmira::parseSize(size, simulate.width, simulate.height)) {
       std::fprintf(stderr, "kelmira-cli: --size: expected WxH, for example 1600x1200\n");

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/batch_run.h"
 #include "cli/cli_commands.h"
+#include "cli/file_job.h"
 #include "cli/command_support.h"
 #include "cli/terminal_progress.h"
 #include "image/file_type.h"
@@ -33,34 +35,68 @@ bool hasExtension(const std::string& path, std::initializer_list<const char*> ex
   return false;
 }
 
-// Opens the round photograph, places the ring and unwarps it; false having said why.
-bool unwarpForSphere(const SphereOptions& options, Workspace& workspace, TerminalProgress& progress) {
-  if (options.quality < 1 || options.quality > 100) {
-    std::fprintf(stderr, "kelmira-cli: --quality takes 1 to 100\n");
-    return false;
-  }
+// Opens the round photograph, places the ring and unwarps it; why not, when it fails.
+std::optional<std::string> unwarpForSphere(const SphereOptions& options, const std::string& roundPath,
+                                           Workspace& workspace, RecordingPrompts& prompts, StepProgress& progress) {
   progress.setLabel("Reading");
-  if (workspace.openRound(options.roundPath) != 1) return false;
-  if (!placeRing(workspace, options.ring, options.roundPath)) return false;
+  if (workspace.openRound(roundPath) != 1) return prompts.reason("cannot read " + roundPath);
+  if (std::optional<std::string> refusal = placeRing(workspace, options.ring, roundPath)) return refusal;
   progress.setLabel("Unwarping");
   if (workspace.makePanorama(options.lensThread ? 1 : 0, 0) != 0) {
-    std::fprintf(stderr, "kelmira-cli: %s gives no panorama (crop radius %d is too small or memory ran out)\n",
-                 options.roundPath.c_str(), workspace.circleRadius());
-    return false;
+    return roundPath + " gives no panorama (crop radius " + std::to_string(workspace.circleRadius()) +
+           " is too small or memory ran out)";
   }
-  return true;
+  return std::nullopt;
 }
 
-void reportSphere(const std::string& path, const Workspace& workspace) {
+std::string describeSphere(const std::string& path, const Workspace& workspace) {
   DibImage photo;
   SphereFrame frame;
   makeSpherePhoto(workspace.panorama(), workspace.panoramaRows(), photo, frame);
-  std::printf("%s: %d x %d of a %d x %d sphere from row %d, elevations %.1f to %.1f degrees\n", path.c_str(),
-              frame.fullWidth, frame.height, frame.fullWidth, frame.fullHeight, frame.top,
-              frame.elevationOfRow(frame.top), frame.elevationOfRow(frame.top + frame.height - 1));
+  char line[512];
+  std::snprintf(line, sizeof line, "%s: %d x %d of a %d x %d sphere from row %d, elevations %.1f to %.1f degrees",
+                path.c_str(), frame.fullWidth, frame.height, frame.fullWidth, frame.fullHeight, frame.top,
+                frame.elevationOfRow(frame.top), frame.elevationOfRow(frame.top + frame.height - 1));
+  return line;
+}
+
+bool qualityInRange(const SphereOptions& options) {
+  if (options.quality >= 1 && options.quality <= 100) return true;
+  std::fprintf(stderr, "kelmira-cli: --quality takes 1 to 100\n");
+  return false;
+}
+
+// Prints a single photograph's outcome; the exit status.
+int finish(const FileOutcome& outcome) {
+  std::fputs(outcome.warnings.c_str(), stderr);
+  if (!outcome.ok) {
+    std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
+    return 1;
+  }
+  std::printf("%s\n", outcome.report.c_str());
+  return 0;
 }
 
 }  // namespace
+
+FileOutcome sphereFile(const SphereOptions& options, const std::string& roundPath, const std::string& outputPath,
+                       StepProgress& progress) {
+  RecordingPrompts prompts(roundPath);
+  Workspace workspace(&prompts, &progress, nullptr);
+  FileOutcome outcome;
+  if (std::optional<std::string> failure = unwarpForSphere(options, roundPath, workspace, prompts, progress)) {
+    outcome.report = *failure;
+  } else {
+    progress.setLabel("Writing");
+    const ImageErrorCode code =
+        saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), outputPath, options.quality, &progress);
+    outcome.ok = code == ImageError::None;
+    outcome.report =
+        outcome.ok ? describeSphere(outputPath, workspace) : "cannot write " + outputPath + ": " + errorText(code);
+  }
+  outcome.warnings = prompts.warnings();
+  return outcome;
+}
 
 int runSphere(const SphereOptions& options) {
   if (!hasExtension(options.outputPath, {".jpg", ".jpeg"})) {
@@ -68,19 +104,16 @@ int runSphere(const SphereOptions& options) {
                  options.outputPath.c_str());
     return 2;
   }
+  if (!qualityInRange(options)) return 1;
   TerminalProgress progress(stderr);
-  StderrPrompts prompts(options.roundPath);
-  Workspace workspace(&prompts, &progress, nullptr);
-  if (!unwarpForSphere(options, workspace, progress)) return 1;
-  progress.setLabel("Writing");
-  const ImageErrorCode code =
-      saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), options.outputPath, options.quality, &progress);
-  if (code != ImageError::None) {
-    std::fprintf(stderr, "kelmira-cli: cannot write %s: %s\n", options.outputPath.c_str(), errorText(code).c_str());
-    return 1;
-  }
-  reportSphere(options.outputPath, workspace);
-  return 0;
+  return finish(sphereFile(options, options.roundPath, options.outputPath, progress));
+}
+
+int runSphereBatch(const SphereOptions& options, const BatchOptions& batch) {
+  if (!qualityInRange(options)) return 1;
+  return runBatch(batch, "_360.jpg", [&](const std::string& input, const std::string& output, StepProgress& progress) {
+    return sphereFile(options, input, output, progress);
+  });
 }
 
 int runWeb(const SphereOptions& options) {
@@ -88,6 +121,7 @@ int runWeb(const SphereOptions& options) {
     std::fprintf(stderr, "kelmira-cli: %s: a web page is named .html or .htm\n", options.outputPath.c_str());
     return 2;
   }
+  if (!qualityInRange(options)) return 1;
   ViewerFiles viewer;
   const std::string folder = viewerFolder();
   if (!readViewerFiles(folder, viewer)) {
@@ -95,20 +129,24 @@ int runWeb(const SphereOptions& options) {
     return 1;
   }
   TerminalProgress progress(stderr);
-  StderrPrompts prompts(options.roundPath);
+  RecordingPrompts prompts(options.roundPath);
   Workspace workspace(&prompts, &progress, nullptr);
-  if (!unwarpForSphere(options, workspace, progress)) return 1;
-  const std::string title =
-      options.title.empty() ? std::filesystem::path(options.outputPath).stem().string() : options.title;
-  progress.setLabel("Writing");
-  const ImageErrorCode code = saveViewerPage(workspace.panorama(), workspace.panoramaRows(), options.outputPath, title,
-                                             options.quality, viewer, &progress);
-  if (code != ImageError::None) {
-    std::fprintf(stderr, "kelmira-cli: cannot write %s: %s\n", options.outputPath.c_str(), errorText(code).c_str());
-    return 1;
+  FileOutcome outcome;
+  if (std::optional<std::string> failure =
+          unwarpForSphere(options, options.roundPath, workspace, prompts, progress)) {
+    outcome.report = *failure;
+  } else {
+    const std::string title =
+        options.title.empty() ? std::filesystem::path(options.outputPath).stem().string() : options.title;
+    progress.setLabel("Writing");
+    const ImageErrorCode code = saveViewerPage(workspace.panorama(), workspace.panoramaRows(), options.outputPath,
+                                               title, options.quality, viewer, &progress);
+    outcome.ok = code == ImageError::None;
+    outcome.report = outcome.ok ? describeSphere(options.outputPath, workspace)
+                                : "cannot write " + options.outputPath + ": " + errorText(code);
   }
-  reportSphere(options.outputPath, workspace);
-  return 0;
+  outcome.warnings = prompts.warnings();
+  return finish(outcome);
 }
 
 }  // namespace kelmira

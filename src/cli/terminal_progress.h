@@ -3,16 +3,16 @@
 #include <cstdio>
 #include <string>
 
-#include "image/progress_sink.h"
+#include "cli/file_job.h"
 
 namespace kelmira {
 
 // A one-line progress bar on a terminal; silent when the stream is not a terminal.
-class TerminalProgress : public ProgressSink {
+class TerminalProgress : public StepProgress {
  public:
   explicit TerminalProgress(std::FILE* stream);
   // Names the work the following reports belong to ("Reading", "Unwarping", ...).
-  void setLabel(std::string label);
+  void setLabel(std::string label) override;
   int reportProgress(std::int32_t position, std::int32_t total) override;
   void endProgress() override;
 
