@@ -15,7 +15,7 @@ packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libtiff-dev libpn
           libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
           libavcodec-dev libavutil-dev libswscale-dev ffmpeg libquicktime-dev)
 if [ "$mode" = bench ]; then
-  packages+=(libjpeg-turbo-progs libopencv-dev hyperfine)
+  packages+=(libjpeg-turbo-progs libopencv-dev hyperfine parallel)
 fi
 if [ "$mode" = test ]; then
   # Readers no one here wrote: exiftool for the 360-degree photos' metadata, Chromium (with
@@ -82,6 +82,7 @@ case "$mode" in
     for program in build/release/bench/*_bench; do "$program"; done
     bash bench/end_to_end.sh build/release
     bash bench/movie_end_to_end.sh build/release
+    bash bench/batch.sh build/release
     ;;
   fuzz)
     bash scripts/fuzz.sh "${2:-60}"
