@@ -6,6 +6,7 @@
 #include <numeric>
 #include <vector>
 
+#include "base/parallel_for.h"
 #include "unwarp/circle_fit.h"
 #include "unwarp/mirror_profile_table.h"
 
@@ -135,21 +136,34 @@ std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, dou
   }
   const double keepFraction = std::min(0.15, double(kMaxVoters) / double(magnitude.size()));
   const double threshold = std::max(percentile(magnitude, 1 - keepFraction), 8.0);
-  std::vector<float> votes(std::size_t(w) * h, 0);
-  for (int y = 1; y + 1 < h; ++y) {
-    for (int x = 1; x + 1 < w; ++x) {
-      const std::size_t i = std::size_t(y) * w + x;
-      if (magnitude[i] < threshold) continue;
-      const double ux = gx[i] / magnitude[i], uy = gy[i] / magnitude[i];
-      for (double d = minRadius; d <= maxRadius; d += 1) {
-        for (const double side : {-1.0, 1.0}) {
-          const int cx = roundHalfAway(x + side * d * ux);
-          const int cy = roundHalfAway(y + side * d * uy);
-          if (cx < 0 || cy < 0 || cx >= w || cy >= h) continue;
-          votes[std::size_t(cy) * w + cx] += 1;
+  // Each thread counts the votes of a band of rows; the counts are whole numbers, so adding
+  // the bands' counts gives exactly what one thread counting them all would.
+  const unsigned bands = std::min(workerThreads(), 8u);
+  std::vector<std::vector<float>> bandVotes(bands);
+  parallelFor(bands, bands, [&](std::size_t band) {
+    std::vector<float>& votes = bandVotes[band];
+    votes.assign(std::size_t(w) * h, 0);
+    const int firstRow = 1 + static_cast<int>((h - 2) * band / bands);
+    const int endRow = 1 + static_cast<int>((h - 2) * (band + 1) / bands);
+    for (int y = firstRow; y < endRow; ++y) {
+      for (int x = 1; x + 1 < w; ++x) {
+        const std::size_t i = std::size_t(y) * w + x;
+        if (magnitude[i] < threshold) continue;
+        const double ux = gx[i] / magnitude[i], uy = gy[i] / magnitude[i];
+        for (double d = minRadius; d <= maxRadius; d += 1) {
+          for (const double side : {-1.0, 1.0}) {
+            const int cx = roundHalfAway(x + side * d * ux);
+            const int cy = roundHalfAway(y + side * d * uy);
+            if (cx < 0 || cy < 0 || cx >= w || cy >= h) continue;
+            votes[std::size_t(cy) * w + cx] += 1;
+          }
         }
       }
     }
+  });
+  std::vector<float>& votes = bandVotes[0];
+  for (unsigned band = 1; band < bands; ++band) {
+    for (std::size_t i = 0; i < votes.size(); ++i) votes[i] += bandVotes[band][i];
   }
   // A 5 x 5 box gathers the votes of a centre that is not on a pixel.
   std::vector<float> pooled(votes.size(), 0);
