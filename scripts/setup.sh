@@ -5,6 +5,7 @@
 #          photograph from the command line and say where the panorama went
 #   test   run the whole test suite, then again under AddressSanitizer and UBSan
 #   bench  run the benchmarks (installs the comparison tools first)
+#   package  build the Debian package kelmira_VERSION_amd64.deb into out/
 #   fuzz [SECONDS]  build the libFuzzer targets with clang and run each for SECONDS
 #          seconds (default 60); fails on any finding (scripts/fuzz.sh)
 set -euo pipefail
@@ -19,8 +20,12 @@ if [ "$mode" = bench ]; then
 fi
 if [ "$mode" = test ]; then
   # Readers no one here wrote: exiftool for the 360-degree photos' metadata, Chromium (with
-  # its software WebGL) for the web pages.
-  packages+=(libimage-exiftool-perl chromium)
+  # its software WebGL) for the web pages; the desktop's own validators, man and bash
+  # completion for the installed files, and dpkg-shlibdeps for the package.
+  packages+=(libimage-exiftool-perl chromium desktop-file-utils appstream man-db bash-completion dpkg-dev file)
+fi
+if [ "$mode" = package ]; then
+  packages+=(dpkg-dev file)
 fi
 if [ "$mode" = fuzz ]; then
   # libFuzzer's runtime for clang 14 comes with libclang-rt-14-dev.
@@ -84,11 +89,16 @@ case "$mode" in
     bash bench/movie_end_to_end.sh build/release
     bash bench/batch.sh build/release
     ;;
+  package)
+    build build/package -DCMAKE_BUILD_TYPE=Release -DKELMIRA_BUILD_TESTS=OFF -DKELMIRA_BUILD_BENCH=OFF
+    (cd build/package && cpack -G DEB -B ../../out > cpack.log) || { cat build/package/cpack.log; exit 1; }
+    echo "The package is $(ls "$(pwd)"/out/kelmira_*.deb); install it with: sudo apt-get install ./out/$(cd out && ls kelmira_*.deb)"
+    ;;
   fuzz)
     bash scripts/fuzz.sh "${2:-60}"
     ;;
   *)
-    echo "usage: $0 run|test|bench|fuzz [SECONDS]" >&2
+    echo "usage: $0 run|test|bench|package|fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac

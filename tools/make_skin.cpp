@@ -8,6 +8,8 @@
 // font matching.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QImage>
 #include <QLinearGradient>
@@ -946,6 +948,57 @@ QImage paintIcon(int size) {
   return image;
 }
 
+// The desktop's icon: the window icon's tile with rounded corners, clear outside them.
+constexpr double kAppIconCorner = 0.19;  // of the size
+
+QImage paintAppIcon(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  setUp(p);
+  QLinearGradient tile(0, 0, 0, size);
+  tile.setColorAt(0, QColor(0x2E, 0x41, 0x56));
+  tile.setColorAt(1, QColor(0x12, 0x1A, 0x23));
+  p.fillPath(rounded(QRectF(0, 0, size, size), kAppIconCorner * size), tile);
+  paintRingMark(p, QPointF(size / 2.0, size / 2.0), size / 32.0);
+  return image;
+}
+
+// The same icon as an SVG drawing on a 32-unit square, for any size.
+QString appIconSvg() {
+  QString houses;
+  const std::array<const char*, 4> walls = {"#e03a34", "#f6c820", "#2f55cc", "#a044c0"};
+  for (int i = 0; i < 4; ++i) {
+    const double a = std::numbers::pi * (0.25 + 0.5 * i);
+    houses += QString::asprintf("  <circle cx=\"%.3f\" cy=\"%.3f\" r=\"1.5\" fill=\"%s\"/>\n", 16 + 8.2 * std::cos(a),
+                                16 + 8.2 * std::sin(a), walls[i]);
+  }
+  return QString::asprintf(
+             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" viewBox=\"0 0 32 32\">\n"
+             "  <defs>\n"
+             "    <linearGradient id=\"tile\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\n"
+             "      <stop offset=\"0\" stop-color=\"#2e4156\"/><stop offset=\"1\" stop-color=\"#121a23\"/>\n"
+             "    </linearGradient>\n"
+             "    <linearGradient id=\"rim\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\n"
+             "      <stop offset=\"0\" stop-color=\"#d4dde6\"/><stop offset=\"1\" stop-color=\"#6a7886\"/>\n"
+             "    </linearGradient>\n"
+             "    <radialGradient id=\"ground\">\n"
+             "      <stop offset=\"0.7\" stop-color=\"#4c963e\"/><stop offset=\"1\" stop-color=\"#865e38\"/>\n"
+             "    </radialGradient>\n"
+             "    <radialGradient id=\"sky\">\n"
+             "      <stop offset=\"0.3\" stop-color=\"#255cc4\"/><stop offset=\"1\" stop-color=\"#b4d8f8\"/>\n"
+             "    </radialGradient>\n"
+             "  </defs>\n"
+             "  <rect width=\"32\" height=\"32\" rx=\"%.2f\" fill=\"url(#tile)\"/>\n"
+             "  <circle cx=\"16\" cy=\"16\" r=\"15\" fill=\"url(#rim)\"/>\n"
+             "  <circle cx=\"16\" cy=\"16\" r=\"14\" fill=\"url(#ground)\"/>\n"
+             "  <circle cx=\"16\" cy=\"16\" r=\"9.9\" fill=\"#f4f8fc\"/>\n"
+             "  <circle cx=\"16\" cy=\"16\" r=\"9.2\" fill=\"url(#sky)\"/>\n"
+             "  <circle cx=\"16\" cy=\"16\" r=\"3.1\" fill=\"#06090d\"/>\n",
+             kAppIconCorner * 32) +
+         houses + "</svg>\n";
+}
+
 // ---------------------------------------------------------------------------------------
 // Mock-up screens for the manual: each background with its buttons and sample content
 
@@ -1090,5 +1143,15 @@ int main(int argc, char** argv) {
          save(mockAbout(about), manualFolder, "screen-about.png");
     for (const auto& [name, image] : shownButtons) ok = ok && save(image, manualFolder, name);
   }
+  // The desktop's icons, in the sizes of the hicolor theme and as a drawing.
+  const QString iconFolder = QFileInfo(skinFolder).dir().filePath("icons");
+  ok = ok && QDir().mkpath(iconFolder);
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+    const QString path = QString("%1/kelmira-%2.png").arg(iconFolder).arg(size);
+    ok = ok && paintAppIcon(size).save(path, "PNG");
+    if (ok) std::printf("%s %dx%d\n", qPrintable(path), size, size);
+  }
+  QFile svg(iconFolder + "/kelmira.svg");
+  ok = ok && svg.open(QIODevice::WriteOnly | QIODevice::Truncate) && svg.write(appIconSvg().toUtf8()) > 0;
   return ok ? 0 : 1;
 }

@@ -1,8 +1,11 @@
 #include "app/application.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 
+#include "app/display_mode.h"
 #include "app/main_dialog.h"
 #include "settings/settings_store.h"
 #include "settings/settings_version.h"
@@ -33,11 +36,27 @@ void Application::startUp() {
   reconcileSettingsVersion(settings_);
 }
 
-void Application::runMainWindow(MainDialogServices services) {
+void Application::runMainWindow(MainDialogServices services, const std::string& file) {
   services.prompts = &prompts_;
   services.settings = &settings_;
   services.quickTimeAvailable = quickTimeAvailable_;
   MainDialog window(services);
+  const QString reportPath = qEnvironmentVariable("KELMIRA_REPORT_WINDOW");
+  if (!file.empty() || !reportPath.isEmpty()) {
+    // Once the window is up and running its loop.
+    QTimer::singleShot(0, &window, [&] {
+      if (!file.empty()) window.openRoundFile(QString::fromStdString(file));
+      if (reportPath.isEmpty()) return;
+      QFile report(reportPath);
+      if (report.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        const char* mode = window.displayMode() == DisplayMode::Round      ? "round"
+                           : window.displayMode() == DisplayMode::Panorama ? "panorama"
+                                                                            : "start";
+        report.write(QString("mode %1\ncaption %2\n").arg(mode, window.infoText()).toUtf8());
+      }
+      window.done(0);
+    });
+  }
   window.exec();
 }
 

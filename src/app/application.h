@@ -20,8 +20,11 @@ class Application {
 
   // Everything before the main window runs. Failures are told and the program goes on.
   void startUp();
-  // Runs the main window until it closes.
-  void runMainWindow(MainDialogServices services);
+  // Runs the main window until it closes, opening `file` first as Open Round does when given.
+  // When the environment's KELMIRA_REPORT_WINDOW names a file, the window writes its mode
+  // and size caption there once started and closes: how a test sees what an installed
+  // program shows without a screen.
+  void runMainWindow(MainDialogServices services, const std::string& file = {});
   void shutDown();
   bool quickTimeAvailable() const { return quickTimeAvailable_; }
 

@@ -293,6 +293,16 @@ void MainDialog::openRound() {
   const QString path =
       services_.fileDialogs->openFileName(this, "Select a raw image file", QString::fromLatin1(kOpenFilter));
   if (path.isEmpty()) return;
+  openRoundPath(path);
+}
+
+void MainDialog::openRoundFile(const QString& path) {
+  guarded([&] {
+    if (mayDiscardPanorama()) openRoundPath(path);
+  });
+}
+
+void MainDialog::openRoundPath(const QString& path) {
   const QFileInfo file(path);
   openedFileName_ = file.fileName();
   openedExtension_ = file.fileName().contains('.') ? file.suffix().toUpper() : QString();

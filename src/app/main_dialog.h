@@ -72,6 +72,9 @@ class MainDialog : public QDialog, public ProgressSink {
   RingInstructions ringInstructions() const;
   // Looks for the ring again and puts the circle on it when sure (the F key).
   void findRingAgain();
+  // Opens a photograph as Open Round does after its file dialog (the file given to the
+  // program when it starts).
+  void openRoundFile(const QString& path);
   // Whether Open Round looks for the ring, remembered in the settings.
   void setFindRingOnOpen(bool find);
   bool findRingOnOpen() const;
@@ -92,6 +95,7 @@ class MainDialog : public QDialog, public ProgressSink {
   void setMode(DisplayMode mode);
 
   void openRound();
+  void openRoundPath(const QString& path);
   void openPanorama();
   void makePanorama();
   void backToRound();

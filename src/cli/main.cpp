@@ -11,6 +11,7 @@
 #include "cli/movdump_command.h"
 #include "cli/movie_command.h"
 #include "cli/output_format.h"
+#include "settings/settings_version.h"
 
 namespace {
 
@@ -72,11 +73,22 @@ void addBatchOptions(CLI::App& command, kelmira::BatchOptions& batch, bool withF
       ->type_name("DIR");
   if (withFormat) {
     command.add_option("--format", batch.format, "The panoramas' format in a batch: jpg (default), tif or bmp")
-        ->check(CLI::IsMember({"jpg", "tif", "bmp"}))
+        ->check(CLI::Validator(
+            [](std::string& value) {
+              return value == "jpg" || value == "tif" || value == "bmp" ? std::string() : "expected jpg, tif or bmp";
+            },
+            ""))
         ->type_name("jpg|tif|bmp");
   }
   command.add_option("--jobs", batch.jobs, "Photographs worked on at a time in a batch (default: one per core)")
-      ->check(CLI::Range(1u, 256u))
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            char* end = nullptr;
+            const long jobs = std::strtol(value.c_str(), &end, 10);
+            return end != value.c_str() && *end == '\0' && jobs >= 1 && jobs <= 256 ? std::string()
+                                                                                     : "expected 1 to 256";
+          },
+          ""))
       ->type_name("N");
 }
 
@@ -107,7 +119,9 @@ bool singleRun(const CLI::App& command, const std::vector<std::string>& paths, s
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Kelmira: turns round photographs taken through a panoramic mirror into 360-degree panoramas."};
+  CLI::App app{"Kelmira: turns round photographs taken through a panoramic mirror into 360-degree panoramas.",
+               "kelmira-cli"};
+  app.set_version_flag("--version", "kelmira-cli " + kelmira::versionText(), "Print the version and exit");
   app.require_subcommand(1);
 
   kelmira::UnwarpOptions unwarp;
@@ -117,9 +131,9 @@ int main(int argc, char** argv) {
       "unwarp",
       "Unwarp a round photograph into a panorama (.bmp, .jpg, .jpeg, .tif, .tiff): ROUND OUT, or any number of "
       "photographs with --out-dir DIR, each written there as NAME_pano.jpg (or the --format given)");
-  unwarpCommand->add_option("ROUND", unwarpPaths, "ROUND OUT, or the photographs of a batch with --out-dir")
+  unwarpCommand->add_option("FILES", unwarpPaths, "ROUND OUT, or the photographs of a batch with --out-dir")
       ->required()
-      ->type_name("FILE...");
+      ->type_name("");
   addBatchOptions(*unwarpCommand, unwarpBatch, true);
   addRingOptions(*unwarpCommand, unwarp.ring);
   unwarpCommand->add_flag("--lens-thread", unwarp.lensThread,
@@ -144,10 +158,13 @@ int main(int argc, char** argv) {
   CLI::App* movieCommand = app.add_subcommand("movie", "Write a panorama as a QuickTime VR panorama movie");
   movieCommand->add_option("PANORAMA", movie.panoramaPath, "The panorama")->required();
   movieCommand->add_option("OUT", movie.outputPath, "The movie to write (.mov)")->required();
-  movieCommand->add_option("--codec", movie.codec, "jpeg (default), cinepak or sorenson");
-  movieCommand->add_option("--quality", movie.quality, "minimum, low, normal (default), high, maximum or lossless");
+  movieCommand->add_option("--codec", movie.codec, "jpeg (default), cinepak or sorenson")
+      ->type_name("jpeg|cinepak|sorenson");
+  movieCommand->add_option("--quality", movie.quality, "minimum, low, normal (default), high, maximum or lossless")
+      ->type_name("NAME");
   movieCommand->add_option("--view", movie.view, "Size of the VR view (default: the size stored by Movie Defaults, else 400x180)")->type_name("WxH");
-  movieCommand->add_option("--correction", movie.correction, "none (default), partial or full");
+  movieCommand->add_option("--correction", movie.correction, "none (default), partial or full")
+      ->type_name("none|partial|full");
 
   kelmira::SphereOptions sphere;
   std::vector<std::string> spherePaths;
@@ -156,9 +173,9 @@ int main(int argc, char** argv) {
       "sphere",
       "Make a 360-degree photo (equirectangular JPEG with Photo Sphere metadata) of a round photograph: ROUND OUT.jpg, "
       "or any number of photographs with --out-dir DIR, each written there as NAME_360.jpg");
-  sphereCommand->add_option("ROUND", spherePaths, "ROUND OUT.jpg, or the photographs of a batch with --out-dir")
+  sphereCommand->add_option("FILES", spherePaths, "ROUND OUT.jpg, or the photographs of a batch with --out-dir")
       ->required()
-      ->type_name("FILE...");
+      ->type_name("");
   addBatchOptions(*sphereCommand, sphereBatch, false);
   addRingOptions(*sphereCommand, sphere.ring);
   sphereCommand->add_flag("--lens-thread", sphere.lensThread, "The lens-thread attachment: mirror left to right");
@@ -185,7 +202,18 @@ int main(int argc, char** argv) {
       app.add_subcommand("movdump", "Show the atoms of a QuickTime movie, its VR atom containers field by field");
   movdumpCommand->add_option("FILE", movdumpPath, "The movie file")->required();
 
-  CLI11_PARSE(app, argc, argv);
+  // Positionals are named by themselves; "TEXT" after each says nothing.
+  for (CLI::App* command : app.get_subcommands({})) {
+    for (CLI::Option* option : command->get_options()) {
+      if (option->get_positional()) option->type_name("");
+    }
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // Help and the version are answers (0); anything else is a usage error (2).
+    return app.exit(error) == 0 ? 0 : 2;
+  }
 
   // A failure is a message and a status, never an abort that leaves the shell a core dump.
   try {

@@ -246,6 +246,36 @@ TEST_F(MainDialogTest, EscapeAsksBeforeThrowingAwayAnUnsavedPanorama) {
   EXPECT_FALSE(w.isVisible());
 }
 
+// The photograph given to the program when it starts: opened as Open Round opens one,
+// questions included.
+TEST_F(MainDialogTest, AFileGivenAtStartOpensAsOpenRoundDoes) {
+  MainDialog& w = window();
+  w.openRoundFile(samplePath());
+  ASSERT_EQ(w.displayMode(), DisplayMode::Round);
+  EXPECT_EQ(w.infoText(), "JPG 1600 x 1200");
+  EXPECT_TRUE(files.titles.isEmpty());  // no file dialog
+
+  // A panorama-shaped picture gets the plausibility question.
+  DibImage wide;
+  const auto pixels = test::patternPixels(900, 300);
+  ASSERT_EQ(wide.copyFromPixels(pixels.data(), 900, 300), 0);
+  ASSERT_EQ(wide.saveToFile(dir.file("wide.bmp"), FileTypeBmp), 0);
+  prompts.answer = MessageAnswer::No;
+  w.openRoundFile(QString::fromStdString(dir.file("wide.bmp")));
+  EXPECT_NE(lastMessage().find("wide.bmp appears to be a panorama.  Do you wish to continue?"), std::string::npos)
+      << lastMessage();
+
+  // An unsaved panorama is asked about first.
+  prompts.answer = MessageAnswer::Yes;
+  w.openRoundFile(samplePath());
+  click(1000);
+  ASSERT_TRUE(w.hasUnsavedPanorama());
+  prompts.answer = MessageAnswer::No;
+  w.openRoundFile(samplePath());
+  EXPECT_EQ(lastMessage(), "Discard the unsaved panorama?");
+  EXPECT_EQ(w.displayMode(), DisplayMode::Panorama);
+}
+
 TEST_F(MainDialogTest, SettingsHelpAndTheSaveMovieName) {
   settings.writeInt("DEFAULTS", "DEFAULT_MOVIE_WIDTH", 640);
   settings.writeInt("EQUIPMENT", "ATTACHMENT", 1);

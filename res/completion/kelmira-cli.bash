@@ -1,0 +1,74 @@
+# bash completion for kelmira-cli: its commands, each command's options and their values,
+# and file names by what the command reads.
+
+_kelmira_cli() {
+    local cur prev words cword
+    _init_completion || return
+
+    local images='jpg|jpeg|png|bmp|tif|tiff|pcx|tga'
+    if [[ $cword -eq 1 ]]; then
+        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web find-ring movdump --help --version' \
+            -- "$cur"))
+        return
+    fi
+
+    local command=${words[1]}
+    case $prev in
+        --out-dir)
+            _filedir -d
+            return
+            ;;
+        --format)
+            COMPREPLY=($(compgen -W 'jpg tif bmp' -- "$cur"))
+            return
+            ;;
+        --centre)
+            [[ $command == simulate ]] || COMPREPLY=($(compgen -W 'auto' -- "$cur"))
+            return
+            ;;
+        --ring-radius)
+            COMPREPLY=($(compgen -W 'auto' -- "$cur"))
+            return
+            ;;
+        --codec)
+            COMPREPLY=($(compgen -W 'jpeg cinepak sorenson' -- "$cur"))
+            return
+            ;;
+        --correction)
+            COMPREPLY=($(compgen -W 'none partial full' -- "$cur"))
+            return
+            ;;
+        --quality)
+            [[ $command == movie ]] &&
+                COMPREPLY=($(compgen -W 'minimum low normal high maximum lossless' -- "$cur"))
+            return
+            ;;
+        --movie)
+            _filedir mov
+            return
+            ;;
+        --jobs | --size | --view | --title)
+            return
+            ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        local options='--help'
+        case $command in
+            unwarp) options+=' --out-dir --format --jobs --centre --ring-radius --lens-thread --movie' ;;
+            sphere) options+=' --out-dir --jobs --centre --ring-radius --lens-thread --quality' ;;
+            web) options+=' --centre --ring-radius --lens-thread --quality --title' ;;
+            movie) options+=' --codec --quality --view --correction' ;;
+            simulate) options+=' --size --centre' ;;
+        esac
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+
+    case $command in
+        movdump) _filedir mov ;;
+        web) _filedir "$images|html|htm" ;;
+        *) _filedir "$images" ;;
+    esac
+} &&
+    complete -F _kelmira_cli kelmira-cli

@@ -1,0 +1,12 @@
+# bash completion for kelmira: a round photograph to open, or --help and --version.
+
+_kelmira() {
+    local cur prev words cword
+    _init_completion || return
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W '--help --version' -- "$cur"))
+        return
+    fi
+    _filedir 'jpg|jpeg|png|bmp|tif|tiff|pcx|tga'
+} &&
+    complete -F _kelmira kelmira

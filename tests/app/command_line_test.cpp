@@ -1,0 +1,32 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kelmira {
+namespace {
+
+TEST(WindowCommandLine, AFileAtMostAndNoUnknownOptions) {
+  EXPECT_EQ(readWindowArguments({"kelmira"}).file, "");
+  EXPECT_EQ(readWindowArguments({"kelmira"}).error, "");
+  const WindowArguments one = readWindowArguments({"kelmira", "/photos/room.jpg"});
+  EXPECT_EQ(one.file, "/photos/room.jpg");
+  EXPECT_EQ(one.error, "");
+  EXPECT_EQ(readWindowArguments({"kelmira", "-"}).file, "-");  // a file of that name
+  EXPECT_NE(readWindowArguments({"kelmira", "a.jpg", "b.jpg"}).error, "");
+  EXPECT_NE(readWindowArguments({"kelmira", "--open", "a.jpg"}).error.find("unknown option --open"), std::string::npos);
+}
+
+// The manual page is made from this text: its usage line and its items in columns.
+TEST(WindowCommandLine, HelpHasTheFormTheManualPageIsMadeFrom) {
+  const std::string help = windowProgramHelp();
+  EXPECT_NE(help.find("\nUsage: kelmira [OPTIONS] [FILE]\n"), std::string::npos);
+  EXPECT_NE(help.find("\nOptions:\n  -h,--help                   "), std::string::npos);
+  EXPECT_NE(help.find("\n  --version                   "), std::string::npos);
+  EXPECT_EQ(windowProgramVersion(), "kelmira 2.1000\n");
+}
+
+}  // namespace
+}  // namespace kelmira
