@@ -44,7 +44,7 @@ BatchProgress::~BatchProgress() {
 std::unique_ptr<StepProgress> BatchProgress::start(std::size_t index, std::string name) {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    running_.push_back({index, std::move(name), "Waiting", 0});
+    running_.push_back({index, std::move(name), "Starting", 0});
     clearLocked();
     drawLocked();
   }
