@@ -13,14 +13,14 @@ namespace {
 const kelmira::DibImage& photograph() {
   static kelmira::DibImage photo;
   if (!photo.hasPixels()) {
-    kelmira::test::SyntheticRing spec;
-    spec.width = 4032;
-    spec.height = 3024;
-    spec.centreX = 2040.5;
-    spec.centreY = 1490.25;
-    spec.radius = 1480;
-    spec.seed = 5;
-    kelmira::test::makeSyntheticRingPhoto(spec, photo, std::filesystem::temp_directory_path().string());
+    kelmira::test::SyntheticRing truth;
+    truth.width = 4032;
+    truth.height = 3024;
+    truth.centreX = 2040.5;
+    truth.centreY = 1490.25;
+    truth.radius = 1480;
+    truth.seed = 5;
+    kelmira::test::makeSyntheticRingPhoto(truth, photo, std::filesystem::temp_directory_path().string());
   }
   return photo;
 }

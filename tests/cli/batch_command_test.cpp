@@ -29,15 +29,15 @@ class KelmiraCliBatch : public testing::Test {
   }
 
   void makePhoto(const std::string& name, int x, int y, unsigned seed) {
-    test::SyntheticRing spec;
-    spec.width = 1280;
-    spec.height = 1024;
-    spec.centreX = x;
-    spec.centreY = y;
-    spec.radius = 400;
-    spec.seed = seed;
+    test::SyntheticRing truth;
+    truth.width = 1280;
+    truth.height = 1024;
+    truth.centreX = x;
+    truth.centreY = y;
+    truth.radius = 400;
+    truth.seed = seed;
     DibImage photo;
-    test::makeSyntheticRingPhoto(spec, photo, dir.path().string());
+    test::makeSyntheticRingPhoto(truth, photo, dir.path().string());
     ASSERT_EQ(photo.saveToFile(dir.file(name), FileTypeJpeg), 0);
   }
   std::string in(const std::string& name) const { return dir.file("in/" + name); }

@@ -19,15 +19,15 @@ using test::runCli;
 TEST(KelmiraCliFindRing, PrintsTheRingAndUnwarpsAroundIt) {
   test::TempDir dir;
   // A photograph whose ring sits off the picture's centre: (700, 560), radius 430.
-  test::SyntheticRing spec;
-  spec.width = 1600;
-  spec.height = 1200;
-  spec.centreX = 700;
-  spec.centreY = 560;
-  spec.radius = 430;
-  spec.seed = 77;
+  test::SyntheticRing truth;
+  truth.width = 1600;
+  truth.height = 1200;
+  truth.centreX = 700;
+  truth.centreY = 560;
+  truth.radius = 430;
+  truth.seed = 77;
   DibImage photo;
-  test::makeSyntheticRingPhoto(spec, photo, dir.path().string());
+  test::makeSyntheticRingPhoto(truth, photo, dir.path().string());
   ASSERT_EQ(photo.saveToFile(dir.file("round.jpg"), FileTypeJpeg), 0);
 
   const RunResult found = runCli("find-ring " + dir.file("round.jpg"));

@@ -118,14 +118,14 @@ inline void paintTexturedPanorama(DibImage& panorama, int width, int height, uns
 }
 
 // Paints the photograph into `photo`; `scratch` is a folder for the JPEG round trip.
-inline void makeSyntheticRingPhoto(const SyntheticRing& spec, DibImage& photo, const std::string& scratch) {
-  NoiseSource random(spec.seed * 7919u + 17);
-  const int side = 2 * static_cast<int>(std::ceil(spec.radius)) + 2;
-  // The ring rendered on its own with radius exactly spec.radius: simulateRing puts the
+inline void makeSyntheticRingPhoto(const SyntheticRing& truth, DibImage& photo, const std::string& scratch) {
+  NoiseSource random(truth.seed * 7919u + 17);
+  const int side = 2 * static_cast<int>(std::ceil(truth.radius)) + 2;
+  // The ring rendered on its own with radius exactly truth.radius: simulateRing puts the
   // scene's edge at half the picture's height.
   DibImage panorama;
-  paintTexturedPanorama(panorama, std::max(64, static_cast<int>(0.6 * spec.radius * 6.283185307179586)),
-                        std::max(16, static_cast<int>(0.6 * spec.radius)), spec.seed);
+  paintTexturedPanorama(panorama, std::max(64, static_cast<int>(0.6 * truth.radius * 6.283185307179586)),
+                        std::max(16, static_cast<int>(0.6 * truth.radius)), truth.seed);
   DibImage ring;
   ring.allocate(side, side);
   const double ringCentre = side / 2.0;
@@ -133,29 +133,29 @@ inline void makeSyntheticRingPhoto(const SyntheticRing& spec, DibImage& photo, c
   const SourceView panoramaView{panorama.pixels(), std::uint32_t(panorama.width()), std::uint32_t(panorama.height()), 3,
                                 3u * std::size_t(panorama.width())};
   // simulateRing scales by the picture's height; a picture 2R high puts the edge at R.
-  const ImageView scaled{ringView.pixels, ringView.width, std::uint32_t(2 * spec.radius + 0.5), 3, ringView.stride};
+  const ImageView scaled{ringView.pixels, ringView.width, std::uint32_t(2 * truth.radius + 0.5), 3, ringView.stride};
   simulateRing(panoramaView, scaled, ringCentre, ringCentre);
   ring.endAccess();
 
-  const ValueNoise background(spec.width, spec.height, 24, random);
-  const ValueNoise backgroundFine(spec.width, spec.height, 5, random);
-  photo.allocate(spec.width, spec.height);
+  const ValueNoise background(truth.width, truth.height, 24, random);
+  const ValueNoise backgroundFine(truth.width, truth.height, 5, random);
+  photo.allocate(truth.width, truth.height);
   std::uint8_t* p = photo.beginAccess();
-  const double farthest = std::hypot(spec.width, spec.height) / 2;
-  for (int y = 0; y < spec.height; ++y)
-    for (int x = 0; x < spec.width; ++x, p += 3) {
-      const double dx = x - spec.centreX, dy = y - spec.centreY;
+  const double farthest = std::hypot(truth.width, truth.height) / 2;
+  for (int y = 0; y < truth.height; ++y)
+    for (int x = 0; x < truth.width; ++x, p += 3) {
+      const double dx = x - truth.centreX, dy = y - truth.centreY;
       const double d = std::hypot(dx, dy);
       double rgb[3];
-      const double camera = std::hypot(dx - spec.cameraOffset * spec.radius, dy + 0.7 * spec.cameraOffset * spec.radius);
-      if (spec.cameraOffset != 0 && camera <= 0.33 * spec.radius) {
-        rgb[0] = rgb[1] = rgb[2] = 25 + 20 * (camera / (0.33 * spec.radius));
-      } else if (d <= spec.radius) {
+      const double camera = std::hypot(dx - truth.cameraOffset * truth.radius, dy + 0.7 * truth.cameraOffset * truth.radius);
+      if (truth.cameraOffset != 0 && camera <= 0.33 * truth.radius) {
+        rgb[0] = rgb[1] = rgb[2] = 25 + 20 * (camera / (0.33 * truth.radius));
+      } else if (d <= truth.radius) {
         const int rx = static_cast<int>(std::lround(ringCentre + dx)), ry = static_cast<int>(std::lround(ringCentre + dy));
         const std::uint8_t* q = ring.pixels() + 3 * (std::size_t(ry) * side + rx);
         for (int k = 0; k < 3; ++k) rgb[k] = q[k];
-      } else if (d <= spec.radius * (1 + spec.housing)) {
-        const double shade = spec.housingGrey + 10 * (d - spec.radius) / (spec.radius * spec.housing);
+      } else if (d <= truth.radius * (1 + truth.housing)) {
+        const double shade = truth.housingGrey + 10 * (d - truth.radius) / (truth.radius * truth.housing);
         rgb[0] = rgb[1] = rgb[2] = shade;
       } else {
         const double t = 0.6 * background.at(x, y) + 0.4 * backgroundFine.at(x, y);
@@ -163,20 +163,20 @@ inline void makeSyntheticRingPhoto(const SyntheticRing& spec, DibImage& photo, c
         rgb[1] = 80 + 110 * t;
         rgb[2] = 70 + 100 * t;
       }
-      if (spec.grey) rgb[0] = rgb[1] = rgb[2] = 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2];
-      const double corner = std::hypot(x - spec.width / 2.0, y - spec.height / 2.0) / farthest;
-      const double light = 1 - spec.vignetting * corner * corner;
-      const double sharedGrain = spec.noise * random.gaussian();
+      if (truth.grey) rgb[0] = rgb[1] = rgb[2] = 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2];
+      const double corner = std::hypot(x - truth.width / 2.0, y - truth.height / 2.0) / farthest;
+      const double light = 1 - truth.vignetting * corner * corner;
+      const double sharedGrain = truth.noise * random.gaussian();
       for (int k = 0; k < 3; ++k) {
-        const double grain = spec.grey ? sharedGrain : spec.noise * random.gaussian();
+        const double grain = truth.grey ? sharedGrain : truth.noise * random.gaussian();
         p[k] = static_cast<std::uint8_t>(std::clamp(rgb[k] * light + grain, 0.0, 255.0));
       }
     }
   photo.endAccess();
-  if (spec.jpegQuality > 0) {
+  if (truth.jpegQuality > 0) {
     const std::string path = scratch + "/synthetic-ring.jpg";
     std::unique_ptr<ImageStream> out = openForWriting(path);
-    writeJpeg(*out, photo.pixels(), photo.width(), photo.height(), spec.jpegQuality, false);
+    writeJpeg(*out, photo.pixels(), photo.width(), photo.height(), truth.jpegQuality, false);
     closeStream(std::move(out));
     photo.loadFromFile(path);
   }

@@ -46,13 +46,13 @@ test::SyntheticRing caseForSeed(unsigned seed) {
 void expectFound(unsigned firstSeed, unsigned lastSeed) {
   test::TempDir dir;
   for (unsigned seed = firstSeed; seed <= lastSeed; ++seed) {
-    const test::SyntheticRing spec = caseForSeed(seed);
+    const test::SyntheticRing truth = caseForSeed(seed);
     DibImage photo;
-    test::makeSyntheticRingPhoto(spec, photo, dir.path().string());
+    test::makeSyntheticRingPhoto(truth, photo, dir.path().string());
     const std::optional<FoundRing> ring = findRing(viewOf(photo));
     ASSERT_TRUE(ring) << "seed " << seed;
-    EXPECT_LE(std::hypot(ring->centreX - spec.centreX, ring->centreY - spec.centreY), 1.0) << "seed " << seed;
-    EXPECT_LE(std::abs(ring->radius - spec.radius), 0.01 * spec.radius) << "seed " << seed;
+    EXPECT_LE(std::hypot(ring->centreX - truth.centreX, ring->centreY - truth.centreY), 1.0) << "seed " << seed;
+    EXPECT_LE(std::abs(ring->radius - truth.radius), 0.01 * truth.radius) << "seed " << seed;
     EXPECT_GE(ring->confidence, kRingConfidenceThreshold) << "seed " << seed;
   }
 }

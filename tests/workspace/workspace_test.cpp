@@ -305,14 +305,14 @@ TEST_F(WorkspaceTest, RunningOutOfMemoryLosesNoPicture) {
 }
 
 TEST_F(WorkspaceTest, OpenRoundPutsTheCircleOnAFoundRingWhenAsked) {
-  test::SyntheticRing spec;
-  spec.width = 1200;
-  spec.height = 900;
-  spec.centreX = 560;
-  spec.centreY = 470;
-  spec.radius = 380;
+  test::SyntheticRing truth;
+  truth.width = 1200;
+  truth.height = 900;
+  truth.centreX = 560;
+  truth.centreY = 470;
+  truth.radius = 380;
   DibImage photo;
-  test::makeSyntheticRingPhoto(spec, photo, dir.path().string());
+  test::makeSyntheticRingPhoto(truth, photo, dir.path().string());
   const std::string path = dir.file("ring.bmp");
   ASSERT_EQ(photo.saveToFile(path, FileTypeBmp), 0);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "movie/quicktime/media.h"
 #include "movie/quicktime/movie_atom_writer.h"
@@ -128,15 +129,24 @@ OSErr readTref(const Atom& tref, Track& track) {
   return noErr;
 }
 
+// The head of a full atom's table: version and flags, then an entry count that must fit in
+// the bytes that follow; none when it does not.
+std::optional<std::uint32_t> tableEntryCount(ByteReader& r, std::size_t entryBytes) {
+  r.u32();  // version, flags
+  const std::uint32_t count = r.u32();
+  if (r.failed() || count > r.remaining() / entryBytes) return std::nullopt;
+  return count;
+}
+
 OSErr readDref(const Atom& dinf, const std::string& moviePath, Media& media) {
   std::vector<Atom> children;
   if (!childAtoms(dinf.data, dinf.size, children)) return invalidMedia;
   const Atom* dref = findAtom(children, fourCC("dref"));
   if (dref == nullptr) return invalidDataRef;
   ByteReader r(dref->data, dref->size);
-  r.u32();  // version, flags
-  const std::uint32_t count = r.u32();
-  if (r.failed() || count > r.remaining() / 12) return invalidDataRef;
+  const std::optional<std::uint32_t> entryCount = tableEntryCount(r, 12);
+  if (!entryCount) return invalidDataRef;
+  const std::uint32_t count = *entryCount;
   std::vector<Atom> entries;
   if (!childAtoms(dref->data + 8, dref->size - 8, entries) || entries.size() < count) return invalidDataRef;
   const std::filesystem::path folder = std::filesystem::path(moviePath).parent_path();
@@ -163,9 +173,9 @@ OSErr readDref(const Atom& dinf, const std::string& moviePath, Media& media) {
 
 OSErr readStsd(const Atom& atom, Media& media) {
   ByteReader r(atom.data, atom.size);
-  r.u32();  // version, flags
-  const std::uint32_t count = r.u32();
-  if (r.failed() || count > r.remaining() / 16) return invalidSampleTable;
+  const std::optional<std::uint32_t> entryCount = tableEntryCount(r, 16);
+  if (!entryCount) return invalidSampleTable;
+  const std::uint32_t count = *entryCount;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::size_t at = r.position();
     const std::uint32_t size = r.u32();
@@ -198,12 +208,11 @@ OSErr readStsz(const Atom& stsz, Media& media) {
 OSErr readStts(const Atom& stts, Media& media) {
   const std::uint64_t sampleCount = media.samples.size();
   ByteReader times(stts.data, stts.size);
-  times.u32();  // version, flags
-  const std::uint32_t timeEntries = times.u32();
-  if (times.failed() || timeEntries > times.remaining() / 8) return invalidSampleTable;
+  const std::optional<std::uint32_t> timeEntries = tableEntryCount(times, 8);
+  if (!timeEntries) return invalidSampleTable;
   std::uint64_t numbered = 0;
   std::uint64_t totalDuration = 0;
-  for (std::uint32_t i = 0; i < timeEntries; ++i) {
+  for (std::uint32_t i = 0; i < *timeEntries; ++i) {
     const std::uint32_t count = times.u32();
     const std::uint32_t duration = times.u32();
     if (count > sampleCount - numbered) return invalidSampleTable;
@@ -218,19 +227,17 @@ OSErr readStts(const Atom& stts, Media& media) {
 // The chunk offset table, 32-bit (stco) or 64-bit (co64), read one chunk at a time.
 class ChunkOffsets {
  public:
-  ChunkOffsets(const Atom& table, bool wide) : reader_(table.data, table.size), wide_(wide) {
-    reader_.u32();  // version, flags
-    count_ = reader_.u32();
-  }
+  ChunkOffsets(const Atom& table, bool wide)
+      : reader_(table.data, table.size), wide_(wide), count_(tableEntryCount(reader_, wide ? 8 : 4)) {}
   // False when the table is cut short or its count claims more offsets than it holds.
-  bool valid() const { return !reader_.failed() && count_ <= reader_.remaining() / (wide_ ? 8 : 4); }
-  std::uint32_t count() const { return count_; }
+  bool valid() const { return count_.has_value(); }
+  std::uint32_t count() const { return count_.value_or(0); }
   std::uint64_t next() { return wide_ ? reader_.u64() : reader_.u32(); }
 
  private:
   ByteReader reader_;
   bool wide_;
-  std::uint32_t count_ = 0;
+  std::optional<std::uint32_t> count_;
 };
 
 // From firstChunk on, until the next run, each chunk holds samplesPerChunk samples.
@@ -241,11 +248,9 @@ struct ChunkRun {
 // The sample-to-chunk runs: from chunk 1 on, climbing, naming descriptions the media has.
 OSErr readStsc(const Atom& stsc, const Media& media, std::vector<ChunkRun>& runList) {
   ByteReader runs(stsc.data, stsc.size);
-  runs.u32();  // version, flags
-  const std::uint32_t runCount = runs.u32();
-  if (runs.failed() || runCount > runs.remaining() / 12 || (runCount == 0 && !media.samples.empty())) {
-    return invalidSampleTable;
-  }
+  const std::optional<std::uint32_t> entryCount = tableEntryCount(runs, 12);
+  if (!entryCount || (*entryCount == 0 && !media.samples.empty())) return invalidSampleTable;
+  const std::uint32_t runCount = *entryCount;
   runList.resize(runCount);
   for (std::uint32_t i = 0; i < runCount; ++i) {
     runList[i] = {runs.u32(), runs.u32(), runs.u32()};
@@ -291,9 +296,9 @@ OSErr placeSamples(const std::vector<ChunkRun>& runList, ChunkOffsets& offsets, 
 OSErr readStss(const Atom& stss, Media& media) {
   const std::size_t sampleCount = media.samples.size();
   ByteReader syncs(stss.data, stss.size);
-  syncs.u32();  // version, flags
-  const std::uint32_t count = syncs.u32();
-  if (syncs.failed() || count > syncs.remaining() / 4) return invalidSampleTable;
+  const std::optional<std::uint32_t> entryCount = tableEntryCount(syncs, 4);
+  if (!entryCount) return invalidSampleTable;
+  const std::uint32_t count = *entryCount;
   for (MediaSample& sample : media.samples) sample.sync = false;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint32_t number = syncs.u32();
