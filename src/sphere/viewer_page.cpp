@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/decimal_text.h"
 #include "base/replacement_file.h"
 
 namespace kelmira {
@@ -70,11 +71,8 @@ std::string scriptString(const std::string& text) {
   return out + "\"";
 }
 
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.4f", value);
-  return text;
-}
+// A point in every locale: a comma would be a syntax error in the script.
+std::string number(double value) { return fixedDecimal(value, 4); }
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/session_locale.h"
 #include "support/test_files.h"
 
 namespace kelmira {
@@ -239,6 +240,29 @@ TEST(SettingsVersionTest, SameVersionKeepsTheUsersChoices) {
     EXPECT_EQ(store.readInt("DEFAULTS", "DEFAULT_MOVIE_WIDTH", 400), 640);
     EXPECT_EQ(store.readInt("DEFAULTS", "LIMITED_COLOR", 0), 1);
   }
+}
+
+// The version is written with a point in any session; one stored with a comma by a German
+// session of an earlier build is this version, so the choices stay.
+TEST(SettingsVersionTest, TheVersionHasAPointInEveryLocaleAndACommaOneIsTheSameVersion) {
+  test::TempDir dir;
+  const std::string path = dir.file("kelmira.conf");
+  // As an earlier build stored it in such a session: quoted, for the comma.
+  writeText(path, "[DEFAULTS]\nVERSION=\"2,1000\"\n" + storedChoices);
+  SettingsStore store(path);
+  ASSERT_EQ(store.readString("DEFAULTS", "VERSION", "-1"), "2,1000");
+  reconcileSettingsVersion(store);
+  const Sections expected = {
+      {"DEFAULTS", {{"VERSION", "2.1000"}, {"LIMITED_COLOR", "1"}, {"DEFAULT_MOVIE_WIDTH", "640"}, {"DEFAULT_MOVIE_HEIGHT", "300"}}},
+      {"EQUIPMENT", {{"MIRROR", "2"}, {"ATTACHMENT", "1"}}}};
+  EXPECT_EQ(parseIni(path), expected);
+
+  test::GermanSession german;
+  if (!german.active()) GTEST_SKIP() << german.whyNot();
+  EXPECT_EQ(versionText(), "2.1000");
+  writeText(path, storedChoices);
+  reconcileSettingsVersion(store);
+  EXPECT_EQ(parseIni(path)["DEFAULTS"]["VERSION"], "2.1000");
 }
 
 }  // namespace
