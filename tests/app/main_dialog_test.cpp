@@ -14,9 +14,14 @@
 #include <QPainter>
 #include <QFileInfo>
 
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <regex>
 #include <set>
 
+#include "app/application.h"
 #include "ui/advanced_image_tools_dialog.h"
 #include "app/image_button.h"
 #include "ui/mirror_properties_dialog.h"
@@ -25,6 +30,7 @@
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_store.h"
 #include "app_fakes.h"
+#include "support/session_locale.h"
 #include "support/test_files.h"
 #include "support/workspace_fakes.h"
 #include "ui/workspace_view.h"
@@ -662,6 +668,61 @@ TEST_F(MainDialogTest, SaveImageWritesA360PhotoAndItsWebPageOfThePanoramaOnScree
   EXPECT_NE(page.find("<title>room</title>"), std::string::npos);
   EXPECT_NE(page.find("pannellum.viewer("), std::string::npos);
   EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+}
+
+// A German session, as the window gets from LANG=de_DE.UTF-8 through Qt's start-up: the web
+// page saved from the window carries its numbers with a point, so the browser runs its
+// script and shows the photo rather than a blank page, and the settings file records the
+// version with a point.
+TEST_F(MainDialogTest, InAGermanSessionTheSavedWebPageShowsAndTheVersionKeepsItsPoint) {
+  std::string shown;
+  {
+    test::GermanSession german;
+    if (!german.active()) GTEST_SKIP() << german.whyNot();
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    Application application(prompts, settings);
+    application.startUp();
+    MainDialog& w = window();
+    files.answers << samplePath();
+    click(1004);
+    click(1000);
+    ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+    files.answers << QString::fromStdString(dir.file("garden.html"));
+    click(1006);
+    EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+    dialog.reset();
+    application.shutDown();
+  }
+  const test::Bytes stored = test::readFileBytes(dir.file("kelmira.conf"));
+  EXPECT_NE(std::string(stored.begin(), stored.end()).find("\nVERSION=2.1000\n"), std::string::npos);
+  const test::Bytes bytes = test::readFileBytes(dir.file("garden.html"));
+  const std::string page(bytes.begin(), bytes.end());
+  EXPECT_TRUE(std::regex_search(page, std::regex("var vertical = [0-9]+\\.[0-9]{4}, middle = -?[0-9]+\\.[0-9]{4};\n")))
+      << page.substr(page.find("var vertical"), 60);
+
+  const std::string source = std::getenv("KELMIRA_SOURCE_DIR");
+  if (!std::filesystem::exists("/usr/bin/chromium") || std::system("node --version > /dev/null 2>&1") != 0 ||
+      !std::filesystem::exists(source + "/web/node_modules/playwright-core")) {
+    GTEST_SKIP() << "no Chromium, Node.js or playwright-core (scripts/setup.sh test installs them)";
+  }
+  const std::string command = "cd '" + source + "/web' && node test/viewer_page_test.mjs '" + dir.file("garden.html") +
+                              "' '" + dir.path().string() + "' 2>&1";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string report;
+  char line[4096];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) report += line;
+  ASSERT_EQ(pclose(pipe), 0) << report;
+  // Not blank: the sample's blue sky at the top of the view.
+  DibImage first;
+  ASSERT_EQ(first.loadFromFile(dir.file("web-first.png")), 0);
+  double red = 0, blue = 0;
+  for (int y = 20; y < 120; ++y)
+    for (int x = 100; x < 700; ++x) {
+      red += first.pixels()[3 * (std::size_t(y) * first.width() + x)];
+      blue += first.pixels()[3 * (std::size_t(y) * first.width() + x) + 2];
+    }
+  EXPECT_GT(blue, red * 1.2) << report;
 }
 
 }  // namespace
