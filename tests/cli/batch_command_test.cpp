@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -271,6 +272,72 @@ TEST_F(KelmiraCliBatch, AnExceptionInOnePhotographsWorkIsItsFailure) {
   EXPECT_NE(errors.find(inputs[2] + ": stopped by an unexpected problem"), std::string::npos) << errors;
   EXPECT_NE(report.find("4 photographs: 2 written to " + dir.file("out") + ", 2 failed"), std::string::npos) << report;
   EXPECT_EQ(filesIn("out"), (std::vector<std::string>{"a_pano.jpg", "d_pano.jpg"}));
+}
+
+// A folder on a vfat file system, where names that differ only in case are one file: the
+// kernel's own vfat on a loop device where the machine has it, else vfat through FUSE
+// (fusefat, with the file system's own inode numbers).
+class KelmiraCliOnVfat : public KelmiraCliBatch {
+ protected:
+  void SetUp() override {
+    KelmiraCliBatch::SetUp();
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting a vfat image needs root";
+    if (std::system("command -v mkfs.vfat > /dev/null") != 0) GTEST_SKIP() << "no mkfs.vfat (dosfstools)";
+    const std::string image = dir.file("card.img");
+    std::filesystem::create_directories(mountPoint());
+    ASSERT_EQ(std::system(("truncate -s 48M " + image + " && mkfs.vfat " + image + " > /dev/null").c_str()), 0);
+    if (std::system(("mount -o loop -t vfat " + image + " " + mountPoint() + " 2> /dev/null").c_str()) == 0) {
+      unmount_ = "umount " + mountPoint();
+    } else if (std::system("command -v fusefat > /dev/null && command -v fusermount > /dev/null") == 0 &&
+               std::system(("fusefat -o rw+,use_ino " + image + " " + mountPoint() + " > /dev/null 2>&1").c_str()) ==
+                   0) {
+      unmount_ = "fusermount -u " + mountPoint();
+    } else {
+      GTEST_SKIP() << "this machine mounts no vfat image: the kernel has no vfat for a loop device and fusefat "
+                      "is missing or FUSE is not allowed";
+    }
+  }
+  void TearDown() override {
+    if (!unmount_.empty()) EXPECT_EQ(std::system(unmount_.c_str()), 0);
+  }
+  std::string mountPoint() const { return dir.file("card"); }
+  std::string card(const std::string& name) const { return mountPoint() + "/" + name; }
+
+ private:
+  std::string unmount_;
+};
+
+TEST_F(KelmiraCliOnVfat, NamesThatDifferInCaseAreOneFile) {
+  std::filesystem::create_directories(dir.file("a"));
+  std::filesystem::create_directories(dir.file("b"));
+  std::filesystem::copy_file(in("east.jpg"), dir.file("a/IMG_1.JPG"));
+  std::filesystem::copy_file(in("west.jpg"), dir.file("b/img_1.jpg"));
+  const RunResult batch = runCli("unwarp " + dir.file("a/IMG_1.JPG") + " " + dir.file("b/img_1.jpg") + " --out-dir " +
+                                 card("out") + " --jobs 2");
+  EXPECT_EQ(batch.status, 1) << batch.output;
+  EXPECT_NE(batch.output.find(dir.file("b/img_1.jpg") + ": its result " + card("out/img_1_pano.jpg") +
+                              " is also the result of " + dir.file("a/IMG_1.JPG")),
+            std::string::npos)
+      << batch.output;
+  EXPECT_NE(batch.output.find("2 photographs: 1 written to " + card("out") + ", 1 failed"), std::string::npos)
+      << batch.output;
+  const std::vector<std::string> written = filesIn("card/out");
+  ASSERT_EQ(written, std::vector<std::string>{"IMG_1_pano.jpg"});
+  EXPECT_EQ(test::readFileBytes(card("out/IMG_1_pano.jpg")), singlePanorama(dir.file("a/IMG_1.JPG")));
+
+  // An input X_PANO.JPG is the file X.jpg's result x_pano.jpg would be.
+  // Copied by hand: vfat through FUSE has no chmod for a copy's permissions.
+  test::writeFileBytes(card("out/X.jpg"), test::readFileBytes(in("east.jpg")));
+  test::writeFileBytes(card("out/X_PANO.JPG"), test::readFileBytes(card("out/IMG_1_pano.jpg")));
+  const test::Bytes before = test::readFileBytes(card("out/X_PANO.JPG"));
+  const RunResult rerun =
+      runCli("unwarp " + card("out/X.jpg") + " " + card("out/X_PANO.JPG") + " --out-dir " + card("out"));
+  EXPECT_EQ(rerun.status, 1) << rerun.output;
+  EXPECT_NE(rerun.output.find(card("out/X.jpg") + ": its result " + card("out/X_pano.jpg") +
+                              " would replace the input " + card("out/X_PANO.JPG")),
+            std::string::npos)
+      << rerun.output;
+  EXPECT_EQ(test::readFileBytes(card("out/X_PANO.JPG")), before);
 }
 
 TEST(KelmiraCliBatchUsage, OneFormOrTheOther) {

@@ -44,11 +44,12 @@ inline RunResult runCli(const std::string& arguments, const std::string& environ
 // kelmira-cli running on its own, its output read as it comes, to be signalled midway.
 class CliProcess {
  public:
-  // Through the shell's exec, so the process signalled is kelmira-cli itself. With
+  // Through the shell's exec and env's, so the process signalled is kelmira-cli itself, with
+  // `environment` ("NAME=VALUE ...") added. With
   // `onTerminal`, its standard output and error are a terminal (a pseudo-terminal this
   // side reads), as when a person runs it.
-  explicit CliProcess(const std::string& arguments, bool onTerminal = false) {
-    const std::string command = "exec " + cliPath() + " " + arguments + " 2>&1";
+  explicit CliProcess(const std::string& arguments, bool onTerminal = false, const std::string& environment = "") {
+    const std::string command = "exec env " + environment + " " + cliPath() + " " + arguments + " 2>&1";
     if (onTerminal) {
       winsize size{};
       size.ws_col = 100;
