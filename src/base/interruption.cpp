@@ -84,6 +84,10 @@ int Interruption::exitStatus() {
   return by == 0 ? 0 : 128 + by;
 }
 
+void Interruption::stopForTest(int signal) { stoppedBy.store(signal); }
+
+void Interruption::clearForTest() { stoppedBy.store(0); }
+
 std::string Interruption::signalName(int signal) {
   switch (signal) {
     case SIGINT: return "SIGINT";

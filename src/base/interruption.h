@@ -28,6 +28,11 @@ class Interruption {
   // 130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP; 0 when not stopped.
   static int exitStatus();
   static std::string signalName(int signal);
+
+  // For tests that cannot take a real signal: the run marked stopped as `signal` would
+  // mark it, and unmarked again.
+  static void stopForTest(int signal);
+  static void clearForTest();
 };
 
 }  // namespace kelmira
