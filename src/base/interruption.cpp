@@ -1,12 +1,13 @@
 #include "base/interruption.h"
 
-#include <pthread.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <system_error>
 #include <thread>
 
 #include "base/temporary_files.h"
@@ -16,14 +17,16 @@ namespace kelmira {
 namespace {
 
 std::atomic<int> stoppedBy{0};
+// The handler's only act is to write the signal's number here; the watching thread reads it.
+int signalPipe[2] = {-1, -1};
 
-sigset_t watchedSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGHUP);
-  return set;
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void noteSignal(int signal) {
+  const int saved = errno;
+  const unsigned char number = static_cast<unsigned char>(signal);
+  [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &number, 1);
+  errno = saved;
 }
 
 void say(const std::string& line) {
@@ -43,21 +46,24 @@ void say(const std::string& line) {
   ::_exit(128 + signal);
 }
 
-void watchLoop(sigset_t set, std::string programName, std::function<void(int)> onSignal,
-               std::chrono::milliseconds grace) {
-  int first = 0;
-  while (first == 0) {
-    const int got = ::sigwaitinfo(&set, nullptr);
-    if (got > 0) first = got;
+// The next signal's number; 0 when `waitMs` (-1: no limit) passed first.
+int nextSignal(int waitMs) {
+  for (;;) {
+    pollfd ready{signalPipe[0], POLLIN, 0};
+    const int got = ::poll(&ready, 1, waitMs);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return 0;
+    unsigned char number = 0;
+    if (::read(signalPipe[0], &number, 1) == 1) return number;
   }
+}
+
+void watchLoop(std::string programName, std::function<void(int)> onSignal, std::chrono::milliseconds grace) {
+  const int first = nextSignal(-1);
   stoppedBy.store(first);
   if (onSignal) onSignal(first);
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(grace);
-  timespec wait{static_cast<time_t>(seconds.count()),
-                static_cast<long>(std::chrono::nanoseconds(grace - seconds).count())};
   // A second signal, or the grace period over: whichever comes first.
-  while (::sigtimedwait(&set, nullptr, &wait) < 0 && errno == EINTR) {
-  }
+  nextSignal(static_cast<int>(grace.count()));
   endNow(programName, first);
 }
 
@@ -65,14 +71,20 @@ void watchLoop(sigset_t set, std::string programName, std::function<void(int)> o
 
 void Interruption::watch(const std::string& programName, std::function<void(int)> onSignal,
                          std::chrono::milliseconds grace) {
-  const sigset_t set = watchedSignals();
-  if (::pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
+  if (signalPipe[0] >= 0 || ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  // The reading end waits in poll; only the handler's end must never block.
+  ::fcntl(signalPipe[0], F_SETFL, 0);
   try {
-    std::thread(watchLoop, set, programName, std::move(onSignal), grace).detach();
+    std::thread(watchLoop, programName, std::move(onSignal), grace).detach();
   } catch (const std::system_error&) {
-    // No thread to watch with: the signals end the program as they always did.
-    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    return;  // no thread to watch with: the signals end the program as they always did
   }
+  // Caught, not blocked: a program started from here gets the signals' usual actions back.
+  struct sigaction action {};
+  action.sa_handler = noteSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (const int signal : kSignals) ::sigaction(signal, &action, nullptr);
 }
 
 bool Interruption::stopped() { return stoppedBy.load(std::memory_order_relaxed) != 0; }

@@ -7,8 +7,8 @@
 namespace kelmira {
 
 // Ctrl-C (SIGINT), SIGTERM and SIGHUP end a run in order rather than kill it halfway
-// through a file. The signals are taken by a thread of their own, never by a handler, so
-// what happens next is ordinary code: the run is marked stopped, its work gives up at the
+// through a file. The signals' handler only passes them to a thread of their own, so what
+// happens next is ordinary code: the run is marked stopped, its work gives up at the
 // next progress report, no temporary is renamed over its target any more
 // (ReplacementFile), and the program ends with 128 + the signal once its temporaries are
 // gone. Work that has not ended after a grace period, or a second signal, ends the
@@ -16,9 +16,8 @@ namespace kelmira {
 // (TemporaryFiles).
 class Interruption {
  public:
-  // Call first thing in main, before any thread starts: the signals are blocked in this
-  // thread and so in every thread started later. `onSignal` runs on the watching thread
-  // after the run is marked stopped (a window closes itself through it).
+  // Call once, early in main. `onSignal` runs on the watching thread after the run is
+  // marked stopped (a window closes itself through it).
   static void watch(const std::string& programName, std::function<void(int signal)> onSignal = {},
                     std::chrono::milliseconds grace = std::chrono::seconds(3));
 

@@ -266,7 +266,7 @@ int runCommandLine(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // First: every thread started later inherits the blocked signals.
+  // Ctrl-C, SIGTERM and SIGHUP stop the work in order.
   kelmira::Interruption::watch("kelmira-cli");
   return ended(runCommandLine(argc, argv));
 }

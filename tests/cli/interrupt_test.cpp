@@ -48,10 +48,12 @@ int statusFor(int signal) { return 128 + signal; }
 
 // A batch stopped once its first result is out: no temporary and no reserved name is left,
 // each result left is whole and was reported finished, the others are named not written,
-// and the status tells the signal.
+// and the status tells the signal. A second signal ends it at once, leaving as little.
 TEST(KelmiraCliInterrupted, ABatchStopsKeepingOnlyWholeFinishedResults) {
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(signal);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, 0}) {
+    const bool twice = signal == 0;
+    const int sent = twice ? SIGINT : signal;
+    SCOPED_TRACE(twice ? "SIGINT twice" : std::to_string(signal));
     test::TempDir dir;
     fs::create_directories(dir.file("in"));
     constexpr int kPhotographs = 12;
@@ -63,8 +65,9 @@ TEST(KelmiraCliInterrupted, ABatchStopsKeepingOnlyWholeFinishedResults) {
     }
     test::CliProcess run("unwarp " + inputs + "--out-dir " + dir.file("out") + " --jobs 2");
     ASSERT_TRUE(run.readUntil("_pano.jpg: ", 120s)) << run.output();
-    run.signal(signal);
-    EXPECT_EQ(run.finish(), statusFor(signal)) << run.output();
+    run.signal(sent);
+    if (twice) run.signal(sent);
+    EXPECT_EQ(run.finish(), statusFor(sent)) << run.output();
 
     const std::string output = run.output();
     EXPECT_NE(output.find("stopped by SIG"), std::string::npos) << output;
@@ -73,11 +76,12 @@ TEST(KelmiraCliInterrupted, ABatchStopsKeepingOnlyWholeFinishedResults) {
     for (const std::string& name : left) {
       SCOPED_TRACE(name);
       expectWholeJpeg(dir.file("out/" + name));
-      EXPECT_NE(output.find(dir.file("out/" + name) + ": "), std::string::npos) << output;
+      // Ended at once, a result may be in place before its line was printed.
+      if (!twice) EXPECT_NE(output.find(dir.file("out/" + name) + ": "), std::string::npos) << output;
     }
     std::size_t notWritten = 0;
     for (std::size_t at = 0; (at = output.find("not written: ", at)) != std::string::npos; ++at) ++notWritten;
-    EXPECT_EQ(notWritten + left.size(), static_cast<std::size_t>(kPhotographs)) << output;
+    if (!twice) EXPECT_EQ(notWritten + left.size(), static_cast<std::size_t>(kPhotographs)) << output;
     EXPECT_EQ(everyFile(dir.path() / "in").size(), static_cast<std::size_t>(kPhotographs));
   }
 }
