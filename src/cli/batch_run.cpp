@@ -72,8 +72,8 @@ std::string beginningOf(const std::string& path, std::size_t limit) {
 // folder, in the inputs' order, so that the folder's file system says which names are one
 // file: a name already there is an earlier result (it holds that one's mark), an input,
 // or an old file to be replaced.
-std::vector<Plan> planBatch(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs) {
-  std::vector<Plan> plans(inputs.size());
+void planBatch(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
+               std::vector<Plan>& plans) {
   std::map<FileKey, std::size_t> inputAt;
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     if (const auto [earlier, first] = inputAt.emplace(keyOf(inputs[i]), i); !first) plans[i].sameAs = earlier->second;
@@ -118,7 +118,6 @@ std::vector<Plan> planBatch(const std::vector<std::string>& inputs, const std::v
                      printable(inputs[*earlier]);
     }
   }
-  return plans;
 }
 
 // The names reserved for results: each one no result has taken is removed when the batch
@@ -165,8 +164,9 @@ int runBatch(const BatchOptions& options, const std::string& ending, const FileW
   const std::size_t count = inputs.size();
   std::vector<std::string> outputs(count);
   for (std::size_t i = 0; i < count; ++i) outputs[i] = batchOutputPath(inputs[i], options.outputFolder, ending);
-  const std::vector<Plan> plans = planBatch(inputs, outputs);
+  std::vector<Plan> plans(count);
   const Reservations reservations(outputs, plans);
+  planBatch(inputs, outputs, plans);
 
   std::vector<FileResult> results(count, FileResult::Stopped);
   {
@@ -176,7 +176,8 @@ int runBatch(const BatchOptions& options, const std::string& ending, const FileW
       const Plan& plan = plans[i];
       FileOutcome outcome;
       try {
-        std::unique_ptr<StepProgress> photograph = progress.start(i, printable(fs::path(inputs[i]).filename().string()));
+        const std::string name = printable(fs::path(inputs[i]).filename().string());
+        std::unique_ptr<StepProgress> photograph = progress.start(i, name);
         if (plan.sameAs) {
           outcome = FileOutcome::skipped(printable(inputs[i]) + ": given twice (also as " +
                                          printable(inputs[*plan.sameAs]) + "); done once");

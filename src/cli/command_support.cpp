@@ -45,7 +45,8 @@ int reportUnsupportedOutput(const std::string& path) {
 
 FileOutcome openRoundFailure(const RecordingPrompts& prompts, const std::string& roundPath) {
   if (prompts.declinedAQuestion()) {
-    return FileOutcome::skipped(printable(roundPath) + " appears to be a panorama already: skipped (--force unwarps it)");
+    return FileOutcome::skipped(printable(roundPath) +
+                                " appears to be a panorama already: skipped (--force unwarps it)");
   }
   return FileOutcome::failed(prompts.reason("cannot read " + printable(roundPath)));
 }

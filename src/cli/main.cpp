@@ -255,7 +255,8 @@ int runCommandLine(int argc, char** argv) {
     }
     return kelmira::runSimulate(simulate);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "kelmira-cli: stopped by an unexpected problem: %s\n", kelmira::printable(error.what()).c_str());
+    std::fprintf(stderr, "kelmira-cli: stopped by an unexpected problem: %s\n",
+                 kelmira::printable(error.what()).c_str());
     return 1;
   } catch (...) {
     std::fprintf(stderr, "kelmira-cli: stopped by an unexpected problem\n");

@@ -122,9 +122,9 @@ MovieExportResult savePanoramaMovie(DibImage& panorama, const std::string& desti
     ReplacementFile replacement(destination);
     const std::string intermediate = intermediateMoviePath(replacement.temporaryPath());
     if (replacement.created()) TemporaryFiles::expect(intermediate);
-    const OSErr error = replacement.created()
-                            ? buildQtvrMovie(image.path(), tiles.path(), replacement.temporaryPath(), settings, progress)
-                            : noErr;
+    const std::string& into = replacement.temporaryPath();
+    const OSErr error =
+        replacement.created() ? buildQtvrMovie(image.path(), tiles.path(), into, settings, progress) : noErr;
     TemporaryFiles::forget(intermediate);
     if (!replacement.created()) {
       result = {-1, "The movie cannot be written into the folder of " + destination + "."};

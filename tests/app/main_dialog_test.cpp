@@ -586,7 +586,8 @@ TEST_P(StoppedMidSave, TheOldFileStaysAndNoTemporaryIsLeft) {
   });
   files.answers << QString::fromStdString(target);
   if (asMovie) {
-    whenShown<MoviePropertiesDialog>([](MoviePropertiesDialog& d) { QTest::mouseClick(d.saveMovieButton(), Qt::LeftButton); });
+    whenShown<MoviePropertiesDialog>(
+        [](MoviePropertiesDialog& d) { QTest::mouseClick(d.saveMovieButton(), Qt::LeftButton); });
   }
   click(asMovie ? 1003 : 1006);
   saving = false;

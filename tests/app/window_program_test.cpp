@@ -86,7 +86,8 @@ TEST(WindowProgram, OpensAnyFileNameGivenAfterTheOptions) {
     EXPECT_EQ(runWindow(dir, {"--", name}, dir.file("report")), 0);
     // The caption names the extension, when there is one.
     const bool jpg = name.ends_with(".jpg");
-    EXPECT_EQ(contentOf(dir.file("report")), std::string("mode round\ncaption ") + (jpg ? "JPG" : "") + " 1600 x 1200\n");
+    EXPECT_EQ(contentOf(dir.file("report")),
+              std::string("mode round\ncaption ") + (jpg ? "JPG" : "") + " 1600 x 1200\n");
   }
   // Without "--" too, for a name that looks like no option.
   fs::remove(dir.file("report"));
