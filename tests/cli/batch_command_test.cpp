@@ -298,7 +298,9 @@ class KelmiraCliOnVfat : public KelmiraCliBatch {
     }
   }
   void TearDown() override {
-    if (!unmount_.empty()) EXPECT_EQ(std::system(unmount_.c_str()), 0);
+    if (!unmount_.empty()) {
+      EXPECT_EQ(std::system(unmount_.c_str()), 0);
+    }
   }
   std::string mountPoint() const { return dir.file("card"); }
   std::string card(const std::string& name) const { return mountPoint() + "/" + name; }
