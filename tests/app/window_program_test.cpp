@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/signal_wait.h"
 #include "support/test_files.h"
 
 namespace kelmira {
@@ -56,7 +57,8 @@ int runWindow(const test::TempDir& home, const std::vector<std::string>& argumen
     int status = 0;
     if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     const auto now = std::chrono::steady_clock::now();
-    if (!signalled && now - start >= signalAfter) {
+    // Sent once the program catches it: one that came during its start would end it there.
+    if (!signalled && now - start >= signalAfter && test::waitUntilCatching(child, signal, 0ms)) {
       kill(child, signal);
       signalled = true;
     }

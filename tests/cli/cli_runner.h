@@ -13,6 +13,7 @@
 #include <string>
 
 #include "image/dib_image.h"
+#include "support/signal_wait.h"
 
 namespace kelmira::test {
 
@@ -104,6 +105,11 @@ class CliProcess {
     return output_.find(text) != std::string::npos;
   }
   void signal(int number) { kill(pid_, number); }
+  // Waits until the program catches `number` (its handler is in place, as /proc shows),
+  // so that a signal sent then reaches the program and not its start; whether it does.
+  bool waitUntilCatching(int number, std::chrono::milliseconds limit) {
+    return test::waitUntilCatching(pid_, number, limit);
+  }
   // Reads the rest and waits for the end: the exit status, or -1 when a signal ended it
   // (or it did not end within `limit` and was killed).
   int finish(std::chrono::seconds limit = std::chrono::seconds(300)) {

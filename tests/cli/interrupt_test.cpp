@@ -118,6 +118,7 @@ TEST(KelmiraCliInterrupted, OnePictureOrMovieLeavesTheOldFileOrAWholeNewOne) {
     for (const auto wait : {50ms, 150ms, 300ms}) {
       test::writeFileBytes(target, old);
       test::CliProcess run(arguments, false, "TMPDIR=" + dir.file("tmp"));
+      ASSERT_TRUE(run.waitUntilCatching(signal, 60s));
       std::this_thread::sleep_for(wait);
       run.signal(signal);
       const int status = run.finish();
