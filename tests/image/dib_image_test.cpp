@@ -11,21 +11,13 @@
 #include "image/progress_scope.h"
 #include "image/progress_sink.h"
 #include "image_file_builders.h"
+#include "support/recording_sink.h"
 #include "support/test_files.h"
 
 namespace kelmira {
 namespace {
 
-class RecordingSink : public ProgressSink {
- public:
-  int reportProgress(std::int32_t position, std::int32_t) override {
-    positions.push_back(position);
-    return 1;
-  }
-  void endProgress() override { ++ends; }
-  std::vector<int> positions;
-  int ends = 0;
-};
+using test::RecordingSink;
 
 TEST(DibImage, EmptyImagesAndAllocation) {
   DibImage image;

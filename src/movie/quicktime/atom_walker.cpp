@@ -70,6 +70,13 @@ std::optional<ClassicAtom> findClassicChild(const std::uint8_t* block, std::size
   return std::nullopt;
 }
 
+std::optional<std::uint32_t> readTableEntryCount(ByteReader& payload, std::size_t entrySize) {
+  payload.skip(4);  // version, flags
+  const std::uint32_t count = payload.u32();
+  if (payload.failed() || count > payload.remaining() / entrySize) return std::nullopt;
+  return count;
+}
+
 std::string fourCCText(OSType type) {
   char text[16];
   bool printable = true;

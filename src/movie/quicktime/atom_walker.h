@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "movie/quicktime/big_endian.h"
 #include "movie/quicktime/qt_types.h"
 
 namespace kelmira {
@@ -46,6 +47,11 @@ ClassicAtomList readClassicAtoms(const std::uint8_t* block, std::size_t blockSiz
 // The first child of `parent` with this type, or nothing.
 std::optional<ClassicAtom> findClassicChild(const std::uint8_t* block, std::size_t blockSize, const ClassicAtom& parent,
                                             OSType type);
+
+// The head of a full atom's table read from its payload: version and flags, then an entry
+// count that the bytes after it must hold at `entrySize` bytes an entry. Nothing when they
+// do not; the reader is left at the first entry.
+std::optional<std::uint32_t> readTableEntryCount(ByteReader& payload, std::size_t entrySize);
 
 // "'moov'" for printable codes, "0x0000ABCD" otherwise.
 std::string fourCCText(OSType type);

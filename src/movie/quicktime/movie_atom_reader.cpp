@@ -280,19 +280,10 @@ OSErr readDinf(ReadState& s, const ClassicAtom& atom) {
   return readChildren(s, atom, {invalidMedia, {fourCC("dref")}, invalidDataRef});
 }
 
-// The head of a full atom's table: version and flags, then an entry count that must fit in
-// the bytes that follow; none when it does not.
-std::optional<std::uint32_t> tableEntryCount(ByteReader& r, std::size_t entryBytes) {
-  r.u32();  // version, flags
-  const std::uint32_t count = r.u32();
-  if (r.failed() || count > r.remaining() / entryBytes) return std::nullopt;
-  return count;
-}
-
 OSErr readDref(ReadState& s, const ClassicAtom& atom) {
   const std::string& moviePath = s.moviePath;
   ByteReader r = s.payload(atom);
-  const std::optional<std::uint32_t> entryCount = tableEntryCount(r, 12);
+  const std::optional<std::uint32_t> entryCount = readTableEntryCount(r, 12);
   if (!entryCount) return invalidDataRef;
   const std::uint32_t count = *entryCount;
   const ClassicAtomList entries =
@@ -338,7 +329,7 @@ void turnHeaderToFileOrder(ByteBuffer& entry) {
 OSErr readStsd(const ReadState& s, const ClassicAtom& atom, Media& media) {
   const std::uint8_t* data = s.block + atom.payloadOffset();
   ByteReader r = s.payload(atom);
-  const std::optional<std::uint32_t> entryCount = tableEntryCount(r, 16);
+  const std::optional<std::uint32_t> entryCount = readTableEntryCount(r, 16);
   if (!entryCount) return invalidSampleTable;
   const std::uint32_t count = *entryCount;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -369,7 +360,7 @@ OSErr readStsd(const ReadState& s, const ClassicAtom& atom, Media& media) {
 OSErr readStts(const ReadState& s, const ClassicAtom& stts, Media& media) {
   const std::uint64_t sampleCount = media.samples.size();
   ByteReader times = s.payload(stts);
-  const std::optional<std::uint32_t> timeEntries = tableEntryCount(times, 8);
+  const std::optional<std::uint32_t> timeEntries = readTableEntryCount(times, 8);
   if (!timeEntries) return invalidSampleTable;
   std::uint64_t numbered = 0;
   std::uint64_t totalDuration = 0;
@@ -389,7 +380,7 @@ OSErr readStts(const ReadState& s, const ClassicAtom& stts, Media& media) {
 OSErr readStss(const ReadState& s, const ClassicAtom& stss, Media& media) {
   const std::size_t sampleCount = media.samples.size();
   ByteReader syncs = s.payload(stss);
-  const std::optional<std::uint32_t> entryCount = tableEntryCount(syncs, 4);
+  const std::optional<std::uint32_t> entryCount = readTableEntryCount(syncs, 4);
   if (!entryCount) return invalidSampleTable;
   for (MediaSample& sample : media.samples) sample.sync = false;
   for (std::uint32_t i = 0; i < *entryCount; ++i) {

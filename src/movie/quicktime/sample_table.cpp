@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "movie/quicktime/atom_walker.h"
 #include "movie/quicktime/big_endian.h"
 
 namespace kelmira {
@@ -9,15 +10,6 @@ namespace kelmira {
 namespace {
 
 constexpr std::size_t kFullAtomHeader = 4;  // version and flags
-
-// A table's entry count after its version and flags, when that many entries of
-// `entrySize` bytes follow; the reader is left at the first entry.
-std::optional<std::uint32_t> entryCount(ByteReader& reader, std::size_t entrySize) {
-  reader.skip(kFullAtomHeader);
-  const std::uint32_t count = reader.u32();
-  if (reader.failed() || count > reader.remaining() / entrySize) return std::nullopt;
-  return count;
-}
 
 // From firstChunk on, until the next run, each chunk holds samplesPerChunk samples.
 struct ChunkRun {
@@ -28,7 +20,7 @@ struct ChunkRun {
 std::optional<std::vector<ChunkRun>> readRuns(const SampleTablePayloads& tables, std::uint32_t descriptionCount) {
   if (!tables.stsc) return std::nullopt;
   ByteReader reader(tables.stsc, tables.stscSize);
-  const std::optional<std::uint32_t> count = entryCount(reader, 12);
+  const std::optional<std::uint32_t> count = readTableEntryCount(reader, 12);
   if (!count) return std::nullopt;
   std::vector<ChunkRun> runs(*count);
   for (std::uint32_t i = 0; i < *count; ++i) {
@@ -64,7 +56,7 @@ OSErr expandSampleTable(const SampleTablePayloads& tables, std::uint32_t descrip
   ByteReader sizeEntries(tables.stsz, tables.stszSize);
   sizeEntries.skip(kFullAtomHeader + 8);
   ByteReader offsets(tables.chunkOffsets, tables.chunkOffsetsSize);
-  const std::optional<std::uint32_t> chunkCount = entryCount(offsets, tables.chunkOffsets64 ? 8 : 4);
+  const std::optional<std::uint32_t> chunkCount = readTableEntryCount(offsets, tables.chunkOffsets64 ? 8 : 4);
   const std::optional<std::vector<ChunkRun>> runs = readRuns(tables, descriptionCount);
   if (!chunkCount || !runs) return invalidSampleTable;
   // Samples or chunks, but no run to say which chunk holds which.

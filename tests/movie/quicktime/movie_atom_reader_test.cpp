@@ -62,6 +62,18 @@ void table(ByteWriter& w, const char (&type)[5], std::initializer_list<std::uint
   });
 }
 
+// Track 1 with a video media of its header, its handler and whatever `rest` adds.
+void videoTrack(ByteWriter& w, const std::function<void()>& rest) {
+  atom(w, "trak", [&] {
+    trackHeader(w, 1);
+    atom(w, "mdia", [&] {
+      mediaHeader(w, 600);
+      handler(w, "mhlr", "vide");
+      rest();
+    });
+  });
+}
+
 // One 'jpeg' description; two samples of 5 and 7 bytes at 100 and 105, 300 units each.
 void sampleTables(ByteWriter& w) {
   atom(w, "stbl", [&] {
@@ -165,26 +177,15 @@ TEST(MovieAtomReader, MisplacedAndRepeatedAtomsArePassedOver) {
             invalidTrack);
   EXPECT_EQ(refused([](ByteWriter& w) {
               movieHeader(w, 600);
-              atom(w, "trak", [&] {
-                trackHeader(w, 1);
-                atom(w, "mdia", [&] {
-                  mediaHeader(w, 600);
-                  handler(w, "mhlr", "vide");
-                });
-              });
+              videoTrack(w, [] {});
             }),
             invalidMedia);
   EXPECT_EQ(refused([](ByteWriter& w) {
               movieHeader(w, 600);
-              atom(w, "trak", [&] {
-                trackHeader(w, 1);
-                atom(w, "mdia", [&] {
-                  mediaHeader(w, 600);
-                  handler(w, "mhlr", "vide");
-                  atom(w, "minf", [&] {
-                    atom(w, "dinf", [&] {});
-                    sampleTables(w);
-                  });
+              videoTrack(w, [&] {
+                atom(w, "minf", [&] {
+                  atom(w, "dinf", [&] {});
+                  sampleTables(w);
                 });
               });
             }),
@@ -201,64 +202,23 @@ TEST(MovieAtomReader, MisplacedAndRepeatedAtomsArePassedOver) {
 
 TEST(MovieAtomReader, AChunkThatNoRunDescribesIsRefused) {
   // No samples and no sample-to-chunk runs, but one chunk: nothing says what it holds.
-  constexpr auto atom = movie_test::writeAtom;
   ByteBuffer moov;
   ByteWriter w(moov);
-  atom(w, "mvhd", [&] {
-    w.zeros(12);
-    w.u32(600);
-    w.u32(0);
-    w.u32(0x10000);
-    w.u16(0x100);
-    w.zeros(10 + 36 + 24);
-    w.u32(2);
-  });
-  atom(w, "trak", [&] {
-    atom(w, "tkhd", [&] {
-      w.u32(0xF);
-      w.zeros(8);
-      w.u32(1);
-      w.zeros(4 + 4 + 8 + 8 + 36 + 8);
-    });
-    atom(w, "mdia", [&] {
-      atom(w, "mdhd", [&] {
-        w.zeros(12);
-        w.u32(600);
-        w.zeros(8);
-      });
-      atom(w, "hdlr", [&] {
-        w.u32(0);
-        w.u32(fourCC("mhlr"));
-        w.u32(fourCC("vide"));
-        w.zeros(12);
-      });
-      atom(w, "minf", [&] {
-        movie_test::writeDataInformation(w);
-        atom(w, "stbl", [&] {
-          atom(w, "stsd", [&] {
-            w.u32(0);
-            w.u32(1);
-            w.u32(16);
-            w.u32(fourCC("jpeg"));
-            w.zeros(6);
-            w.u16(1);
-          });
-          atom(w, "stts", [&] { w.zeros(8); });
-          atom(w, "stsc", [&] { w.zeros(8); });
-          atom(w, "stsz", [&] { w.zeros(12); });
-          atom(w, "stco", [&] {
-            w.u32(0);
-            w.u32(1);
-            w.u32(100);
-          });
-        });
+  movieHeader(w, 600);
+  videoTrack(w, [&] {
+    atom(w, "minf", [&] {
+      movie_test::writeDataInformation(w);
+      atom(w, "stbl", [&] {
+        table(w, "stsd", {0, 1, 16, fourCC("jpeg"), 0, 1});
+        table(w, "stts", {0, 0});
+        table(w, "stsc", {0, 0});
+        table(w, "stsz", {0, 0, 0});
+        table(w, "stco", {0, 1, 100});
       });
     });
   });
-  ASSERT_EQ(initializeQtml(), noErr);
   std::unique_ptr<Movie> movie;
   EXPECT_EQ(parseMovieAtom(moov.data(), moov.size(), "/nowhere/x.mov", movie), invalidSampleTable);
-  terminateQtml();
 }
 
 }  // namespace

@@ -6,21 +6,12 @@
 #include <vector>
 
 #include "image/dib_image.h"
-#include "image/progress_sink.h"
+#include "support/recording_sink.h"
 
 namespace kelmira {
 namespace {
 
-class RecordingSink : public ProgressSink {
- public:
-  int reportProgress(std::int32_t position, std::int32_t) override {
-    positions.push_back(position);
-    return 1;
-  }
-  void endProgress() override { ++ends; }
-  std::vector<int> positions;
-  int ends = 0;
-};
+using test::RecordingSink;
 
 // The worked sizes: 960 / 1000 x 300 = 288; trunc(288.96) = 288; 302 cut to 300.
 TEST(MovieSize, TrimsToTwentyFourTilesOfSidesAMultipleOfFour) {
