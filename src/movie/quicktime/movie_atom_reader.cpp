@@ -4,7 +4,10 @@
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "movie/quicktime/atom_walker.h"
 #include "movie/quicktime/media.h"

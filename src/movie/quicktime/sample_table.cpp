@@ -26,9 +26,8 @@ std::optional<std::vector<ChunkRun>> readRuns(const SampleTablePayloads& tables,
   for (std::uint32_t i = 0; i < *count; ++i) {
     ChunkRun& run = runs[i];
     run = {reader.u32(), reader.u32(), reader.u32()};
-    const std::uint64_t lowestFirst = i == 0 ? 1 : std::uint64_t(runs[i - 1].firstChunk) + 1;
-    if (run.firstChunk < lowestFirst || (i == 0 && run.firstChunk != 1) || run.samplesPerChunk == 0 ||
-        run.descriptionIndex == 0 || run.descriptionIndex > descriptionCount) {
+    const bool climbs = i == 0 ? run.firstChunk == 1 : run.firstChunk > runs[i - 1].firstChunk;
+    if (!climbs || run.samplesPerChunk == 0 || run.descriptionIndex == 0 || run.descriptionIndex > descriptionCount) {
       return std::nullopt;
     }
   }
