@@ -1,7 +1,6 @@
 #include "cli/movie_command.h"
 
 #include <cstdio>
-#include <map>
 
 #include "cli/command_support.h"
 #include "base/interruption.h"
@@ -27,19 +26,13 @@ bool parseWholeNumberPair(const std::string& text, long& width, long& height) {
 }  // namespace
 
 bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settings) {
-  static const std::map<std::string, OSType> codecs = {
-      {"jpeg", fourCC("jpeg")}, {"cinepak", fourCC("cvid")}, {"sorenson", fourCC("SVQ1")}};
-  static const std::map<std::string, std::uint32_t> qualities = {{"minimum", 0},     {"low", 0x100},
-                                                                  {"normal", 0x200}, {"high", 0x300},
-                                                                  {"maximum", 0x3FF}, {"lossless", 0x400}};
-  static const std::map<std::string, std::uint32_t> corrections = {{"none", 0}, {"partial", 1}, {"full", 2}};
-  const auto codec = codecs.find(options.codec);
-  const auto quality = qualities.find(options.quality);
-  const auto correction = corrections.find(options.correction);
+  const auto codec = movieChoice(kMovieCodecs, options.codec);
+  const auto quality = movieChoice(kMovieQualities, options.quality);
+  const auto correction = movieChoice(kMovieCorrections, options.correction);
   const MovieViewSize stored = options.view.empty() ? readStoredMovieView(windowSettingsPath()) : MovieViewSize{};
   long width = stored.width;
   long height = stored.height;
-  if (codec == codecs.end() || quality == qualities.end() || correction == corrections.end() ||
+  if (!codec || !quality || !correction ||
       (!options.view.empty() && !parseWholeNumberPair(options.view, width, height))) {
     std::fprintf(stderr,
                  "kelmira-cli: movie settings: --codec jpeg|cinepak|sorenson, --quality "
@@ -50,8 +43,7 @@ bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settin
     std::fprintf(stderr, "kelmira-cli: --view %s: %s\n", printable(options.view).c_str(), kMovieViewSizeRule);
     return false;
   }
-  settings = {codec->second, quality->second, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
-              correction->second};
+  settings = {*codec, *quality, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), *correction};
   return true;
 }
 
@@ -86,8 +78,8 @@ int writePanoramaMovie(DibImage& panorama, const std::string& outputPath, const 
                  result.code);
     return 1;
   }
-  std::printf("%s: QuickTime VR panorama movie of a %d x %d panorama, 24 tiles\n", printable(outputPath).c_str(),
-              panorama.width(), panorama.height());
+  std::printf("%s: QuickTime VR panorama movie of a %d x %d panorama, %d tiles\n", printable(outputPath).c_str(),
+              panorama.width(), panorama.height(), kMovieTileCount);
   return 0;
 }
 

@@ -179,22 +179,6 @@ ImageErrorCode DibImage::resampleFrom(const DibImage& source, std::int32_t width
   return ImageError::None;
 }
 
-int DibImage::fitToMovieSize(std::int32_t width, std::int32_t height, bool force, ProgressSink* progress) {
-  if (width % 96 == 0) {
-    if (height % 4 != 0) {
-      resizeTo(width, height - height % 4, progress);
-    } else if (force) {
-      resizeTo(width, height, progress);
-    }
-    return 1;
-  }
-  const std::int32_t newWidth = width - width % 96;
-  std::int32_t newHeight = static_cast<std::int32_t>(static_cast<double>(newWidth) / width * height);
-  newHeight -= newHeight % 4;
-  resizeTo(newWidth, newHeight, progress);
-  return 1;
-}
-
 ImageErrorCode DibImage::loadFromFile(const std::string& path, ProgressSink* progress) {
   free();
   const FileType type = identifyFileType(path);

@@ -83,8 +83,6 @@ class DibImage {
   // stays and the result is dropped with code 14.
   ImageErrorCode resampleFrom(const DibImage& source, std::int32_t width, std::int32_t height,
                               ProgressSink* progress = nullptr);
-  // Trims to a width that is a multiple of 96 and a height that is a multiple of 4.
-  int fitToMovieSize(std::int32_t width, std::int32_t height, bool force, ProgressSink* progress = nullptr);
 
   ImageErrorCode loadFromFile(const std::string& path, ProgressSink* progress = nullptr);
   // JPEG (quality 100, progressive), BMP or TIFF; the target is replaced only by a complete file.

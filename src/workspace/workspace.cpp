@@ -7,6 +7,7 @@
 #include "image/neighbourhood_filter.h"
 #include "image/progress_sink.h"
 #include "image/tone_curve.h"
+#include "movie/rules/movie_size.h"
 #include "unwarp/panorama_maker.h"
 #include "workspace/prompts.h"
 #include "workspace/workspace_host.h"
@@ -288,7 +289,7 @@ void Workspace::fitPanoramaToMovieSize() {
   if (!panorama_.hasPixels()) return;
   const std::int32_t width = panorama_.width();
   const std::int32_t height = panorama_.height();
-  panorama_.fitToMovieSize(width, height, false, progress_);
+  fitToMovieSize(panorama_, width, height, false, progress_);
   if (panorama_.width() == width && panorama_.height() == height) return;
   panoramaRows_ = panoramaRows_.resampled(panorama_.height());
   ++panoramaRevision_;

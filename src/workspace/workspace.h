@@ -61,8 +61,8 @@ class Workspace {
   void freeAdjustBase();
   int applyAdjustments(int quality, double brightness, double contrast);
   bool hasDisplayedImage() const;
-  // Trims the panorama to a width that is a multiple of 96 and a height that is a
-  // multiple of 4, as every saved panorama is.
+  // Trims the panorama to the size a movie takes (fitToMovieSize), as every saved
+  // panorama is.
   void fitPanoramaToMovieSize();
   // Builds the display of the current state again (through the viewer) and repaints.
   int refreshDisplay();

@@ -11,21 +11,13 @@
 #include "image/progress_scope.h"
 #include "image/progress_sink.h"
 #include "image_file_builders.h"
+#include "support/recording_sink.h"
 #include "support/test_files.h"
 
 namespace kelmira {
 namespace {
 
-class RecordingSink : public ProgressSink {
- public:
-  int reportProgress(std::int32_t position, std::int32_t) override {
-    positions.push_back(position);
-    return 1;
-  }
-  void endProgress() override { ++ends; }
-  std::vector<int> positions;
-  int ends = 0;
-};
+using test::RecordingSink;
 
 TEST(DibImage, EmptyImagesAndAllocation) {
   DibImage image;
@@ -83,7 +75,7 @@ TEST(DibImage, PaletteHoldsThePicturesColours) {
   EXPECT_EQ(found, 3);
 }
 
-TEST(DibImage, MirrorRotateAndFitToMovieSize) {
+TEST(DibImage, MirrorAndRotate) {
   const auto pixels = test::patternPixels(7, 3);
   DibImage image;
   ASSERT_EQ(image.copyFromPixels(pixels.data(), 7, 3), 0);
@@ -99,25 +91,6 @@ TEST(DibImage, MirrorRotateAndFitToMovieSize) {
   EXPECT_EQ(image.width(), 7);
   EXPECT_EQ(std::memcmp(image.pixels(), pixels.data(), pixels.size()), 0);
   EXPECT_EQ(image.rotateImage(3), 0);
-
-  struct Case {
-    int w, h;
-    bool force;
-    int expectedW, expectedH;
-  };
-  for (const Case c : {Case{1000, 300, false, 960, 288}, Case{1000, 301, false, 960, 288},
-                       Case{960, 302, false, 960, 300}, Case{960, 300, false, 960, 300},
-                       Case{960, 300, true, 960, 300}}) {
-    DibImage picture;
-    ASSERT_EQ(picture.allocate(c.w, c.h), 0);
-    RecordingSink sink;
-    EXPECT_EQ(picture.fitToMovieSize(c.w, c.h, c.force, &sink), 1);
-    EXPECT_EQ(picture.width(), c.expectedW);
-    EXPECT_EQ(picture.height(), c.expectedH);
-    const bool resampled = c.force || c.w != c.expectedW || c.h != c.expectedH;
-    EXPECT_EQ(sink.positions.size(), resampled ? std::size_t(c.expectedH) : 0u);
-    EXPECT_EQ(sink.ends, resampled ? 1 : 0);
-  }
 }
 
 TEST(DibImage, SaveAndLoadRoundTripWithProgress) {
