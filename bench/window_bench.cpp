@@ -131,7 +131,7 @@ BENCHMARK(BM_WindowMakePano)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ReadPhotograph(benchmark::State& state) {
   for (auto _ : state) {
     DibImage round;
-    if (round.loadFromFile(photographPath()) != 0) state.SkipWithError("unreadable");
+    if (round.loadFromFile(photographPath()) != ImageError::None) state.SkipWithError("unreadable");
   }
 }
 BENCHMARK(BM_ReadPhotograph)->Unit(benchmark::kMillisecond)->UseRealTime();

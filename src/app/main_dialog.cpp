@@ -454,7 +454,7 @@ int MainDialog::saveCurrent(bool asMovie) {
   const ImageErrorCode code =
       workspace.panorama().saveToFile(savePath_.toStdString(), static_cast<FileType>(saveFileType_), this);
   if (code != ImageError::None) {
-    tell(QString::fromStdString(errorText(static_cast<std::uint32_t>(code))), MessageIcon::Stop);
+    tell(QString::fromStdString(errorText(code)), MessageIcon::Stop);
     return -1;
   }
   savedRevision_ = revision;
@@ -481,7 +481,7 @@ int MainDialog::writeSphere(bool asWebPage) {
     code = saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, kDefaultSphereQuality, this);
   }
   if (code != ImageError::None) {
-    tell(QString::fromStdString(errorText(static_cast<std::uint32_t>(code))), MessageIcon::Stop);
+    tell(QString::fromStdString(errorText(code)), MessageIcon::Stop);
     return -1;
   }
   savedRevision_ = revision;

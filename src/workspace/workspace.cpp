@@ -78,7 +78,7 @@ int Workspace::openRound(const std::string& path) {
   const ImageErrorCode code = roundImage_.loadFromFile(path, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
   if (code != ImageError::None) {
-    tell(errorText(static_cast<std::uint32_t>(code)), false);
+    tell(errorText(code), false);
     return 0;
   }
   const CropCircle circle = initialCropCircle(roundImage_.width(), roundImage_.height());
@@ -137,7 +137,7 @@ int Workspace::openPanorama(const std::string& path) {
   const ImageErrorCode code = panorama_.loadFromFile(path, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
   if (code != ImageError::None) {
-    tell(errorText(static_cast<std::uint32_t>(code)), false);
+    tell(errorText(code), false);
     return -1;
   }
   if (static_cast<double>(panorama_.width()) / panorama_.height() < 2 &&

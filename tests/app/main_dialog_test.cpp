@@ -82,8 +82,8 @@ class MainDialogTest : public testing::Test {
   void openPatternPanorama(const std::string& name, int width, int height) {
     DibImage pano;
     const auto pixels = test::patternPixels(width, height);
-    ASSERT_EQ(pano.copyFromPixels(pixels.data(), width, height), 0);
-    ASSERT_EQ(pano.saveToFile(dir.file(name), FileTypeBmp), 0);
+    ASSERT_EQ(pano.copyFromPixels(pixels.data(), width, height), ImageError::None);
+    ASSERT_EQ(pano.saveToFile(dir.file(name), FileTypeBmp), ImageError::None);
     files.answers << QString::fromStdString(dir.file(name));
     click(1005);
   }
@@ -142,7 +142,7 @@ TEST_F(MainDialogTest, TheWholeJobByMouseFromRoundPhotographToSavedJpeg) {
   EXPECT_EQ(files.lastTitle(), "Save current image as a panorama image file");
   EXPECT_EQ(files.lastInitialName(), "mirror-sample_pano.jpg");
   DibImage saved;
-  ASSERT_EQ(saved.loadFromFile(dir.file("room.jpg")), 0);
+  ASSERT_EQ(saved.loadFromFile(dir.file("room.jpg")), ImageError::None);
   EXPECT_EQ(saved.width(), 1728);  // cut to a multiple of 96
   EXPECT_EQ(saved.height() % 4, 0);
   EXPECT_EQ(saved.height(), static_cast<int>(1728.0 / 1809 * (288 - top)) / 4 * 4);
@@ -198,8 +198,8 @@ TEST_F(MainDialogTest, AGuardedCommandDuringALongTaskGetsTheBusyMessage) {
 TEST_F(MainDialogTest, OpenPanoAndTheSaveRefusals) {
   DibImage pano;
   const auto pixels = test::patternPixels(1000, 150);
-  ASSERT_EQ(pano.copyFromPixels(pixels.data(), 1000, 150), 0);
-  ASSERT_EQ(pano.saveToFile(dir.file("beach.jpg"), FileTypeJpeg), 0);
+  ASSERT_EQ(pano.copyFromPixels(pixels.data(), 1000, 150), ImageError::None);
+  ASSERT_EQ(pano.saveToFile(dir.file("beach.jpg"), FileTypeJpeg), ImageError::None);
 
   MainDialog& w = window(false);
   files.answers << QString::fromStdString(dir.file("beach.jpg"));
@@ -232,7 +232,7 @@ TEST_F(MainDialogTest, OpenPanoAndTheSaveRefusals) {
   files.answers << QString::fromStdString(dir.file("beach_pano.bmp"));
   click(1006);
   DibImage saved;
-  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), 0);
+  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), ImageError::None);
   EXPECT_EQ(saved.width(), 960);
   EXPECT_EQ(saved.height(), 144);
 }
@@ -270,8 +270,8 @@ TEST_F(MainDialogTest, AFileGivenAtStartOpensAsOpenRoundDoes) {
   // A panorama-shaped picture gets the plausibility question.
   DibImage wide;
   const auto pixels = test::patternPixels(900, 300);
-  ASSERT_EQ(wide.copyFromPixels(pixels.data(), 900, 300), 0);
-  ASSERT_EQ(wide.saveToFile(dir.file("wide.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(wide.copyFromPixels(pixels.data(), 900, 300), ImageError::None);
+  ASSERT_EQ(wide.saveToFile(dir.file("wide.bmp"), FileTypeBmp), ImageError::None);
   prompts.answer = MessageAnswer::No;
   w.openRoundFile(dir.file("wide.bmp"));
   EXPECT_NE(lastMessage().find("wide.bmp appears to be a panorama.  Do you wish to continue?"), std::string::npos)
@@ -461,7 +461,7 @@ TEST_F(MainDialogTest, AdvancedDuringASaveIsRefusedAndTheFileHoldsWhatTheWindowS
 
   const DibImage& shown = w.workspaceView().workspace().panorama();
   DibImage saved;
-  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), 0);
+  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), ImageError::None);
   ASSERT_EQ(saved.width(), 960);
   ASSERT_EQ(shown.width(), 960);
   ASSERT_EQ(saved.height(), shown.height());
@@ -659,8 +659,8 @@ TEST_F(MainDialogTest, OpenRoundPutsTheCircleOnTheRingAndTheFKeyFindsItAgain) {
   click(1009);
   DibImage pattern;
   const auto pixels = test::patternPixels(800, 600);
-  ASSERT_EQ(pattern.copyFromPixels(pixels.data(), 800, 600), 0);
-  ASSERT_EQ(pattern.saveToFile(dir.file("pattern.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(pattern.copyFromPixels(pixels.data(), 800, 600), ImageError::None);
+  ASSERT_EQ(pattern.saveToFile(dir.file("pattern.bmp"), FileTypeBmp), ImageError::None);
   files.answers << QString::fromStdString(dir.file("pattern.bmp"));
   click(1004);
   EXPECT_EQ(workspace.circleCentreX(), 400);
@@ -795,7 +795,7 @@ TEST_F(MainDialogTest, InAGermanSessionTheSavedWebPageShowsAndTheVersionKeepsIts
   ASSERT_EQ(pclose(pipe), 0) << report;
   // Not blank: the sample's blue sky at the top of the view.
   DibImage first;
-  ASSERT_EQ(first.loadFromFile(dir.file("web-first.png")), 0);
+  ASSERT_EQ(first.loadFromFile(dir.file("web-first.png")), ImageError::None);
   double red = 0, blue = 0;
   for (int y = 20; y < 120; ++y)
     for (int x = 100; x < 700; ++x) {

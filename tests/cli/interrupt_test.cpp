@@ -29,7 +29,7 @@ void expectWholeJpeg(const std::string& path) {
   ASSERT_GE(bytes.size(), 4u) << path;
   EXPECT_TRUE(bytes[bytes.size() - 2] == 0xFF && bytes.back() == 0xD9) << path;
   DibImage picture;
-  EXPECT_EQ(picture.loadFromFile(path), 0) << path;
+  EXPECT_EQ(picture.loadFromFile(path), ImageError::None) << path;
   if (std::system("command -v djpeg > /dev/null") == 0) {
     EXPECT_EQ(std::system(("djpeg -outfile /dev/null '" + path + "' 2>/dev/null").c_str()), 0) << path;
   }
@@ -98,7 +98,7 @@ TEST(KelmiraCliInterrupted, OnePictureOrMovieLeavesTheOldFileOrAWholeNewOne) {
   fs::create_directories(dir.file("tmp"));
   DibImage pattern;
   test::paintBlockPanorama(pattern, 9600, 1440, 60, 30);
-  ASSERT_EQ(pattern.saveToFile(dir.file("wide.jpg"), FileTypeJpeg), 0);
+  ASSERT_EQ(pattern.saveToFile(dir.file("wide.jpg"), FileTypeJpeg), ImageError::None);
   ASSERT_EQ(test::runCli("simulate " + dir.file("wide.jpg") + " " + dir.file("round.jpg") + " --size 4000x3000").status,
             0);
   const test::Bytes old{'o', 'l', 'd'};

@@ -65,9 +65,9 @@ TEST_F(SpherePhotoTest, TheBandsOfTheModelLandOnTheRowsOfTheirElevations) {
   ASSERT_EQ(workspace.makePanorama(0, 0), 0);
   ASSERT_EQ(workspace.panorama().width(), 1809);  // radius 480: trunc(0.6 x 480 x 2 pi)
   const std::string path = dir.file("sphere.jpg");
-  ASSERT_EQ(saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, kDefaultSphereQuality), 0);
+  ASSERT_EQ(saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, kDefaultSphereQuality), ImageError::None);
   DibImage photo;
-  ASSERT_EQ(photo.loadFromFile(path), 0);
+  ASSERT_EQ(photo.loadFromFile(path), ImageError::None);
 
   // The whole sphere would be 1809 x 904; its top row here is the one holding the model's
   // highest elevation, that of radius 1.76 (+17.2 degrees).
@@ -139,7 +139,7 @@ TEST_F(SpherePhotoTest, ExiftoolReadsTheFramingAsAPhotoSphere) {
   ASSERT_EQ(workspace.openRound(dir.file("model.bmp")), 1);
   ASSERT_EQ(workspace.makePanorama(0, 0), 0);
   const std::string path = dir.file("sphere.jpg");
-  ASSERT_EQ(saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, 80), 0);
+  ASSERT_EQ(saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, 80), ImageError::None);
   DibImage photo;
   SphereFrame frame;
   ASSERT_TRUE(makeSpherePhoto(workspace.panorama(), workspace.panoramaRows(), photo, frame));

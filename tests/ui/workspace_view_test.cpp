@@ -129,7 +129,7 @@ TEST_F(WorkspaceViewTest, CropLinesAreDottedAndWhatCropRemovesIsBlack) {
 TEST_F(WorkspaceViewTest, ARoundTripThroughTheMirrorWithTheCentrePlacedByTheMouse) {
   // A 640 x 480 photograph gets crop radius 192, so a 723 x 115 panorama.
   DibImage scene;
-  ASSERT_EQ(scene.allocate(723, 115), 0);
+  ASSERT_EQ(scene.allocate(723, 115), ImageError::None);
   std::uint8_t* p = scene.beginAccess();
   for (int y = 0; y < 115; ++y)
     for (int x = 0; x < 723; ++x, p += 3) {
@@ -139,13 +139,13 @@ TEST_F(WorkspaceViewTest, ARoundTripThroughTheMirrorWithTheCentrePlacedByTheMous
     }
   scene.endAccess();
   DibImage round;
-  ASSERT_EQ(round.allocate(640, 480), 0);
+  ASSERT_EQ(round.allocate(640, 480), ImageError::None);
   const auto viewOf = [](DibImage& image) {
     return ImageView{image.beginAccess(), std::uint32_t(image.width()), std::uint32_t(image.height()), 3,
                      3u * image.width()};
   };
   ASSERT_TRUE(simulateRing(viewOf(scene), viewOf(round), 350, 250));
-  ASSERT_EQ(round.saveToFile(dir.file("round.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(round.saveToFile(dir.file("round.bmp"), FileTypeBmp), ImageError::None);
 
   show(640, 480);
   ASSERT_EQ(view.workspace().openRound(dir.file("round.bmp")), 1);

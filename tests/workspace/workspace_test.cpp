@@ -314,7 +314,7 @@ TEST_F(WorkspaceTest, OpenRoundPutsTheCircleOnAFoundRingWhenAsked) {
   DibImage photo;
   test::makeSyntheticRingPhoto(truth, photo, dir.path().string());
   const std::string path = dir.file("ring.bmp");
-  ASSERT_EQ(photo.saveToFile(path, FileTypeBmp), 0);
+  ASSERT_EQ(photo.saveToFile(path, FileTypeBmp), ImageError::None);
 
   // Not asked: the circle sits where it always has, and the scale comes from the height.
   ASSERT_EQ(workspace.openRound(path), 1);
