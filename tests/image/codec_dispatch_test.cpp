@@ -19,7 +19,7 @@ TEST(CodecDispatch, TypesWithoutACodecLeaveTheLastErrorAlone) {
   for (FileType type : {FileTypeNone, FileTypeWmf, FileTypeEmf, FileTypeMovie}) {
     std::unique_ptr<ImageStream> stream = openForReading(path);
     ASSERT_TRUE(stream);
-    closeStream(nullptr);  // leaves code 5 behind
+    closeStream(nullptr);  // leaves ImageError::BadParameter behind
     std::int32_t width = -1, height = -1;
     EXPECT_EQ(decodeStream(*stream, type, width, height), nullptr);
     EXPECT_EQ(lastError(), ImageError::BadParameter) << type;

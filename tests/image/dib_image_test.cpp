@@ -240,7 +240,7 @@ TEST(DibImage, WorkThatPumpsMessagesKeepsTheBlockItReadsAndNeverUndoesANewerPict
   ASSERT_EQ(newer.copyFromPixels(newPixels.data(), 120, 40), ImageError::None);
 
   // Resizing in place: the old block is read to the end (ASan sees any freed read), and
-  // the newer picture put in meanwhile stays; the stale result is dropped with code 14.
+  // the newer picture put in meanwhile stays; the stale result is dropped with ImageError::Aborted.
   DibImage image;
   ASSERT_EQ(image.copyFromPixels(oldPixels.data(), 200, 50), ImageError::None);
   ReplacingSink sink(image, newer);

@@ -61,7 +61,7 @@ TEST(FileType, ContentWinsOverTheExtension) {
 
 TEST(FileType, PathsWithoutAFileAndTheLastError) {
   test::TempDir dir;
-  closeStream(nullptr);  // leaves code 5 behind
+  closeStream(nullptr);  // leaves ImageError::BadParameter behind
   ASSERT_NE(lastError(), ImageError::None);
   EXPECT_EQ(identifyFileType(dir.file("missing.BMP")), FileTypeBmp);
   EXPECT_EQ(lastError(), ImageError::None);
