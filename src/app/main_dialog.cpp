@@ -23,11 +23,11 @@
 #include "image/file_type.h"
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_properties_dialog.h"
-#include "movie/panorama_movie_export.h"
+#include "export/dialog_filters.h"
+#include "export/panorama_export.h"
+#include "export/result_names.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_keys.h"
-#include "sphere/sphere_photo.h"
-#include "sphere/viewer_page.h"
 #include "settings/settings_store.h"
 #include "settings/settings_version.h"
 #include "workspace/prompts.h"
@@ -38,25 +38,6 @@ namespace kelmira {
 namespace {
 
 constexpr QSize kClientSize(750, 540);
-
-const char kOpenFilter[] =
-    "Image Files (bmp,jpg,tif)|*.BMP;*.JPG;*.TIF|Windows BMP Files (*.BMP)|*.BMP|JPEG Files (*.JPG)|*.JPG|"
-    "TIFF Files (*.TIF)|*.TIF|All files (*.*)|*.*||";
-// The described three types, then the 360-degree photo and its web page (at 4 and 5).
-const char kSaveImageFilter[] =
-    "Image Files (bmp,jpg,tif)|Image Files *.BMP;*.JPG;*.TIF|Windows BMP Files (*.BMP)|*.BMP|JPEG Files "
-    "(*.JPG)|*.JPG|TIFF Files (*.TIF)|*.TIF|360\u00b0 photo (*.jpg)|*.JPG|Web page (*.html)|*.HTML|All files "
-    "(*.*)|*.*||";
-constexpr int kSpherePhotoFilter = 4;
-
-bool hasSuffix(const QString& path, std::initializer_list<const char*> suffixes) {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  for (const char* wanted : suffixes) {
-    if (suffix == QLatin1String(wanted)) return true;
-  }
-  return false;
-}
-const char kSaveMovieFilter[] = "MOVIE Files (*.MOV)|*.MOV|All files (*.*)|*.*||";
 
 // Template positions are dialog units of an 8-point font: 1.5 pixels across, 1.625 down.
 QPoint fromDialogUnits(int x, int y) { return QPoint(std::lround(x * 1.5), std::lround(y * 1.625)); }
@@ -309,7 +290,8 @@ bool MainDialog::mayDiscardPanorama() { return !hasUnsavedPanorama() || ask("Dis
 void MainDialog::openRound() {
   if (!mayDiscardPanorama()) return;
   const QString path =
-      services_.fileDialogs->openFileName(this, "Select a raw image file", QString::fromLatin1(kOpenFilter));
+      services_.fileDialogs->openFileName(this, "Select a raw image file",
+                                          QString::fromStdString(openDialogFilter().text));
   if (path.isEmpty()) return;
   openRoundPath(QFile::encodeName(path).toStdString());
 }
@@ -334,7 +316,8 @@ void MainDialog::openRoundPath(const std::string& path) {
 void MainDialog::openPanorama() {
   if (!mayDiscardPanorama()) return;
   const QString path =
-      services_.fileDialogs->openFileName(this, "Select a panoramic image file", QString::fromLatin1(kOpenFilter));
+      services_.fileDialogs->openFileName(this, "Select a panoramic image file",
+                                          QString::fromStdString(openDialogFilter().text));
   if (path.isEmpty()) return;
   openedFileName_ = QFileInfo(path).fileName();
   if (view_->workspace().openPanorama(path.toStdString()) != 0) return;
@@ -414,78 +397,65 @@ int MainDialog::saveCurrent(bool asMovie) {
     tell("QuickTime VR 2.1 or greater is required.", MessageIcon::Stop);
     return -1;
   }
-  Workspace& workspace = view_->workspace();
-  if (!workspace.hasDisplayedImage()) return -1;
+  if (!view_->workspace().hasDisplayedImage()) return -1;
   saveFileType_ = 0;
-  const QFileInfo opened(openedFileName_);
-  const QString name = opened.fileName().contains('.') ? opened.completeBaseName() : opened.fileName();
-  const QString extension = opened.fileName().contains('.') ? "." + opened.suffix() : QString();
+  const std::string opened = openedFileName_.toStdString();
+  const DialogFilter filter = asMovie ? saveMovieDialogFilter() : saveImageDialogFilter();
   int chosenFilter = -1;
   const QString chosen =
       asMovie ? services_.fileDialogs->saveFileName(this, "Save current image to a quicktime VR movie file",
-                                                    QString::fromLatin1(kSaveMovieFilter), name + ".mov", &chosenFilter)
+                                                    QString::fromStdString(filter.text),
+                                                    QString::fromStdString(proposedName(opened, OutputKind::Movie)),
+                                                    &chosenFilter)
               : services_.fileDialogs->saveFileName(this, "Save current image as a panorama image file",
-                                                    QString::fromUtf8(kSaveImageFilter), name + "_pano" + extension,
-                                                    &chosenFilter);
+                                                    QString::fromStdString(filter.text),
+                                                    QString::fromStdString(proposedPictureName(opened)), &chosenFilter);
   if (chosen.isEmpty()) return -1;
   savePath_ = chosen;
   saveFileType_ = fileTypeFromExtension(savePath_.toStdString());
-  // A web page by its name; a 360-degree photo when its type was chosen for a JPEG name.
-  if (hasSuffix(savePath_, {"html", "htm"})) return writeSphere(true);
-  if (!asMovie && chosenFilter == kSpherePhotoFilter && hasSuffix(savePath_, {"jpg", "jpeg"})) return writeSphere(false);
+  // The name decides what is written, whichever command asked; the type chosen in the
+  // dialog tells a 360-degree photo from a JPEG.
+  return writeSaveTarget(outputKindFor(savePath_.toStdString(), filter.kindAt(chosenFilter)));
+}
 
-  if (saveFileType_ == FileTypeMovie) {
+int MainDialog::writeSaveTarget(OutputKind kind) {
+  if (kind == OutputKind::Movie) {
     if (showMovieProperties() != 1) {
       view_->update();
       return -1;
     }
-    return writeMovie();
+  } else if (kind != OutputKind::None && mode_ != DisplayMode::Panorama) {
+    return 0;
   }
-  // Only BMP, JPEG and TIFF have writers: any other name picks no format we can write.
-  if (saveFileType_ != FileTypeJpeg && saveFileType_ != FileTypeBmp && saveFileType_ != FileTypeTiff) {
-    tell("There is a problem.  File format has not been selected.", MessageIcon::None);
-    return -1;
+  Workspace& workspace = view_->workspace();
+  ExportRequest request;
+  request.kind = kind;
+  request.destination = savePath_.toStdString();
+  request.movie = movieSettings_;
+  request.progress = this;
+  // A result that would be refused leaves the panorama as it is.
+  if (const ExportResult refusal = exportRefusal(request, &workspace.panorama()); !refusal.ok()) {
+    return tellFailure(refusal);
   }
-  if (mode_ != DisplayMode::Panorama) return 0;
-  workspace.fitPanoramaToMovieSize();
-  refreshInfoArea();
+  if (outputKindRow(kind).trimmedToMovieSize) {
+    workspace.fitPanoramaToMovieSize();
+    refreshInfoArea();
+  }
   // What is written is the panorama of this moment, whatever changes while the file is written.
   const std::uint64_t revision = workspace.panoramaRevision();
-  const ImageErrorCode code =
-      workspace.panorama().saveToFile(savePath_.toStdString(), static_cast<FileType>(saveFileType_), this);
-  if (code != ImageError::None) {
-    tell(QString::fromStdString(errorText(code)), MessageIcon::Stop);
-    return -1;
-  }
+  const ExportResult result = exportPanorama({workspace.panorama(), workspace.panoramaRows()}, request);
+  if (!result.ok()) return tellFailure(result);
   savedRevision_ = revision;
+  if (kind == OutputKind::Movie) services_.shell->openUrl(QUrl::fromLocalFile(savePath_));
   return 0;
 }
 
-int MainDialog::writeSphere(bool asWebPage) {
-  if (mode_ != DisplayMode::Panorama) return 0;
-  const Workspace& workspace = view_->workspace();
-  const std::uint64_t revision = workspace.panoramaRevision();
-  const std::string path = savePath_.toStdString();
-  ImageErrorCode code = ImageError::None;
-  if (asWebPage) {
-    const QString folder =
-        QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).filePath("../share/kelmira/web"));
-    ViewerFiles viewer;
-    if (!readViewerFiles(folder.toStdString(), viewer)) {
-      tell("The web viewer's files are missing from " + folder + ".  Please reinstall Kelmira.", MessageIcon::Stop);
-      return -1;
-    }
-    code = saveViewerPage(workspace.panorama(), workspace.panoramaRows(), path,
-                          QFileInfo(savePath_).completeBaseName().toStdString(), kDefaultSphereQuality, viewer, this);
-  } else {
-    code = saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, kDefaultSphereQuality, this);
-  }
-  if (code != ImageError::None) {
-    tell(QString::fromStdString(errorText(code)), MessageIcon::Stop);
-    return -1;
-  }
-  savedRevision_ = revision;
-  return 0;
+int MainDialog::tellFailure(const ExportResult& result) {
+  // The movie toolbox's own failures, and a name that names nothing, are told plainly.
+  const bool toolboxFailed = result.status == ExportStatus::MovieFailed && result.movieCode != -1;
+  const bool plain = toolboxFailed || result.status == ExportStatus::NoWriter;
+  tell(QString::fromStdString(result.message()), plain ? MessageIcon::None : MessageIcon::Stop);
+  return toolboxFailed ? -2 : -1;
 }
 
 int MainDialog::showMovieProperties() {
@@ -498,36 +468,6 @@ int MainDialog::showMovieProperties() {
   movieHeight_ = dialog.defaultHeight();
   if (result == 1) movieSettings_ = dialog.movieSettings();
   return result;
-}
-
-int MainDialog::writeMovie() {
-  Workspace& workspace = view_->workspace();
-  // A movie that would be refused leaves the panorama as it is.
-  if (const std::string refusal = movieRefusal(workspace.panorama(), movieSettings_); !refusal.empty()) {
-    tell(QString::fromStdString(refusal), MessageIcon::Stop);
-    return -1;
-  }
-  // The panorama keeps the movie size it is brought to; the writer gets a copy of it.
-  workspace.fitPanoramaToMovieSize();
-  refreshInfoArea();
-  const std::uint64_t revision = workspace.panoramaRevision();
-  DibImage panorama;
-  if (panorama.copyFrom(workspace.panorama()) != ImageError::None) {
-    tell("Out of memory!", MessageIcon::Stop);
-    return -1;
-  }
-  const MovieExportResult result = savePanoramaMovie(panorama, savePath_.toStdString(), movieSettings_, this);
-  if (result.code == -1) {
-    tell(QString::fromStdString(result.message), MessageIcon::Stop);
-    return -1;
-  }
-  if (result.code != 0) {
-    tell("QuickTime save failed.\n\nPlease install the FULL version of QuickTime.", MessageIcon::None);
-    return -2;
-  }
-  savedRevision_ = revision;
-  services_.shell->openUrl(QUrl::fromLocalFile(savePath_));
-  return 0;
 }
 
 bool MainDialog::hasUnsavedPanorama() const {

@@ -24,6 +24,8 @@ class ImageButton;
 class SettingsStore;
 class Shell;
 class WorkspaceView;
+enum class OutputKind;
+struct ExportResult;
 
 // What the main window needs from outside; tests hand in fakes.
 struct MainDialogServices {
@@ -107,9 +109,10 @@ class MainDialog : public QDialog, public ProgressSink {
   void showMirrorProperties();
   void showAdvancedTools();
   void showAbout();
-  int writeMovie();
-  // Writes the panorama on screen as a 360-degree photo, or as the web page that pans it.
-  int writeSphere(bool asWebPage);
+  // Writes the panorama on screen to savePath_ as `kind`: 0, or -1 (-2 when the movie
+  // toolbox failed) once the user is told why not.
+  int writeSaveTarget(OutputKind kind);
+  int tellFailure(const ExportResult& result);
   // False when the user keeps an unsaved panorama rather than let a command replace it.
   bool mayDiscardPanorama();
   void tell(const QString& text, MessageIcon icon);

@@ -4,14 +4,13 @@
 #include <map>
 
 #include "cli/command_support.h"
-#include "base/interruption.h"
-#include "cli/output_format.h"
 #include "cli/printable_text.h"
 #include "cli/stored_movie_view.h"
 #include "cli/terminal_progress.h"
+#include "export/panorama_export.h"
 #include "image/dib_image.h"
-#include "movie/panorama_movie_export.h"
 #include "movie/quicktime/movie_runtime.h"
+#include "unwarp/row_elevations.h"
 
 namespace kelmira {
 
@@ -61,33 +60,29 @@ MovieSettings defaultMovieSettings() {
   return settings;
 }
 
-int writePanoramaMovie(DibImage& panorama, const std::string& outputPath, const MovieSettings& settings,
+int writePanoramaMovie(const DibImage& panorama, const std::string& outputPath, const MovieSettings& settings,
                        TerminalProgress& progress) {
   if (initializeQtml() != noErr) {
     std::fprintf(stderr, "kelmira-cli: the movie toolbox did not start\n");
     return 1;
   }
   progress.setLabel("Movie");
-  const MovieExportResult result = savePanoramaMovie(panorama, outputPath, settings, &progress);
+  ExportRequest request;
+  request.kind = OutputKind::Movie;
+  request.destination = outputPath;
+  request.movie = settings;
+  request.progress = &progress;
+  // A panorama opened from a file is taken as one Kelmira made and never cropped.
+  const RowElevations rows = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama.height()));
+  const ExportResult result = exportPanorama({panorama, rows}, request);
   exitMovies();
   terminateQtml();
-  if (result.code != 0) {
-    if (Interruption::stopped()) return 1;
-    // The window's message box takes paragraphs; a terminal line takes none.
-    std::string message;
-    for (const char c : result.message) {
-      if (c != '\n') {
-        message += c;
-      } else if (message.empty() || message.back() != ' ') {
-        message += ' ';
-      }
-    }
-    std::fprintf(stderr, "kelmira-cli: %s: %s (%d)\n", printable(outputPath).c_str(), printable(message).c_str(),
-                 result.code);
+  if (!result.ok()) {
+    reportExportFailure(result);
     return 1;
   }
   std::printf("%s: QuickTime VR panorama movie of a %d x %d panorama, 24 tiles\n", printable(outputPath).c_str(),
-              panorama.width(), panorama.height());
+              result.width, result.height);
   return 0;
 }
 

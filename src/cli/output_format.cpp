@@ -5,12 +5,6 @@
 
 namespace kelmira {
 
-FileType outputTypeForPath(const std::string& path) {
-  const FileType type = fileTypeFromExtension(path);
-  if (type == FileTypeJpeg || type == FileTypeBmp || type == FileTypeTiff) return type;
-  return FileTypeNone;
-}
-
 namespace {
 
 bool parseNumber(const std::string& text, double& value) {

@@ -6,9 +6,6 @@
 
 namespace kelmira {
 
-// The format an output path's extension names: JPEG, Windows bitmap or TIFF, else none.
-FileType outputTypeForPath(const std::string& path);
-
 // "X,Y" and "WxH" arguments; false when the text is not of that form.
 bool parsePoint(const std::string& text, double& x, double& y);
 bool parseSize(const std::string& text, int& width, int& height);

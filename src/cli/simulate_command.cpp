@@ -2,17 +2,18 @@
 
 #include "cli/cli_commands.h"
 #include "cli/command_support.h"
-#include "cli/output_format.h"
 #include "cli/printable_text.h"
 #include "cli/terminal_progress.h"
+#include "export/output_kind.h"
 #include "image/dib_image.h"
 #include "unwarp/ring_simulator.h"
 
 namespace kelmira {
 
 int runSimulate(const SimulateOptions& options) {
-  const FileType outputType = outputTypeForPath(options.roundPath);
-  if (outputType == FileTypeNone) return reportUnsupportedOutput(options.roundPath);
+  // The round picture is written as a panorama picture would be.
+  const OutputKind outputKind = outputKindFor(options.roundPath);
+  if (!isPanoramaPicture(outputKind)) return reportMisnamed(options.roundPath, OutputKind::Jpeg, 1);
 
   TerminalProgress progress(stderr);
   DibImage panorama;
@@ -31,7 +32,7 @@ int runSimulate(const SimulateOptions& options) {
   panorama.endAccess();
   round.endAccess();
 
-  if (!saveImage(round, options.roundPath, outputType, progress)) return 1;
+  if (!saveImage(round, options.roundPath, outputKindRow(outputKind).format, progress)) return 1;
   std::printf("%s: %d x %d round picture around (%g, %g)\n", printable(options.roundPath).c_str(), options.width,
               options.height, centre.x, centre.y);
   return 0;

@@ -31,18 +31,18 @@ using StreamEncoder = std::int64_t (*)(ImageStream& stream, const std::uint8_t* 
 // One file format as the whole program knows it: identification, the codecs, the command
 // line's output formats and the file dialogs all read these rows.
 struct FileFormat {
-  FileType type;
-  const char* name;  // for people: "JPEG", "Windows bitmap"
+  FileType type = FileTypeNone;
+  const char* name = nullptr;  // for people: "JPEG", "Windows bitmap"
   // Upper-case, with the dot, in any letter case on a path; the first is the one offered.
-  std::array<std::string_view, 2> extensions;
-  std::array<FileSignature, 4> signatures;
-  StreamDecoder decode;
-  PathDecoder decodePath;
-  StreamEncoder encode;
+  std::array<std::string_view, 2> extensions{};
+  std::array<FileSignature, 4> signatures{};
+  StreamDecoder decode = nullptr;
+  PathDecoder decodePath = nullptr;
+  StreamEncoder encode = nullptr;
   // Else the encoder starts only once the whole picture is there.
-  bool encodesRowsAsTheyArrive;
+  bool encodesRowsAsTheyArrive = false;
   // Its entry in the open and save dialogs ("JPEG Files (*.JPG)"); null where they do not offer it.
-  const char* dialogLabel;
+  const char* dialogLabel = nullptr;
 };
 
 // Every format, in the order identification tests their signatures.

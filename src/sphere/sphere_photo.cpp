@@ -67,13 +67,14 @@ std::string photoSphereXmp(const SphereFrame& frame) {
 }
 
 ImageErrorCode saveSpherePhoto(const DibImage& panorama, const RowElevations& rows, const std::string& path,
-                               int quality, ProgressSink* progress) {
+                               int quality, ProgressSink* progress, SphereFrame* made) {
   if (!panorama.hasPixels() || rows.size() != static_cast<std::size_t>(panorama.height())) {
     return ImageError::BadParameter;
   }
   DibImage photo;
   SphereFrame frame;
   if (!makeSpherePhoto(panorama, rows, photo, frame)) return ImageError::OutOfMemory;
+  if (made != nullptr) *made = frame;
   return photo.saveAsJpeg(path, quality, photoSphereXmp(frame), progress);
 }
 

@@ -35,9 +35,10 @@ bool makeSpherePhoto(const DibImage& panorama, const RowElevations& rows, DibIma
 std::string photoSphereXmp(const SphereFrame& frame);
 
 // Makes the 360-degree photo of the panorama and writes it as a JPEG with its Photo Sphere
-// metadata; the file is replaced only when complete. An image layer code.
+// metadata; the file is replaced only when complete. `made`, when given, receives where the
+// photo lies on the sphere. An image layer code.
 ImageErrorCode saveSpherePhoto(const DibImage& panorama, const RowElevations& rows, const std::string& path,
-                               int quality, ProgressSink* progress = nullptr);
+                               int quality, ProgressSink* progress = nullptr, SphereFrame* made = nullptr);
 
 inline constexpr int kDefaultSphereQuality = 92;
 

@@ -74,8 +74,10 @@ int Workspace::refreshDisplay(ProgressSink* progress) {
   return 0;
 }
 
-int Workspace::openRound(const std::string& path) {
-  const ImageErrorCode code = roundImage_.loadFromFile(path, progress_);
+int Workspace::openRound(const std::string& path) { return openRound(path, identifyFileType(path)); }
+
+int Workspace::openRound(const std::string& path, FileType type) {
+  const ImageErrorCode code = roundImage_.loadFromFile(path, type, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
   if (code != ImageError::None) {
     tell(errorText(code), false);

@@ -49,6 +49,8 @@ class Workspace {
 
   void reset(bool freeImages);
   int openRound(const std::string& path);
+  // Opens a photograph already identified as `type`.
+  int openRound(const std::string& path, FileType type);
   int openPanorama(const std::string& path);
   // A listener sees the panorama's rows as they are made (a save can start on them).
   int makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);

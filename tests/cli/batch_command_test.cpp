@@ -255,7 +255,7 @@ TEST_F(KelmiraCliBatch, AnExceptionInOnePhotographsWorkIsItsFailure) {
   std::vector<char> done(inputs.size(), 0);
   testing::internal::CaptureStderr();
   testing::internal::CaptureStdout();
-  const int status = runBatch(options, "_pano.jpg", [&](const std::string& input, const std::string& output,
+  const int status = runBatch(options, OutputKind::Jpeg, [&](const std::string& input, const std::string& output,
                                                          StepProgress&) -> FileOutcome {
     if (input == inputs[1]) throw std::runtime_error("no memory for the picture");
     if (input == inputs[2]) throw 42;
@@ -352,13 +352,6 @@ TEST(KelmiraCliBatchUsage, OneFormOrTheOther) {
   EXPECT_NE(runCli("sphere " + a + " --out-dir " + dir.file("o") + " --format tif").status, 0);
   test::writeFileBytes(dir.file("file"), {'x'});
   EXPECT_EQ(runCli("unwarp " + a + " --out-dir " + dir.file("file")).status, 2);  // not a folder
-}
-
-TEST(BatchOutputPath, DropsTheLastExtensionOnly) {
-  EXPECT_EQ(batchOutputPath("/photos/A.jpg", "out", "_pano.jpg"), "out/A_pano.jpg");
-  EXPECT_EQ(batchOutputPath("trip.2024.JPG", "/o", "_360.jpg"), "/o/trip.2024_360.jpg");
-  EXPECT_EQ(batchOutputPath("noextension", "o", "_pano.tif"), "o/noextension_pano.tif");
-  EXPECT_EQ(batchOutputPath(".hidden", "o", "_pano.jpg"), "o/.hidden_pano.jpg");
 }
 
 }  // namespace

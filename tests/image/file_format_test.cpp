@@ -22,7 +22,8 @@ TEST(FileFormat, EveryWrittenFormatIsRecognisedAndReadBack) {
     written.insert(format.type);
     const std::string path = dir.file("picture.bin");
     ImageErrorCode error = static_cast<ImageErrorCode>(-1);
-    test::encodeFile(path, [&](ImageStream& s) { return encodeStream(s, format.type, picture.data(), 7, 5); }, error);
+    test::encodeFile(
+        path, [&](ImageStream& s) { return encodeStream(s, format.type, picture.data(), 7, 5); }, error);
     ASSERT_EQ(error, ImageError::None);
     EXPECT_EQ(fileTypeFromContent(path), format.type);
     ASSERT_NE(format.decode, nullptr);
@@ -37,7 +38,8 @@ TEST(FileFormat, EveryWrittenFormatIsRecognisedAndReadBack) {
   // The formats the described dialogs offer are exactly the ones written.
   EXPECT_EQ(written, (std::set<FileType>{FileTypeBmp, FileTypeJpeg, FileTypeTiff}));
   for (const FileFormat& format : fileFormats()) {
-    EXPECT_EQ(format.dialogLabel != nullptr && format.encode != nullptr, written.count(format.type) == 1) << format.name;
+    EXPECT_EQ(format.dialogLabel != nullptr && format.encode != nullptr, written.count(format.type) == 1)
+        << format.name;
   }
   EXPECT_EQ(shortExtension(*fileFormatOf(FileTypeTiff)), "tif");
   EXPECT_EQ(fileFormatOf(FileTypeNone), nullptr);
