@@ -307,7 +307,7 @@ void MainDialog::openRoundPath(const std::string& path) {
   const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(path)));
   openedFileName_ = file.fileName();
   openedExtension_ = file.fileName().contains('.') ? file.suffix().toUpper() : QString();
-  if (view_->workspace().openRound(path) != 1) return;
+  if (view_->workspace().openRound(path) != WorkspaceResult::Done) return;
   setMode(DisplayMode::Round);
   view_->refreshDisplay();
   refreshInfoArea();
@@ -320,7 +320,7 @@ void MainDialog::openPanorama() {
                                           QString::fromStdString(openDialogFilter().text));
   if (path.isEmpty()) return;
   openedFileName_ = QFileInfo(path).fileName();
-  if (view_->workspace().openPanorama(path.toStdString()) != 0) return;
+  if (view_->workspace().openPanorama(path.toStdString()) != WorkspaceResult::Done) return;
   savedRevision_ = view_->workspace().panoramaRevision();
   setMode(DisplayMode::Panorama);
   view_->refreshDisplay();
@@ -329,7 +329,7 @@ void MainDialog::openPanorama() {
 
 void MainDialog::makePanorama() {
   if (mode_ != DisplayMode::Round || !mayDiscardPanorama()) return;
-  if (view_->workspace().makePanorama(attachmentType_, mirrorType_) == 0) {
+  if (view_->workspace().makePanorama(attachmentType_, mirrorType_) == WorkspaceResult::Done) {
     setMode(DisplayMode::Panorama);
     view_->refreshDisplay();
   }

@@ -57,7 +57,9 @@ std::optional<FileOutcome> openPhotograph(Workspace& workspace, RecordingPrompts
     return FileOutcome::failed("cannot read " + printable(roundPath) + ": not a picture in a format Kelmira reads");
   }
   progress.setLabel("Reading");
-  if (workspace.openRound(roundPath, type) != 1) return openRoundFailure(prompts, roundPath);
+  if (const WorkspaceResult opened = workspace.openRound(roundPath, type); opened != WorkspaceResult::Done) {
+    return openRoundFailure(opened, prompts, roundPath);
+  }
   if (std::optional<std::string> refusal = placeRing(workspace, ring, roundPath)) return FileOutcome::failed(*refusal);
   return std::nullopt;
 }
@@ -80,8 +82,8 @@ ExportRequest exportRequest(OutputKind kind, const std::string& destination, Ste
   return request;
 }
 
-FileOutcome openRoundFailure(const RecordingPrompts& prompts, const std::string& roundPath) {
-  if (prompts.declinedAQuestion()) {
+FileOutcome openRoundFailure(WorkspaceResult opened, const RecordingPrompts& prompts, const std::string& roundPath) {
+  if (opened == WorkspaceResult::Declined) {
     return FileOutcome::skipped(printable(roundPath) +
                                 " appears to be a panorama already: skipped (--force unwarps it)");
   }

@@ -7,6 +7,7 @@
 #include "image/file_type.h"
 #include "image/image_error.h"
 #include "workspace/prompts.h"
+#include "workspace/workspace_result.h"
 
 namespace kelmira {
 
@@ -42,7 +43,7 @@ ExportRequest exportRequest(OutputKind kind, const std::string& destination, Ste
 
 // Why Workspace::openRound refused a photograph: it could not be read, or it looks like a
 // panorama and the question whether to go on was declined (a skip, not a failure).
-FileOutcome openRoundFailure(const RecordingPrompts& prompts, const std::string& roundPath);
+FileOutcome openRoundFailure(WorkspaceResult opened, const RecordingPrompts& prompts, const std::string& roundPath);
 
 // Puts the crop circle of a round photograph open in `workspace` where the options say:
 // a given or found centre, a given or found ring radius, else where it always sits. Why

@@ -370,8 +370,8 @@ TEST_F(MainDialogTest, MirrorSelectionOfTheLensThreadMirrorsTheNextPanorama) {
   const DibImage& mirrored = w.workspaceView().workspace().panorama();
   Workspace standard(nullptr, nullptr, nullptr);
   standard.setFindRingOnOpen(w.findRingOnOpen());  // the circle where the window put it
-  ASSERT_EQ(standard.openRound(samplePath().toStdString()), 1);
-  ASSERT_EQ(standard.makePanorama(0, 0), 0);
+  ASSERT_EQ(standard.openRound(samplePath().toStdString()), WorkspaceResult::Done);
+  ASSERT_EQ(standard.makePanorama(0, 0), WorkspaceResult::Done);
   const DibImage& expected = standard.panorama();
   ASSERT_EQ(mirrored.width(), expected.width());
   ASSERT_EQ(mirrored.height(), expected.height());

@@ -61,7 +61,7 @@ TEST_F(WorkspaceViewTest, NothingOpenIsAllBlack) {
 
 TEST_F(WorkspaceViewTest, TheCropCircleIsDrawnWhereTheWorkspacePutsIt) {
   show(800, 700);
-  ASSERT_EQ(view.workspace().openRound(writeGreyPicture(dir.file("round.bmp"), 1600, 1200)), 1);
+  ASSERT_EQ(view.workspace().openRound(writeGreyPicture(dir.file("round.bmp"), 1600, 1200)), WorkspaceResult::Done);
   view.refreshDisplay();
   const QImage image = grab();
   // Centre (400, 300), radii 24, 240, 278 and 319, cross arms 800 long.
@@ -79,7 +79,7 @@ TEST_F(WorkspaceViewTest, TheCropCircleIsDrawnWhereTheWorkspacePutsIt) {
 
 TEST_F(WorkspaceViewTest, DraggingWithTheMouseMovesTheCentre) {
   show(800, 600);
-  ASSERT_EQ(view.workspace().openRound(writeGreyPicture(dir.file("round.bmp"), 1600, 1200)), 1);
+  ASSERT_EQ(view.workspace().openRound(writeGreyPicture(dir.file("round.bmp"), 1600, 1200)), WorkspaceResult::Done);
   view.refreshDisplay();
   QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(300, 200));
   EXPECT_EQ(view.display().dragMode(), DragMode::MovingCentre);
@@ -96,7 +96,7 @@ TEST_F(WorkspaceViewTest, DraggingWithTheMouseMovesTheCentre) {
 
 TEST_F(WorkspaceViewTest, CropLinesAreDottedAndWhatCropRemovesIsBlack) {
   show(900, 300);
-  ASSERT_EQ(view.workspace().openPanorama(writeGreyPicture(dir.file("pano.bmp"), 1800, 150)), 0);
+  ASSERT_EQ(view.workspace().openPanorama(writeGreyPicture(dir.file("pano.bmp"), 1800, 150)), WorkspaceResult::Done);
   grab();  // the first paint fixes the vertical scale: 2 display rows a panorama row
   ASSERT_EQ(view.display().panoVerticalScale(), 2.0);
   QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(450, 10));
@@ -122,7 +122,7 @@ TEST_F(WorkspaceViewTest, CropLinesAreDottedAndWhatCropRemovesIsBlack) {
     EXPECT_GT(other, 200) << row;
   }
 
-  ASSERT_EQ(view.workspace().cropPanorama(), 0);
+  ASSERT_EQ(view.workspace().cropPanorama(), WorkspaceResult::Done);
   EXPECT_EQ(view.workspace().panorama().height(), 91);
 }
 
@@ -148,11 +148,11 @@ TEST_F(WorkspaceViewTest, ARoundTripThroughTheMirrorWithTheCentrePlacedByTheMous
   ASSERT_EQ(round.saveToFile(dir.file("round.bmp"), FileTypeBmp), ImageError::None);
 
   show(640, 480);
-  ASSERT_EQ(view.workspace().openRound(dir.file("round.bmp")), 1);
+  ASSERT_EQ(view.workspace().openRound(dir.file("round.bmp")), WorkspaceResult::Done);
   view.refreshDisplay();
   ASSERT_EQ(view.display().roundDisplayScale(), 1.0);
   QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(350, 250));
-  ASSERT_EQ(view.workspace().makePanorama(0, 0), 0);
+  ASSERT_EQ(view.workspace().makePanorama(0, 0), WorkspaceResult::Done);
   const DibImage& back = view.workspace().panorama();
   ASSERT_EQ(back.width(), 723);
   ASSERT_EQ(back.height(), 115);
