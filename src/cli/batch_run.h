@@ -12,7 +12,7 @@ namespace kelmira {
 struct BatchOptions {
   std::vector<std::string> inputs;
   std::string outputFolder;
-  std::string format = "jpg";  // of unwarp's panoramas: jpg, tif or bmp
+  std::string format;  // of unwarp's panoramas: a panorama picture's extension (addBatchOptions)
   unsigned jobs = 0;           // photographs at a time; 0: one per processor core
   bool force = false;          // unwarp pictures that appear to be panoramas already
 };

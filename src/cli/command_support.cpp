@@ -49,6 +49,22 @@ void reportExportFailure(const ExportResult& result) {
   if (!Interruption::stopped()) std::fprintf(stderr, "kelmira-cli: %s\n", printable(result.line()).c_str());
 }
 
+int reportOutcome(const FileOutcome& outcome) {
+  std::fputs(outcome.warnings.c_str(), stderr);
+  if (!outcome.ok()) {
+    if (!Interruption::stopped()) std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
+    return 1;
+  }
+  std::printf("%s\n", outcome.report.c_str());
+  return 0;
+}
+
+bool qualityInRange(int quality) {
+  if (quality >= 1 && quality <= 100) return true;
+  std::fprintf(stderr, "kelmira-cli: --quality takes 1 to 100\n");
+  return false;
+}
+
 std::optional<FileOutcome> openPhotograph(Workspace& workspace, RecordingPrompts& prompts, const RingOptions& ring,
                                           const std::string& roundPath, StepProgress& progress) {
   const FileType type = identifyFileType(roundPath);

@@ -31,6 +31,11 @@ bool reportSaveResult(ImageErrorCode code, const std::string& path);
 int reportMisnamed(const std::string& path, OutputKind kind, int status);
 // Tells why an export failed, unless the run was interrupted.
 void reportExportFailure(const ExportResult& result);
+// Prints one photograph's outcome: its warnings, then its report or why it failed; the
+// exit status.
+int reportOutcome(const FileOutcome& outcome);
+// Whether --quality is 1 to 100; false, with a usage error printed, otherwise.
+bool qualityInRange(int quality);
 
 // Opens the round photograph in `workspace` (it is identified once, here) and puts the
 // crop circle where the options say; why not, when it fails or is skipped.

@@ -1,6 +1,8 @@
-#include <chrono>
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 
+#include "cli/cli_command.h"
 #include "cli/cli_commands.h"
 #include "cli/command_support.h"
 #include "cli/printable_text.h"
@@ -25,6 +27,26 @@ int runFindRing(const std::string& path) {
   std::printf("centre %.1f %.1f\nring-radius %.1f\nconfidence %.2f\n", ring->centreX, ring->centreY, ring->radius,
               ring->confidence);
   return 0;
+}
+
+namespace {
+
+class FindRingCommand final : public CliCommand {
+ public:
+  explicit FindRingCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("ROUND", path_, "The round photograph")->required();
+  }
+  int run() override { return runFindRing(path_); }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addFindRingCommand(CLI::App& app) {
+  return std::make_unique<FindRingCommand>(app.add_subcommand(
+      "find-ring", "Find the mirror's ring in a round photograph: its centre, outer radius and the confidence"));
 }
 
 }  // namespace kelmira

@@ -1,5 +1,8 @@
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 
+#include "cli/cli_command.h"
 #include "cli/cli_commands.h"
 #include "cli/printable_text.h"
 #include "image/dib_image.h"
@@ -18,6 +21,25 @@ int runInfo(const std::string& path) {
   }
   std::printf("width: %d\nheight: %d\n", image.width(), image.height());
   return 0;
+}
+
+namespace {
+
+class InfoCommand final : public CliCommand {
+ public:
+  explicit InfoCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("FILE", path_, "The image file")->required();
+  }
+  int run() override { return runInfo(path_); }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addInfoCommand(CLI::App& app) {
+  return std::make_unique<InfoCommand>(app.add_subcommand("info", "Show an image file's type and size"));
 }
 
 }  // namespace kelmira

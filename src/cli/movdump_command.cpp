@@ -1,5 +1,7 @@
 #include "cli/movdump_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -7,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "cli/cli_command.h"
 #include "cli/printable_text.h"
 #include "movie/mov_dump.h"
 
@@ -33,6 +36,26 @@ int runMovdump(const std::string& path) {
   const bool ok = dumpMovie(bytes.data(), bytes.size(), std::cout);
   std::cout.flush();
   return ok ? 0 : 1;
+}
+
+namespace {
+
+class MovdumpCommand final : public CliCommand {
+ public:
+  explicit MovdumpCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("FILE", path_, "The movie file")->required();
+  }
+  int run() override { return runMovdump(path_); }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addMovdumpCommand(CLI::App& app) {
+  return std::make_unique<MovdumpCommand>(
+      app.add_subcommand("movdump", "Show the atoms of a QuickTime movie, its VR atom containers field by field"));
 }
 
 }  // namespace kelmira

@@ -1,8 +1,11 @@
 #include "cli/movie_command.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <map>
 
+#include "cli/cli_command.h"
 #include "cli/command_support.h"
 #include "cli/printable_text.h"
 #include "cli/stored_movie_view.h"
@@ -93,6 +96,37 @@ int runMovie(const MovieOptions& options) {
   DibImage panorama;
   if (!loadImage(panorama, options.panoramaPath, progress)) return 1;
   return writePanoramaMovie(panorama, options.outputPath, settings, progress);
+}
+
+namespace {
+
+class MovieCommand final : public CliCommand {
+ public:
+  explicit MovieCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("PANORAMA", options_.panoramaPath, "The panorama")->required();
+    command->add_option("OUT", options_.outputPath, "The movie to write (.mov)")->required();
+    command->add_option("--codec", options_.codec, "jpeg (default), cinepak or sorenson")
+        ->type_name("jpeg|cinepak|sorenson");
+    command->add_option("--quality", options_.quality, "minimum, low, normal (default), high, maximum or lossless")
+        ->type_name("NAME");
+    command
+        ->add_option("--view", options_.view,
+                     "Size of the VR view (default: the size stored by Movie Defaults, else 400x180)")
+        ->type_name("WxH");
+    command->add_option("--correction", options_.correction, "none (default), partial or full")
+        ->type_name("none|partial|full");
+  }
+  int run() override { return runMovie(options_); }
+
+ private:
+  MovieOptions options_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addMovieCommand(CLI::App& app) {
+  return std::make_unique<MovieCommand>(
+      app.add_subcommand("movie", "Write a panorama as a QuickTime VR panorama movie"));
 }
 
 }  // namespace kelmira

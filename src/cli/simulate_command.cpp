@@ -1,6 +1,10 @@
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 
+#include "cli/cli_command.h"
 #include "cli/cli_commands.h"
+#include "cli/command_options.h"
 #include "cli/command_support.h"
 #include "cli/printable_text.h"
 #include "cli/terminal_progress.h"
@@ -36,6 +40,37 @@ int runSimulate(const SimulateOptions& options) {
   std::printf("%s: %d x %d round picture around (%g, %g)\n", printable(options.roundPath).c_str(), options.width,
               options.height, centre.x, centre.y);
   return 0;
+}
+
+namespace {
+
+class SimulateCommand final : public CliCommand {
+ public:
+  explicit SimulateCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("PANORAMA", options_.panoramaPath, "The panorama")->required();
+    command->add_option("ROUND", options_.roundPath, "The round picture to write")->required();
+    command->add_option("--size", size_, "Size of the round picture")->required()->type_name("WxH");
+    addCentreOption(*command, options_.centre, "Centre of the ring in pixels (default: the picture's centre)");
+  }
+
+  int run() override {
+    if (!parseSize(size_, options_.width, options_.height)) {
+      std::fprintf(stderr, "kelmira-cli: --size: expected WxH, for example 1600x1200\n");
+      return 2;
+    }
+    return runSimulate(options_);
+  }
+
+ private:
+  SimulateOptions options_;
+  std::string size_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addSimulateCommand(CLI::App& app) {
+  return std::make_unique<SimulateCommand>(app.add_subcommand(
+      "simulate", "Render the round photograph the mirror would make of a panorama (the inverse of unwarp)"));
 }
 
 }  // namespace kelmira

@@ -1,8 +1,11 @@
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 
-#include "base/interruption.h"
 #include "cli/batch_run.h"
+#include "cli/cli_command.h"
 #include "cli/cli_commands.h"
+#include "cli/command_options.h"
 #include "cli/command_support.h"
 #include "cli/file_job.h"
 #include "cli/printable_text.h"
@@ -23,15 +26,10 @@ std::string describeSphere(const std::string& path, const SphereFrame& frame) {
   return printable(path) + line;
 }
 
-bool qualityInRange(const SphereOptions& options) {
-  if (options.quality >= 1 && options.quality <= 100) return true;
-  std::fprintf(stderr, "kelmira-cli: --quality takes 1 to 100\n");
-  return false;
-}
+}  // namespace
 
-// Opens the round photograph, places the ring, unwarps it and writes it as `kind`.
-FileOutcome exportSphere(const SphereOptions& options, OutputKind kind, const std::string& roundPath,
-                         const std::string& outputPath, StepProgress& progress, bool unwarpPanoramas) {
+FileOutcome sphereFile(const SphereOptions& options, OutputKind kind, const std::string& roundPath,
+                       const std::string& outputPath, StepProgress& progress, bool unwarpPanoramas) {
   RecordingPrompts prompts(roundPath, !unwarpPanoramas);
   Workspace workspace(&prompts, &progress, nullptr);
   FileOutcome outcome;
@@ -51,54 +49,60 @@ FileOutcome exportSphere(const SphereOptions& options, OutputKind kind, const st
   return outcome;
 }
 
-// Prints a single photograph's outcome; the exit status.
-int finish(const FileOutcome& outcome) {
-  std::fputs(outcome.warnings.c_str(), stderr);
-  if (!outcome.ok()) {
-    if (!Interruption::stopped()) std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
-    return 1;
-  }
-  std::printf("%s\n", outcome.report.c_str());
-  return 0;
-}
-
-}  // namespace
-
-FileOutcome sphereFile(const SphereOptions& options, const std::string& roundPath, const std::string& outputPath,
-                       StepProgress& progress, bool unwarpPanoramas) {
-  return exportSphere(options, OutputKind::SpherePhoto, roundPath, outputPath, progress, unwarpPanoramas);
-}
-
 int runSphere(const SphereOptions& options) {
   if (outputKindFor(options.outputPath, OutputKind::SpherePhoto) != OutputKind::SpherePhoto) {
     return reportMisnamed(options.outputPath, OutputKind::SpherePhoto, 2);
   }
-  if (!qualityInRange(options)) return 2;
+  if (!qualityInRange(options.quality)) return 2;
   TerminalProgress progress(stderr);
-  return finish(sphereFile(options, options.roundPath, options.outputPath, progress, true));
+  return reportOutcome(
+      sphereFile(options, OutputKind::SpherePhoto, options.roundPath, options.outputPath, progress, true));
 }
 
 int runSphereBatch(const SphereOptions& options, const BatchOptions& batch) {
-  if (!qualityInRange(options)) return 2;
+  if (!qualityInRange(options.quality)) return 2;
   return runBatch(batch, OutputKind::SpherePhoto,
                   [&](const std::string& input, const std::string& output, StepProgress& progress) {
-                    return sphereFile(options, input, output, progress, batch.force);
+                    return sphereFile(options, OutputKind::SpherePhoto, input, output, progress, batch.force);
                   });
 }
 
-int runWeb(const SphereOptions& options) {
-  if (outputKindFor(options.outputPath) != OutputKind::WebPage) {
-    return reportMisnamed(options.outputPath, OutputKind::WebPage, 2);
+namespace {
+
+class SphereCommand final : public CliCommand {
+ public:
+  explicit SphereCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("FILES", paths_, "ROUND OUT.jpg, or the photographs of a batch with --out-dir")
+        ->required()
+        ->type_name("");
+    addBatchOptions(*command, batch_, false);
+    addRingOptions(*command, options_.ring);
+    command->add_flag("--lens-thread", options_.lensThread, "The lens-thread attachment: mirror left to right");
+    command->add_option("--quality", options_.quality, "JPEG quality, 1 to 100 (default 92)")->type_name("N");
   }
-  if (!qualityInRange(options)) return 2;
-  // The viewer is looked for before the photograph is read.
-  TerminalProgress progress(stderr);
-  if (const ExportResult refusal = exportRefusal(exportRequest(OutputKind::WebPage, options.outputPath, progress));
-      !refusal.ok()) {
-    reportExportFailure(refusal);
-    return 1;
+
+  int run() override {
+    if (!batch_.outputFolder.empty()) {
+      batch_.inputs = paths_;
+      return runSphereBatch(options_, batch_);
+    }
+    if (!singleRun(subcommand(), paths_, options_.roundPath, options_.outputPath)) return 2;
+    return runSphere(options_);
   }
-  return finish(exportSphere(options, OutputKind::WebPage, options.roundPath, options.outputPath, progress, true));
+
+ private:
+  SphereOptions options_;
+  std::vector<std::string> paths_;
+  BatchOptions batch_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addSphereCommand(CLI::App& app) {
+  return std::make_unique<SphereCommand>(app.add_subcommand(
+      "sphere",
+      "Make a 360-degree photo (equirectangular JPEG with Photo Sphere metadata) of a round photograph: ROUND OUT.jpg, "
+      "or any number of photographs with --out-dir DIR, each written there as NAME_360.jpg"));
 }
 
 }  // namespace kelmira

@@ -1,9 +1,12 @@
+#include <CLI/CLI.hpp>
+
 #include <cmath>
 #include <cstdio>
 
-#include "base/interruption.h"
 #include "cli/batch_run.h"
+#include "cli/cli_command.h"
 #include "cli/cli_commands.h"
+#include "cli/command_options.h"
 #include "cli/command_support.h"
 #include "cli/file_job.h"
 #include "cli/movie_command.h"
@@ -74,14 +77,9 @@ int runUnwarp(const UnwarpOptions& options) {
   TerminalProgress progress(stderr);
   RecordingPrompts prompts(options.roundPath);
   DibImage panorama;
-  const FileOutcome outcome = unwarpInto(panorama, prompts, options, options.roundPath, options.outputPath, progress);
-  std::fputs(prompts.warnings().c_str(), stderr);
-  if (!outcome.ok()) {
-    if (!Interruption::stopped()) std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
-    return 1;
-  }
-  std::printf("%s\n", outcome.report.c_str());
-  if (options.moviePath.empty()) return 0;
+  FileOutcome outcome = unwarpInto(panorama, prompts, options, options.roundPath, options.outputPath, progress);
+  outcome.warnings = prompts.warnings();
+  if (const int status = reportOutcome(outcome); status != 0 || options.moviePath.empty()) return status;
   return writePanoramaMovie(panorama, options.moviePath, defaultMovieSettings(), progress);
 }
 
@@ -91,6 +89,52 @@ int runUnwarpBatch(const UnwarpOptions& options, const BatchOptions& batch) {
                   [&](const std::string& input, const std::string& output, StepProgress& progress) {
                     return unwarpFile(options, input, output, progress, batch.force);
                   });
+}
+
+namespace {
+
+class UnwarpCommand final : public CliCommand {
+ public:
+  explicit UnwarpCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("FILES", paths_, "ROUND OUT, or the photographs of a batch with --out-dir")
+        ->required()
+        ->type_name("");
+    addBatchOptions(*command, batch_, true);
+    addRingOptions(*command, options_.ring);
+    command->add_flag("--lens-thread", options_.lensThread,
+                      "The lens-thread attachment: mirror the panorama left to right");
+    command->add_option("--movie", options_.moviePath, "Also write the panorama as a QuickTime VR movie")
+        ->type_name("OUT.mov");
+  }
+
+  int run() override {
+    if (!batch_.outputFolder.empty()) {
+      if (!options_.moviePath.empty()) return usageError("--movie writes one panorama's movie; it takes no --out-dir");
+      batch_.inputs = paths_;
+      return runUnwarpBatch(options_, batch_);
+    }
+    if (!singleRun(subcommand(), paths_, options_.roundPath, options_.outputPath)) return 2;
+    return runUnwarp(options_);
+  }
+
+ private:
+  UnwarpOptions options_;
+  std::vector<std::string> paths_;
+  BatchOptions batch_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addUnwarpCommand(CLI::App& app) {
+  std::string names;
+  for (const std::string& name : pictureExtensions()) {
+    if (!names.empty()) names += ", ";
+    names += name;
+  }
+  return std::make_unique<UnwarpCommand>(app.add_subcommand(
+      "unwarp", "Unwarp a round photograph into a panorama (" + names +
+                    "): ROUND OUT, or any number of photographs with --out-dir DIR, each written there as "
+                    "NAME_pano.jpg (or the --format given)"));
 }
 
 }  // namespace kelmira

@@ -121,22 +121,28 @@ OutputKind pictureKindNamed(const std::string& name) {
   return OutputKind::None;
 }
 
-std::string namingRule(OutputKind kind) {
-  if (const char* rule = outputKindRow(kind).namingRule; rule != nullptr) return rule;
-  // Every name a panorama picture takes, in the order of the format table.
-  std::string names;
-  std::size_t count = 0;
+std::vector<std::string> pictureExtensions() {
+  std::vector<std::string> names;
   for (const FileFormat& format : fileFormats()) {
     if (format.encode == nullptr) continue;
     for (const std::string_view extension : format.extensions) {
       if (extension.empty()) continue;
-      if (count++ > 0) names += ", ";
-      for (const char c : extension) names += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      std::string& name = names.emplace_back(extension);
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
   }
-  const std::size_t last = names.rfind(", ");
-  if (last != std::string::npos) names.replace(last, 2, " or ");
-  return "the output must end in " + names;
+  return names;
+}
+
+std::string namingRule(OutputKind kind) {
+  if (const char* rule = outputKindRow(kind).namingRule; rule != nullptr) return rule;
+  const std::vector<std::string> names = pictureExtensions();
+  std::string rule = "the output must end in ";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) rule += i + 1 == names.size() ? " or " : ", ";
+    rule += names[i];
+  }
+  return rule;
 }
 
 }  // namespace kelmira

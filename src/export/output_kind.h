@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "image/file_type.h"
 
@@ -53,6 +54,8 @@ bool isPanoramaPicture(OutputKind kind);
 std::array<std::string_view, 2> extensionsOf(OutputKind kind);
 // The extension a result of the kind is given, lower-case and without the dot ("jpg").
 std::string shortExtensionOf(OutputKind kind);
+// Every name a panorama picture takes, lower-case with the dot, in the format table's order.
+std::vector<std::string> pictureExtensions();
 
 // The kind a destination's name asks for. `chosen` (a dialog's filter, a command) wins
 // when the name is one of its; otherwise the first kind picked by such a name; else None.
