@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 namespace CLI {
 class App;
@@ -28,6 +29,11 @@ class CliCommand {
  private:
   CLI::App* subcommand_;
 };
+
+// A command that takes one file, named `fileName` in its help, and runs `run` on it.
+std::unique_ptr<CliCommand> addOneFileCommand(CLI::App& app, const char* name, const char* description,
+                                              const char* fileName, const char* fileDescription,
+                                              int (*run)(const std::string& path));
 
 // Each declares its command on `app`, in the order --help lists them.
 std::unique_ptr<CliCommand> addUnwarpCommand(CLI::App& app);

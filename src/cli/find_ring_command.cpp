@@ -1,5 +1,3 @@
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
 
 #include "cli/cli_command.h"
@@ -29,24 +27,10 @@ int runFindRing(const std::string& path) {
   return 0;
 }
 
-namespace {
-
-class FindRingCommand final : public CliCommand {
- public:
-  explicit FindRingCommand(CLI::App* command) : CliCommand(command) {
-    command->add_option("ROUND", path_, "The round photograph")->required();
-  }
-  int run() override { return runFindRing(path_); }
-
- private:
-  std::string path_;
-};
-
-}  // namespace
-
 std::unique_ptr<CliCommand> addFindRingCommand(CLI::App& app) {
-  return std::make_unique<FindRingCommand>(app.add_subcommand(
-      "find-ring", "Find the mirror's ring in a round photograph: its centre, outer radius and the confidence"));
+  return addOneFileCommand(app, "find-ring",
+                           "Find the mirror's ring in a round photograph: its centre, outer radius and the confidence",
+                           "ROUND", "The round photograph", runFindRing);
 }
 
 }  // namespace kelmira

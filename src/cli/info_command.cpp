@@ -1,5 +1,3 @@
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
 
 #include "cli/cli_command.h"
@@ -23,23 +21,10 @@ int runInfo(const std::string& path) {
   return 0;
 }
 
-namespace {
-
-class InfoCommand final : public CliCommand {
- public:
-  explicit InfoCommand(CLI::App* command) : CliCommand(command) {
-    command->add_option("FILE", path_, "The image file")->required();
-  }
-  int run() override { return runInfo(path_); }
-
- private:
-  std::string path_;
-};
-
-}  // namespace
-
 std::unique_ptr<CliCommand> addInfoCommand(CLI::App& app) {
-  return std::make_unique<InfoCommand>(app.add_subcommand("info", "Show an image file's type and size"));
+  return addOneFileCommand(app, "info",
+                           "Show an image file's type and size",
+                           "FILE", "The image file", runInfo);
 }
 
 }  // namespace kelmira

@@ -1,7 +1,5 @@
 #include "cli/movdump_command.h"
 
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -38,24 +36,10 @@ int runMovdump(const std::string& path) {
   return ok ? 0 : 1;
 }
 
-namespace {
-
-class MovdumpCommand final : public CliCommand {
- public:
-  explicit MovdumpCommand(CLI::App* command) : CliCommand(command) {
-    command->add_option("FILE", path_, "The movie file")->required();
-  }
-  int run() override { return runMovdump(path_); }
-
- private:
-  std::string path_;
-};
-
-}  // namespace
-
 std::unique_ptr<CliCommand> addMovdumpCommand(CLI::App& app) {
-  return std::make_unique<MovdumpCommand>(
-      app.add_subcommand("movdump", "Show the atoms of a QuickTime movie, its VR atom containers field by field"));
+  return addOneFileCommand(app, "movdump",
+                           "Show the atoms of a QuickTime movie, its VR atom containers field by field",
+                           "FILE", "The movie file", runMovdump);
 }
 
 }  // namespace kelmira

@@ -59,21 +59,9 @@ constexpr OutputKindRow kKinds[] = {
 
 constexpr OutputKindRow kNone{.name = "nothing"};
 
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool nameFits(const std::string& path, OutputKind kind) {
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || kind == OutputKind::None) return false;
   for (const std::string_view extension : extensionsOf(kind)) {
-    if (!extension.empty() && equalIgnoringCase(std::string_view(path).substr(dot), extension)) return true;
+    if (hasExtension(path, extension)) return true;
   }
   return false;
 }

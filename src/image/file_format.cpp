@@ -109,6 +109,18 @@ bool isWritable(FileType type) {
   return format != nullptr && format->encode != nullptr;
 }
 
+bool hasExtension(const std::string& path, std::string_view extension) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos || path.size() - dot != extension.size() || extension.empty()) return false;
+  for (std::size_t i = 0; i < extension.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(path[dot + i])) !=
+        std::toupper(static_cast<unsigned char>(extension[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
 std::string shortExtension(const FileFormat& format) {
   std::string extension(format.extensions[0].empty() ? "" : format.extensions[0].substr(1));
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

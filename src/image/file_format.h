@@ -51,6 +51,8 @@ std::span<const FileFormat> fileFormats();
 const FileFormat* fileFormatOf(FileType type);
 // Whether pictures can be written in the format.
 bool isWritable(FileType type);
+// Whether the text from the last "." of `path` on is `extension`, in any letter case.
+bool hasExtension(const std::string& path, std::string_view extension);
 // The extension people type for it, lower-case and without the dot ("jpg"); empty when it has none.
 std::string shortExtension(const FileFormat& format);
 

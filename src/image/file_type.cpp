@@ -1,7 +1,6 @@
 #include "image/file_type.h"
 
 #include <array>
-#include <cctype>
 #include <string_view>
 
 #include "image/file_format.h"
@@ -14,16 +13,6 @@ namespace {
 
 // Enough for every signature, the EMF one at offset 40 included.
 constexpr std::size_t kSignatureBytes = 44;
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -49,12 +38,9 @@ FileType fileTypeFromContent(const std::string& path) {
 
 FileType fileTypeFromExtension(const std::string& path) {
   LayerCall call;
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return FileTypeNone;
-  const std::string_view extension = std::string_view(path).substr(dot);
   for (const FileFormat& format : fileFormats()) {
-    for (const std::string_view known : format.extensions) {
-      if (!known.empty() && equalIgnoringCase(extension, known)) return format.type;
+    for (const std::string_view extension : format.extensions) {
+      if (hasExtension(path, extension)) return format.type;
     }
   }
   return FileTypeNone;
