@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/app_fakes.h"
+#include "app/control_ids.h"
 #include "app/display_mode.h"
 #include "app/image_button.h"
 #include "app/main_dialog.h"

@@ -1,10 +1,11 @@
 #include "app/main_dialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
@@ -12,26 +13,28 @@
 #include <QProgressBar>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
-#include "ui/advanced_image_tools_dialog.h"
 #include "app/about_dialog.h"
+#include "app/control_ids.h"
 #include "app/file_dialogs.h"
 #include "app/image_button.h"
 #include "app/shell.h"
 #include "base/interruption.h"
-#include "image/file_type.h"
-#include "ui/mirror_properties_dialog.h"
-#include "ui/movie_properties_dialog.h"
 #include "export/dialog_filters.h"
 #include "export/panorama_export.h"
 #include "export/result_names.h"
+#include "image/file_type.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "settings/settings_version.h"
-#include "workspace/prompts.h"
+#include "ui/advanced_image_tools_dialog.h"
+#include "ui/mirror_properties_dialog.h"
+#include "ui/movie_properties_dialog.h"
 #include "ui/workspace_view.h"
+#include "workspace/prompts.h"
 
 namespace kelmira {
 
@@ -145,33 +148,56 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
 MainDialog::~MainDialog() = default;
 
 void MainDialog::connectCommands() {
-  const auto on = [this](int id, auto handler) { connect(buttons_.value(id), &QAbstractButton::clicked, this, handler); };
-  on(control::OpenRound, [this] { guarded([this] { openRound(); }); });
-  on(control::OpenPano, [this] { guarded([this] { openPanorama(); }); });
-  on(control::MirrorSelection, [this] { showMirrorProperties(); });
-  on(control::Help, [this] { help(); });
-  on(control::MakePano, [this] { guarded([this] { makePanorama(); }); });
-  on(control::Crop, [this] {
-    guarded([this] {
-      view_->workspace().cropPanorama();
-      refreshInfoArea();
-    });
+  // A button runs its command's action, and so does anything else that offers the command.
+  const auto button = [this](int id, bool guard, std::function<void()> work) {
+    QAction* action = addCommand(buttons_.value(id)->accessibleName(), guard, std::move(work));
+    actions_.insert(id, action);
+    connect(buttons_.value(id), &QAbstractButton::clicked, action, &QAction::trigger);
+  };
+  button(control::OpenRound, true, [this] { openRound(); });
+  button(control::OpenPano, true, [this] { openPanorama(); });
+  button(control::MirrorSelection, false, [this] { showMirrorProperties(); });
+  button(control::Help, false, [this] { help(); });
+  button(control::MakePano, true, [this] { makePanorama(); });
+  button(control::Crop, true, [this] {
+    view_->workspace().cropPanorama();
+    refreshInfoArea();
   });
-  on(control::Undo, [this] {
-    guarded([this] {
-      if (mode_ == DisplayMode::Panorama) view_->workspace().undo();
-      refreshInfoArea();
-    });
+  button(control::Undo, true, [this] {
+    if (mode_ == DisplayMode::Panorama) view_->workspace().undo();
+    refreshInfoArea();
   });
-  on(control::Advanced, [this] { guarded([this] { showAdvancedTools(); }); });
-  on(control::BackToRound, [this] { guarded([this] { backToRound(); }); });
-  on(control::NewRestart, [this] { guarded([this] { newRestart(); }); });
-  on(control::SaveImage, [this] { guarded([this] { saveCurrent(false); }); });
-  on(control::SaveMovie, [this] { guarded([this] { saveCurrent(true); }); });
-  on(control::Up, [this] { guarded([this] { nudgeCentre(0, -1); }); });
-  on(control::Down, [this] { guarded([this] { nudgeCentre(0, 1); }); });
-  on(control::Left, [this] { guarded([this] { nudgeCentre(-1, 0); }); });
-  on(control::Right, [this] { guarded([this] { nudgeCentre(1, 0); }); });
+  button(control::Advanced, true, [this] { showAdvancedTools(); });
+  button(control::BackToRound, true, [this] { backToRound(); });
+  button(control::NewRestart, true, [this] { newRestart(); });
+  button(control::SaveImage, true, [this] { saveCurrent(false); });
+  button(control::SaveMovie, true, [this] { saveCurrent(true); });
+  button(control::Up, true, [this] { nudgeCentre(0, -1); });
+  button(control::Down, true, [this] { nudgeCentre(0, 1); });
+  button(control::Left, true, [this] { nudgeCentre(-1, 0); });
+  button(control::Right, true, [this] { nudgeCentre(1, 0); });
+
+  // The F key and the context menu's entry; only the round screen offers it.
+  findRingAction_ = addCommand("&Find the Ring Again", true, [this] { findRingAgain(); });
+  findRingAction_->setShortcut(QKeySequence(Qt::Key_F));
+  findRingAction_->setShortcutContext(Qt::WindowShortcut);
+  addAction(findRingAction_);
+  findRingOnOpenAction_ = new QAction("Find the Ring When a &Photograph Opens", this);
+  findRingOnOpenAction_->setCheckable(true);
+  connect(findRingOnOpenAction_, &QAction::triggered, this, &MainDialog::setFindRingOnOpen);
+  aboutAction_ = addCommand("&About Kelmira...", false, [this] { showAbout(); });
+}
+
+QAction* MainDialog::addCommand(const QString& text, bool guard, std::function<void()> work) {
+  auto* action = new QAction(text, this);
+  connect(action, &QAction::triggered, this, [this, guard, work = std::move(work)] {
+    if (guard) {
+      guarded(work);
+    } else {
+      work();
+    }
+  });
+  return action;
 }
 
 template <typename Command>
@@ -243,6 +269,7 @@ int MainDialog::layoutForMode() {
     buttons_.value(control::BackToRound)->show();
   }
   progressBar_->setGeometry(layout.progressBar);
+  findRingAction_->setEnabled(mode_ == DisplayMode::Round);
   update();
   return 0;
 }
@@ -482,10 +509,6 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
     if (busy_) showBusyMessage();
     return;  // Enter never closes the window
   }
-  if (event->key() == Qt::Key_F && event->modifiers() == Qt::NoModifier && mode_ == DisplayMode::Round) {
-    guarded([this] { findRingAgain(); });
-    return;
-  }
   QDialog::keyPressEvent(event);
 }
 
@@ -530,17 +553,13 @@ void MainDialog::reject() {
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
-  // The window manager's menu cannot take our entry, so the window's own menu carries it.
+  // The window manager's menu cannot take our entries, so the window's own menu carries them.
   QMenu menu(this);
-  if (mode_ == DisplayMode::Round) {
-    menu.addAction("&Find the Ring Again\tF", this, [this] { guarded([this] { findRingAgain(); }); });
-  }
-  QAction* onOpen = menu.addAction("Find the Ring When a &Photograph Opens");
-  onOpen->setCheckable(true);
-  onOpen->setChecked(findRingOnOpen());
-  connect(onOpen, &QAction::toggled, this, &MainDialog::setFindRingOnOpen);
+  if (mode_ == DisplayMode::Round) menu.addAction(findRingAction_);
+  findRingOnOpenAction_->setChecked(findRingOnOpen());
+  menu.addAction(findRingOnOpenAction_);
   menu.addSeparator();
-  menu.addAction("&About Kelmira...", this, &MainDialog::showAbout);
+  menu.addAction(aboutAction_);
   menu.exec(event->globalPos());
 }
 
