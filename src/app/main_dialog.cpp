@@ -314,11 +314,13 @@ void MainDialog::setMode(DisplayMode mode) {
 
 bool MainDialog::mayDiscardPanorama() { return !hasUnsavedPanorama() || ask("Discard the unsaved panorama?"); }
 
+QString MainDialog::askForPicture(const char* title) {
+  if (!mayDiscardPanorama()) return {};
+  return services_.fileDialogs->openFileName(this, title, QString::fromStdString(openDialogFilter().text));
+}
+
 void MainDialog::openRound() {
-  if (!mayDiscardPanorama()) return;
-  const QString path =
-      services_.fileDialogs->openFileName(this, "Select a raw image file",
-                                          QString::fromStdString(openDialogFilter().text));
+  const QString path = askForPicture("Select a raw image file");
   if (path.isEmpty()) return;
   openRoundPath(QFile::encodeName(path).toStdString());
 }
@@ -341,10 +343,7 @@ void MainDialog::openRoundPath(const std::string& path) {
 }
 
 void MainDialog::openPanorama() {
-  if (!mayDiscardPanorama()) return;
-  const QString path =
-      services_.fileDialogs->openFileName(this, "Select a panoramic image file",
-                                          QString::fromStdString(openDialogFilter().text));
+  const QString path = askForPicture("Select a panoramic image file");
   if (path.isEmpty()) return;
   openedFileName_ = QFileInfo(path).fileName();
   if (view_->workspace().openPanorama(path.toStdString()) != WorkspaceResult::Done) return;

@@ -123,6 +123,8 @@ class MainDialog : public QDialog, public ProgressSink {
   int tellFailure(const ExportResult& result);
   // False when the user keeps an unsaved panorama rather than let a command replace it.
   bool mayDiscardPanorama();
+  // The picture chosen in the open dialog; empty on Cancel, or when the unsaved panorama is kept.
+  QString askForPicture(const char* title);
   void tell(const QString& text, MessageIcon icon);
   bool ask(const QString& text);
 

@@ -12,7 +12,7 @@ int runInfo(const std::string& path) {
   const FileType type = identifyFileType(path);
   std::printf("file: %s\ntype: %d (%s)\n", printable(path).c_str(), static_cast<int>(type), fileTypeName(type));
   DibImage image;
-  const ImageErrorCode code = image.loadFromFile(path);
+  const ImageErrorCode code = image.loadFromFile(path, type);
   if (code != ImageError::None) {
     std::printf("error: %s\n", errorText(code).c_str());
     return 1;
@@ -22,9 +22,7 @@ int runInfo(const std::string& path) {
 }
 
 std::unique_ptr<CliCommand> addInfoCommand(CLI::App& app) {
-  return addOneFileCommand(app, "info",
-                           "Show an image file's type and size",
-                           "FILE", "The image file", runInfo);
+  return addOneFileCommand(app, "info", "Show an image file's type and size", "FILE", "The image file", runInfo);
 }
 
 }  // namespace kelmira

@@ -37,8 +37,7 @@ int runMovdump(const std::string& path) {
 }
 
 std::unique_ptr<CliCommand> addMovdumpCommand(CLI::App& app) {
-  return addOneFileCommand(app, "movdump",
-                           "Show the atoms of a QuickTime movie, its VR atom containers field by field",
+  return addOneFileCommand(app, "movdump", "Show the atoms of a QuickTime movie, its VR atom containers field by field",
                            "FILE", "The movie file", runMovdump);
 }
 

@@ -30,6 +30,11 @@ struct SphereFrame {
 // nothing made, when the panorama is empty or its rows are unknown.
 bool makeSpherePhoto(const DibImage& panorama, const RowElevations& rows, DibImage& photo, SphereFrame& frame);
 
+// makeSpherePhoto for a save: ImageError::BadParameter for an empty panorama or rows that are
+// not its rows, OutOfMemory when the photo cannot be made; `made`, when given, receives the frame.
+ImageErrorCode makeSpherePhotoToSave(const DibImage& panorama, const RowElevations& rows, DibImage& photo,
+                                     SphereFrame& frame, SphereFrame* made);
+
 // The XMP packet (Google's Photo Sphere GPano fields) that makes viewers show a photo so
 // framed as a 360-degree panorama.
 std::string photoSphereXmp(const SphereFrame& frame);
