@@ -80,15 +80,15 @@ MovieExportResult prepareMovieImage(DibImage& panorama, const std::string& image
   // panorama as it was; a movie of an untrimmed picture would cut its tiles wrongly.
   if (panorama.width() % kMovieWidthStep != 0 || panorama.height() % kMovieHeightStep != 0 || panorama.height() == 0) {
     const ImageErrorCode code = lastError() != ImageError::None ? lastError() : ImageError::BadParameter;
-    return {-1, errorText(static_cast<std::uint32_t>(code))};
+    return {-1, errorText(code)};
   }
   DibImage turned;
   if (const ImageErrorCode code = turned.copyFrom(panorama); code != ImageError::None) {
-    return {-1, errorText(static_cast<std::uint32_t>(code))};
+    return {-1, errorText(code)};
   }
-  if (turned.rotateImage(2) == 0) return {-1, errorText(static_cast<std::uint32_t>(lastError()))};
+  if (turned.rotateImage(2) == 0) return {-1, errorText(lastError())};
   if (const ImageErrorCode code = turned.saveToFile(imagePath, FileTypeBmp, progress); code != ImageError::None) {
-    return {-1, errorText(static_cast<std::uint32_t>(code))};
+    return {-1, errorText(code)};
   }
   return {};
 }

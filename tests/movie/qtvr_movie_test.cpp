@@ -49,7 +49,7 @@ class QtvrMovie : public testing::Test {
   // A 2016 x 400 panorama (already at movie size) turned for the writer and saved as BMP.
   std::string writeMovieImage() {
     DibImage panorama;
-    EXPECT_EQ(panorama.allocate(2016, 400), 0);
+    EXPECT_EQ(panorama.allocate(2016, 400), ImageError::None);
     std::uint8_t* p = panorama.beginAccess();
     for (int y = 0; y < 400; ++y)
       for (int x = 0; x < 2016; ++x, p += 3) {
@@ -60,7 +60,7 @@ class QtvrMovie : public testing::Test {
     panorama.endAccess();
     EXPECT_NE(panorama.rotateImage(2), 0);
     const std::string path = dir.file("image.bmp");
-    EXPECT_EQ(panorama.saveToFile(path, FileTypeBmp), 0);
+    EXPECT_EQ(panorama.saveToFile(path, FileTypeBmp), ImageError::None);
     return path;
   }
 
@@ -254,8 +254,8 @@ TEST_F(QtvrMovie, TheVrDescriptionIsBigEndianAndALittleEndianOneStillReads) {
 
   // A picture wider than tall is not a turned panorama: paramErr, and nothing written.
   DibImage landscape;
-  ASSERT_EQ(landscape.allocate(400, 300), 0);
-  ASSERT_EQ(landscape.saveToFile(dir.file("landscape.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(landscape.allocate(400, 300), ImageError::None);
+  ASSERT_EQ(landscape.saveToFile(dir.file("landscape.bmp"), FileTypeBmp), ImageError::None);
   EXPECT_EQ(buildQtvrMovie(dir.file("landscape.bmp"), dir.file("wide.til"), dir.file("wide.mov"), MovieSettings{}),
             paramErr);
   EXPECT_FALSE(std::filesystem::exists(dir.file("wide.mov")));
