@@ -274,14 +274,29 @@ int MainDialog::layoutForMode() {
   return 0;
 }
 
+namespace {
+
+// The size caption's further lines: when the picture was taken and with what, as known.
+QString capturedLines(const PhotoMetadata& metadata) {
+  QString lines;
+  for (const std::string* line : {&metadata.captureTime, &metadata.camera}) {
+    if (!line->empty()) lines += "\n" + QString::fromStdString(*line);
+  }
+  return lines;
+}
+
+}  // namespace
+
 QString MainDialog::infoText() const {
   const Workspace& workspace = view_->workspace();
   if (mode_ == DisplayMode::Round && workspace.roundImage().width() > 0) {
     return QString::asprintf("%s %d x %d", openedExtension_.toUtf8().constData(), workspace.roundImage().width(),
-                             workspace.roundImage().height());
+                             workspace.roundImage().height()) +
+           capturedLines(workspace.roundMetadata());
   }
   if (mode_ == DisplayMode::Panorama && workspace.panorama().width() > 0) {
-    return QString::asprintf("PANO %d x %d", workspace.panorama().width(), workspace.panorama().height());
+    return QString::asprintf("PANO %d x %d", workspace.panorama().width(), workspace.panorama().height()) +
+           capturedLines(workspace.panoramaMetadata());
   }
   return {};
 }
@@ -469,7 +484,8 @@ int MainDialog::writeSaveTarget(OutputKind kind) {
   }
   // What is written is the panorama of this moment, whatever changes while the file is written.
   const std::uint64_t revision = workspace.panoramaRevision();
-  const ExportResult result = exportPanorama({workspace.panorama(), workspace.panoramaRows()}, request);
+  const PhotoMetadata metadata = workspace.panoramaMetadata();
+  const ExportResult result = exportPanorama({workspace.panorama(), workspace.panoramaRows(), metadata}, request);
   if (!result.ok()) return tellFailure(result);
   savedRevision_ = revision;
   if (kind == OutputKind::Movie) services_.shell->openUrl(QUrl::fromLocalFile(savePath_));

@@ -57,7 +57,8 @@ class MainDialog : public QDialog, public ProgressSink {
 
   int layoutForMode();
   void refreshInfoArea();
-  // The size caption of the current mode ("JPG 1600 x 1200", "PANO 1809 x 288"); empty when none.
+  // The size caption of the current mode ("JPG 1600 x 1200", "PANO 1809 x 288"), with a
+  // line each for the capture date and the camera when the picture says; empty when none.
   QString infoText() const;
   int saveCurrent(bool asMovie);
   // Runs "Save Movie Properties"; 1 when confirmed (the movie settings are then replaced).

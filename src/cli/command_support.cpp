@@ -81,10 +81,11 @@ std::optional<FileOutcome> openPhotograph(Workspace& workspace, RecordingPrompts
 }
 
 RoundSource roundSourceOf(const Workspace& workspace, const std::string& roundPath, bool lensThread) {
-  return {workspace.roundImage(),
-          roundPath,
-          {workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius(), workspace.ringRadius()},
-          lensThread};
+  return {.photograph = workspace.roundImage(),
+          .path = roundPath,
+          .ring = {workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius(), workspace.ringRadius()},
+          .lensThread = lensThread,
+          .metadata = workspace.roundMetadata()};
 }
 
 ExportRequest exportRequest(OutputKind kind, const std::string& destination, StepProgress& progress) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "export/output_kind.h"
-#include "export/photo_metadata.h"
+#include "metadata/photo_metadata.h"
 #include "movie/movie_settings.h"
 #include "sphere/sphere_photo.h"
 

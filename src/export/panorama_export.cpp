@@ -60,7 +60,7 @@ ExportResult exportRound(const RoundSource& source, const ExportRequest& request
   }
   // A picture's encoder takes the rows as the unwarp finishes them, on a thread of its own.
   const bool asRowsArrive = isPanoramaPicture(request.kind);
-  SaveAsRowsArrive save(request.destination, outputKindRow(request.kind).format);
+  SaveAsRowsArrive save(request.destination, outputKindRow(request.kind).format, source.metadata);
   const RingPlacement& ring = source.ring;
   if (makePanoramaImage(source.photograph, ring.centreX, ring.centreY, ring.cropRadius, source.lensThread, panorama,
                         report, ring.ringRadius, asRowsArrive ? &save : nullptr) != 0) {

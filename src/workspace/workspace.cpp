@@ -1,12 +1,16 @@
 #include "workspace/workspace.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <vector>
 
 #include "image/geometry_ops.h"
 #include "image/image_error.h"
 #include "image/neighbourhood_filter.h"
 #include "image/progress_sink.h"
 #include "image/tone_curve.h"
+#include "image/upright.h"
+#include "metadata/photo_metadata_reader.h"
 #include "movie/rules/movie_size.h"
 #include "unwarp/panorama_maker.h"
 #include "workspace/prompts.h"
@@ -50,6 +54,8 @@ void Workspace::reset(bool freeImages) {
     undoRows_ = {};
     ringRadius_.reset();
     lastFoundRing_.reset();
+    roundMetadata_ = {};
+    panoramaMetadata_ = {};
   }
 }
 
@@ -70,6 +76,22 @@ void Workspace::waitCursor(bool waiting) {
 
 WorkspaceResult Workspace::refreshDisplay() { return refreshDisplay(progress_); }
 
+std::optional<PhotoMetadata> Workspace::uprightWithMetadata(DibImage& picture, const std::string& path,
+                                                           FileType type) {
+  std::vector<std::string> warnings;
+  PhotoMetadata metadata = readPhotoMetadata(path, type, std::filesystem::path(path).filename().string(), warnings);
+  for (const std::string& warning : warnings) {
+    if (prompts_ != nullptr) prompts_->showMessage(warning, MessageIcon::Information, MessageButtons::Ok);
+  }
+  // Phones store a picture as the sensor lay and say how to turn it: the ring is found and
+  // the panorama's directions are taken on the upright picture.
+  if (turnUpright(picture, orientationAfterDecoding(type, metadata.orientation)) != ImageError::None) {
+    tell(errorText(ImageError::OutOfMemory), false);
+    return std::nullopt;
+  }
+  return metadata;
+}
+
 WorkspaceResult Workspace::refreshDisplay(ProgressSink* progress) {
   if (viewer_ != nullptr) viewer_->refreshDisplay(progress);
   return WorkspaceResult::Done;
@@ -84,6 +106,11 @@ WorkspaceResult Workspace::openRound(const std::string& path, FileType type) {
     tell(errorText(code), false);
     return WorkspaceResult::Failed;
   }
+  std::optional<PhotoMetadata> metadata = uprightWithMetadata(roundImage_, path, type);
+  if (!metadata) {
+    roundImage_.free();
+    return WorkspaceResult::Failed;
+  }
   const CropCircle circle = initialCropCircle(roundImage_.width(), roundImage_.height());
   circleCentreX_ = circle.centreX;
   circleCentreY_ = circle.centreY;
@@ -96,6 +123,7 @@ WorkspaceResult Workspace::openRound(const std::string& path, FileType type) {
   centreHandleSize_ = circle.centreHandleSize;
   ringRadius_.reset();
   lastFoundRing_.reset();
+  roundMetadata_ = std::move(*metadata);
   if (findRingOnOpen_) locateRing();
   state_ = WorkspaceState::RoundShown;
   panorama_.free();
@@ -137,10 +165,16 @@ void Workspace::placeCircle(std::int32_t x, std::int32_t y, std::int32_t radius)
 }
 
 WorkspaceResult Workspace::openPanorama(const std::string& path) {
-  const ImageErrorCode code = panorama_.loadFromFile(path, progress_);
+  const FileType type = identifyFileType(path);
+  const ImageErrorCode code = panorama_.loadFromFile(path, type, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
   if (code != ImageError::None) {
     tell(errorText(code), false);
+    return WorkspaceResult::Failed;
+  }
+  std::optional<PhotoMetadata> metadata = uprightWithMetadata(panorama_, path, type);
+  if (!metadata) {
+    panorama_.free();
     return WorkspaceResult::Failed;
   }
   if (static_cast<double>(panorama_.width()) / panorama_.height() < 2 &&
@@ -150,6 +184,7 @@ WorkspaceResult Workspace::openPanorama(const std::string& path) {
   }
   circleCentreX_ = panorama_.width() / 2;
   circleCentreY_ = panorama_.height() / 2;
+  panoramaMetadata_ = std::move(*metadata);
   panoramaRows_ = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
   ++panoramaRevision_;
   state_ = WorkspaceState::PanoramaOpened;
@@ -176,6 +211,7 @@ WorkspaceResult Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting:
   }
   if (progress_ != nullptr) progress_->endProgress();
   panoramaRows_ = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
+  panoramaMetadata_ = roundMetadata_;
   ++panoramaRevision_;
   state_ = WorkspaceState::PanoramaShown;
   waitCursor(false);

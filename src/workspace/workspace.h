@@ -5,6 +5,7 @@
 #include <string>
 
 #include "image/dib_image.h"
+#include "metadata/photo_metadata.h"
 #include "unwarp/ring_finder.h"
 #include "unwarp/row_elevations.h"
 #include "workspace/workspace_result.h"
@@ -94,6 +95,10 @@ class Workspace {
   // The last answer of the finder for this photograph, sure or not.
   const std::optional<FoundRing>& lastFoundRing() const { return lastFoundRing_; }
 
+  // What the round photograph says of itself, and what the panorama carries into every
+  // result: the metadata of the photograph it was made from, or of the panorama opened.
+  const PhotoMetadata& roundMetadata() const { return roundMetadata_; }
+  const PhotoMetadata& panoramaMetadata() const { return panoramaMetadata_; }
   const DibImage& roundImage() const { return roundImage_; }
   const DibImage& panorama() const { return panorama_; }
   const DibImage& undoImage() const { return undoImage_; }
@@ -120,6 +125,9 @@ class Workspace {
   void tell(const std::string& text, bool stopIcon);
   void waitCursor(bool waiting);
   WorkspaceResult refreshDisplay(ProgressSink* progress);
+  // Reads the opened picture's metadata, telling of any block left out, and turns the
+  // picture upright as its orientation says. None when there is no memory to turn it.
+  std::optional<PhotoMetadata> uprightWithMetadata(DibImage& picture, const std::string& path, FileType type);
 
   Prompts* prompts_;
   ProgressSink* progress_;
@@ -130,6 +138,8 @@ class Workspace {
   DibImage panorama_;
   DibImage undoImage_;
   DibImage adjustBase_;
+  PhotoMetadata roundMetadata_;
+  PhotoMetadata panoramaMetadata_;
 
   RowElevations panoramaRows_;
   RowElevations undoRows_;
