@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "base/interruption.h"
 #include "cli/cli_commands.h"
@@ -11,6 +12,7 @@
 #include "cli/terminal_progress.h"
 #include "export/export_result.h"
 #include "image/dib_image.h"
+#include "metadata/upright_picture.h"
 #include "unwarp/ring_finder.h"
 #include "workspace/workspace.h"
 
@@ -19,8 +21,16 @@ namespace kelmira {
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress) {
   progress.setLabel("Reading");
   const FileType type = identifyFileType(path);
-  const ImageErrorCode code = image.loadFromFile(path, type, &progress);
-  if (code == ImageError::None && image.hasPixels()) return true;
+  ImageErrorCode code = image.loadFromFile(path, type, &progress);
+  if (code == ImageError::None && image.hasPixels()) {
+    PhotoMetadata metadata;
+    std::vector<std::string> warnings;
+    code = turnUprightAsItSays(image, path, type, metadata, warnings);
+    for (const std::string& warning : warnings) {
+      std::fprintf(stderr, "kelmira-cli: warning: %s\n", printable(warning).c_str());
+    }
+    if (code == ImageError::None) return true;
+  }
   if (Interruption::stopped()) return false;
   const bool recognised = code == ImageError::FileOpen || type != FileTypeNone;
   std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", printable(path).c_str(),

@@ -21,8 +21,9 @@ class RecordingPrompts;
 struct ExportResult;
 struct FileOutcome;
 
-// Loading and saving with a progress bar and a one-line error report on failure (none when
-// the run was interrupted).
+// Loading (turned upright as the picture's orientation says, with a warning for each block
+// of metadata left out) and saving with a progress bar and a one-line error report on
+// failure (none when the run was interrupted).
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress);
 bool saveImage(const DibImage& image, const std::string& path, FileType type, TerminalProgress& progress);
 // The one-line report of a save's result; true when it succeeded.

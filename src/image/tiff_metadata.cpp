@@ -12,6 +12,12 @@ namespace {
 
 constexpr std::uint16_t kSoftwareTag = 0x0131;
 
+// EXIF fields of compressed pictures only; an uncompressed TIFF states its size itself.
+bool onlyForCompressed(const std::string& key) {
+  return key == "Exif.Photo.ComponentsConfiguration" || key == "Exif.Photo.CompressedBitsPerPixel" ||
+         key == "Exif.Photo.PixelXDimension" || key == "Exif.Photo.PixelYDimension";
+}
+
 const Exiv2::byte* bytesOf(const std::string& block) { return reinterpret_cast<const Exiv2::byte*>(block.data()); }
 
 void mergeExif(Exiv2::ExifData& file, const std::string& block) {
@@ -21,6 +27,7 @@ void mergeExif(Exiv2::ExifData& file, const std::string& block) {
     const Exiv2::ExifKey key(datum.key());
     // The first directory describes this file's picture: what libtiff wrote there stays.
     if (datum.groupName() == "Image" && datum.tag() != kSoftwareTag && file.findKey(key) != file.end()) continue;
+    if (onlyForCompressed(datum.key())) continue;
     file[datum.key()].setValue(&datum.value());
   }
 }

@@ -1,7 +1,6 @@
 #include "workspace/workspace.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <vector>
 
 #include "image/geometry_ops.h"
@@ -9,8 +8,7 @@
 #include "image/neighbourhood_filter.h"
 #include "image/progress_sink.h"
 #include "image/tone_curve.h"
-#include "image/upright.h"
-#include "metadata/photo_metadata_reader.h"
+#include "metadata/upright_picture.h"
 #include "movie/rules/movie_size.h"
 #include "unwarp/panorama_maker.h"
 #include "workspace/prompts.h"
@@ -78,15 +76,14 @@ WorkspaceResult Workspace::refreshDisplay() { return refreshDisplay(progress_); 
 
 std::optional<PhotoMetadata> Workspace::uprightWithMetadata(DibImage& picture, const std::string& path,
                                                            FileType type) {
+  PhotoMetadata metadata;
   std::vector<std::string> warnings;
-  PhotoMetadata metadata = readPhotoMetadata(path, type, std::filesystem::path(path).filename().string(), warnings);
+  const ImageErrorCode code = turnUprightAsItSays(picture, path, type, metadata, warnings);
   for (const std::string& warning : warnings) {
     if (prompts_ != nullptr) prompts_->showMessage(warning, MessageIcon::Information, MessageButtons::Ok);
   }
-  // Phones store a picture as the sensor lay and say how to turn it: the ring is found and
-  // the panorama's directions are taken on the upright picture.
-  if (turnUpright(picture, orientationAfterDecoding(type, metadata.orientation)) != ImageError::None) {
-    tell(errorText(ImageError::OutOfMemory), false);
+  if (code != ImageError::None) {
+    tell(errorText(code), false);
     return std::nullopt;
   }
   return metadata;
