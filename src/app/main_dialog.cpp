@@ -312,12 +312,33 @@ void MainDialog::paintEvent(QPaintEvent*) {
   if (mode_ == DisplayMode::Round) paintRingInstructions(painter, ringInstructions());
   const QString caption = infoText();
   if (caption.isEmpty()) return;
+  const bool round = mode_ == DisplayMode::Round;
   QFont font("Arial");
-  font.setPointSizeF(mode_ == DisplayMode::Round ? 7 : 13);
+  font.setPointSizeF(round ? 7 : 13);
   painter.setFont(font);
   painter.setPen(Qt::black);
-  const QPoint at = mode_ == DisplayMode::Round ? QPoint(605, 320) : QPoint(100, 385);
-  painter.drawText(QRect(at, QSize(kClientSize.width() - at.x(), 60)), Qt::AlignLeft | Qt::AlignTop, caption);
+  const QPoint at = round ? QPoint(605, 320) : QPoint(100, 385);
+  const QStringList lines = caption.split('\n');
+  if (lines.size() == 1) {
+    painter.drawText(QRect(at, QSize(kClientSize.width() - at.x(), 60)), Qt::AlignLeft | Qt::AlignTop, caption);
+    return;
+  }
+  // With the capture's lines under the size the caption is centred in the skin's light box,
+  // the panorama's in a smaller type than its size.
+  const QRect box = round ? QRect(568, 295, 147, 46) : QRect(80, 350, 236, 60);
+  QFont detail("Arial");
+  detail.setPointSizeF(round ? 7 : 8);
+  const int sizeHeight = QFontMetrics(font).height();
+  const int detailHeight = QFontMetrics(detail).height();
+  const int width = box.right() - 4 - at.x();
+  int y = box.top() + (box.height() - sizeHeight - detailHeight * static_cast<int>(lines.size() - 1)) / 2;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    if (i == 1) painter.setFont(detail);
+    const int height = i == 0 ? sizeHeight : detailHeight;
+    painter.drawText(QRect(at.x(), y, width, height), Qt::AlignLeft | Qt::AlignTop,
+                     painter.fontMetrics().elidedText(lines[i], Qt::ElideRight, width));
+    y += height;
+  }
 }
 
 // ---- commands ----

@@ -40,6 +40,7 @@
 #include "settings/settings_store.h"
 #include "app_fakes.h"
 #include "support/session_locale.h"
+#include "support/tagged_photos.h"
 #include "support/test_files.h"
 #include "support/workspace_fakes.h"
 #include "ui/workspace_view.h"
@@ -782,6 +783,50 @@ TEST_F(MainDialogTest, SaveImageWritesA360PhotoAndItsWebPageOfThePanoramaOnScree
   EXPECT_NE(page.find("<title>room</title>"), std::string::npos);
   EXPECT_NE(page.find("pannellum.viewer("), std::string::npos);
   EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+}
+
+// The size caption says when the picture was taken and with what, and the panorama the
+// window saves carries what the camera recorded; a damaged block is told, not fatal.
+TEST_F(MainDialogTest, TheSizeCaptionSaysWhenAndWithWhatAndTheSavedPanoramaCarriesIt) {
+  if (!test::haveExiftool() || !test::haveImageMagick()) {
+    GTEST_SKIP() << "no exiftool or ImageMagick (scripts/setup.sh test installs them)";
+  }
+  const std::string photo = dir.file("harbour.jpg");
+  test::writeFileBytes(dir.file("display.icc"), test::colourProfile("Kelmira test display"));
+  ASSERT_TRUE(test::embedProfile(samplePath().toStdString(), dir.file("display.icc"), photo));
+  ASSERT_TRUE(test::tagPhotograph(photo));
+  MainDialog& w = window();
+  files.answers << QString::fromStdString(photo);
+  click(control::OpenRound);
+  EXPECT_EQ(w.infoText().toStdString(), "JPG 1600 x 1200\n2021-06-05 14:03:22\nCanon EOS R6");
+  click(control::MakePano);
+  EXPECT_EQ(w.infoText().toStdString(), "PANO 1809 x 288\n2021-06-05 14:03:22\nCanon EOS R6");
+  files.answers << QString::fromStdString(dir.file("harbour_pano.jpg"));
+  files.chosenFilters << 2;
+  click(control::SaveImage);
+  std::map<std::string, std::string> saved = test::exiftoolTags(dir.file("harbour_pano.jpg"));
+  EXPECT_EQ(saved["ExifIFD:DateTimeOriginal"], "2021:06:05 14:03:22");
+  EXPECT_EQ(saved["GPS:GPSLatitude"], "59.91387");
+  EXPECT_EQ(saved["ICC_Profile:ProfileDescription"], "Kelmira test display");
+  EXPECT_EQ(saved["IFD0:Software"], "Kelmira 2.1000");
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+
+  // Without metadata, the caption is the size alone.
+  w.openRoundFile(samplePath().toStdString());
+  EXPECT_EQ(w.infoText().toStdString(), "JPG 1600 x 1200");
+
+  // A damaged EXIF block: told, and the picture opens all the same.
+  test::Bytes bytes = test::readFileBytes(photo);
+  const std::string header("Exif\0\0MM\0\x2A\0\0\0\x08", 14);
+  const auto at = std::search(bytes.begin(), bytes.end(), header.begin(), header.end());
+  ASSERT_NE(at, bytes.end());
+  at[10] = 0x7F;
+  test::writeFileBytes(photo, bytes);
+  w.openRoundFile(photo);
+  EXPECT_EQ(lastMessage(), "harbour.jpg: its EXIF block is damaged and was left out.");
+  EXPECT_EQ(prompts.icons.back(), MessageIcon::Information);
+  EXPECT_EQ(w.displayMode(), DisplayMode::Round);
+  EXPECT_EQ(w.infoText().toStdString(), "JPG 1600 x 1200") << "the date and the camera were EXIF's";
 }
 
 // A German session, as the window gets from LANG=de_DE.UTF-8 through Qt's start-up: the web

@@ -156,6 +156,33 @@ TEST_F(MetadataResults, TheWebPageSaysWhenAndWhereUnderItsTitle) {
   // A photograph that does not say has no caption at all.
   ASSERT_EQ(runCli("web " + q(sample()) + " " + q(dir.file("plain.html"))).status, 0);
   EXPECT_EQ(text(dir.file("plain.html")).find("author:"), std::string::npos);
+
+  // A place named in markup, and in what the viewer's byline would read as its patterns.
+  test::PhotographTags hostile;
+  hostile.city = "<img src=x onerror=alert(1)> $& $$";
+  const std::string named = dir.file("named.jpg");
+  ASSERT_TRUE(test::runCommand("cp " + q(sample()) + " " + q(named)));
+  ASSERT_TRUE(test::tagPhotograph(named, hostile));
+  const std::string hostilePage = dir.file("hostile.html");
+  ASSERT_EQ(runCli("web " + q(named) + " " + q(hostilePage) + " --title 'The pier'").status, 0);
+  EXPECT_EQ(text(hostilePage).find("<img src=x"), std::string::npos);
+
+  const bool browser = std::filesystem::exists("/usr/bin/chromium") &&
+                       test::runCommand("node --version") &&
+                       std::filesystem::exists(source() + "/web/node_modules/playwright-core");
+  if (!browser) GTEST_SKIP() << "no Chromium, Node.js or playwright-core (scripts/setup.sh test installs them)";
+  const std::pair<std::string, std::string> pages[] = {
+      {page, "harbour\t2021-06-05 14:03:22\\nOslo, Norway, 59.91387\u00B0 N, 10.75225\u00B0 W"},
+      {hostilePage, "The pier\t2021-06-05 14:03:22\\n" + hostile.city + ", Norway, 59.91387\u00B0 N, 10.75225\u00B0 W"}};
+  for (const auto& [shown, expected] : pages) {
+    const std::size_t tab = expected.find('\t');
+    std::string report;
+    const bool passed = test::runCommand("cd " + q(source() + "/web") + " && node test/page_caption_test.mjs " +
+                                             q(shown) + " " + q(expected.substr(0, tab)) + " " +
+                                             q(expected.substr(tab + 1)) + " " + q(shown + ".png"),
+                                         &report);
+    EXPECT_TRUE(passed) << shown << ": " << report;
+  }
 }
 
 TEST_F(MetadataResults, ADamagedExifBlockIsLeftOutWithAWarningAndTheRestCarried) {
