@@ -42,6 +42,22 @@ struct Band {
   VF scale, centreX, centreY, maxX, maxY, strideD, three, furthest;
 };
 
+// Toward zero, for values above -1 and below 2^52 (sample points inside, blended bytes).
+HWY_INLINE VF TruncSmall(VF v) {
+#if HWY_TARGET == HWY_SSSE3
+  // Without SSE4's rounding instruction: the nearest whole number, less one if it is above.
+  const DF df;
+  const VF x = hn::Max(v, hn::Zero(df));
+  const VF two52 = hn::Set(df, kTwo52);
+  const VF nearest = hn::Sub(hn::Add(x, two52), two52);
+  return hn::Sub(nearest, hn::IfThenElseZero(hn::Gt(nearest, x), hn::Set(df, 1.0)));
+#elif HWY_TARGET == HWY_SCALAR
+  return hn::Set(DF(), static_cast<double>(static_cast<std::int64_t>(hn::GetLane(v))));
+#else
+  return hn::Trunc(v);
+#endif
+}
+
 // Where `Lanes` columns from j of one row sample the source: the byte offset of each
 // top-left neighbour, the fractions towards the next column and row, and which points lie
 // inside the source. Points outside sample the first pixel. Offsets are whole numbers below
@@ -60,8 +76,8 @@ HWY_INLINE Points Locate(const Band& k, VF t, std::size_t j) {
   p.inside = hn::And(hn::And(hn::Ge(x, zero), hn::Ge(y, zero)), hn::And(hn::Le(x, k.maxX), hn::Le(y, k.maxY)));
   const VF xs = hn::IfThenElseZero(p.inside, x);
   const VF ys = hn::IfThenElseZero(p.inside, y);
-  const VF x0 = hn::Trunc(xs);
-  const VF y0 = hn::Trunc(ys);
+  const VF x0 = TruncSmall(xs);
+  const VF y0 = TruncSmall(ys);
   p.fx = hn::Sub(xs, x0);
   p.fy = hn::Sub(ys, y0);
   p.offset = hn::Add(hn::Mul(y0, k.strideD), hn::Mul(x0, k.three));
@@ -149,7 +165,7 @@ HWY_INLINE VF Channel(VU top, VU bottom, VF fx, VF fy) {
   VF v = hn::Add(hn::Sub(a, hn::Set(DF(), kTwo52)), hn::Mul(ba, fx));
   v = hn::Add(v, hn::Mul(ca, fy));
   v = hn::Add(v, hn::Mul(hn::Mul(abcd, fx), fy));
-  return hn::Trunc(v);
+  return TruncSmall(v);
 }
 
 // `count` (up to eight) pixels of one row from column j.
