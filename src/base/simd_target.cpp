@@ -33,29 +33,31 @@ std::vector<std::int64_t> bitsOf(std::int64_t targets) {
   return bits;
 }
 
-std::string nameOf(std::int64_t target) {
-  std::string name = hwy::TargetName(target);
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return name;
+std::string lowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+std::string nameOf(std::int64_t target) { return lowerCase(hwy::TargetName(target)); }
+
+std::string listOf(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return list;
+}
+
+std::vector<std::string> namesOf(std::int64_t targets) {
+  std::vector<std::string> names;
+  for (const std::int64_t bit : bitsOf(targets)) names.push_back(nameOf(bit));
+  return names;
 }
 
 std::int64_t targetNamed(std::string_view name) {
   for (const std::int64_t bit : bitsOf(HWY_TARGETS)) {
-    const std::string known = nameOf(bit);
-    if (known.size() != name.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-      same = same && std::tolower(static_cast<unsigned char>(name[i])) == known[i];
-    }
-    if (same) return bit;
+    if (nameOf(bit) == name) return bit;
   }
   return 0;
-}
-
-std::string listOf(std::int64_t targets) {
-  std::string list;
-  for (const std::int64_t bit : bitsOf(targets)) list += (list.empty() ? "" : ", ") + nameOf(bit);
-  return list;
 }
 
 struct Start {
@@ -71,16 +73,9 @@ Start start() {
   Start s;
   s.processor = hwy::SupportedTargets() & HWY_TARGETS;
   const char* asked = std::getenv("KELMIRA_SIMD");
-  if (asked == nullptr || *asked == '\0') return s;
-  const std::int64_t bit = targetNamed(asked);
-  if (bit == 0) {
-    s.problem = std::string("KELMIRA_SIMD=") + asked + " names no SIMD target of this build (" + listOf(HWY_TARGETS) + ")";
-  } else if ((s.processor & bit) == 0) {
-    s.problem = std::string("KELMIRA_SIMD=") + asked + ": this processor cannot run " + nameOf(bit) + " (it runs " +
-                listOf(s.processor) + ")";
-  } else {
-    hwy::DisableTargets(~bit);
-  }
+  const SimdRequest request = readSimdRequest(asked != nullptr ? asked : "", namesOf(HWY_TARGETS), namesOf(s.processor));
+  s.problem = request.problem;
+  if (!request.target.empty()) hwy::DisableTargets(~targetNamed(request.target));
   return s;
 }
 
@@ -98,16 +93,30 @@ SimdChoice simdChoice() {
   return SimdChoice{nameOf(HWY_DYNAMIC_DISPATCH(DispatchedTarget)()), nameOf(s.processor & -s.processor), s.problem};
 }
 
-std::vector<std::string> simdTargetsHere() {
-  std::vector<std::string> names;
-  for (const std::int64_t bit : bitsOf(started().processor)) names.push_back(nameOf(bit));
-  return names;
-}
+std::vector<std::string> simdTargetsHere() { return namesOf(started().processor); }
 
-std::vector<std::string> simdTargetsBuilt() {
-  std::vector<std::string> names;
-  for (const std::int64_t bit : bitsOf(HWY_TARGETS)) names.push_back(nameOf(bit));
-  return names;
+std::vector<std::string> simdTargetsBuilt() { return namesOf(HWY_TARGETS); }
+
+SimdRequest readSimdRequest(std::string_view asked, const std::vector<std::string>& built,
+                            const std::vector<std::string>& runnable) {
+  SimdRequest request;
+  if (asked.empty()) return request;
+  const std::string name = lowerCase(asked);
+  const auto has = [&name](const std::vector<std::string>& names) {
+    for (const std::string& n : names) {
+      if (n == name) return true;
+    }
+    return false;
+  };
+  if (!has(built)) {
+    request.problem = "KELMIRA_SIMD=" + std::string(asked) + " names no SIMD target of this build (" + listOf(built) + ")";
+  } else if (!has(runnable)) {
+    request.problem = "KELMIRA_SIMD=" + std::string(asked) + ": this processor cannot run " + name + " (it runs " +
+                      listOf(runnable) + ")";
+  } else {
+    request.target = name;
+  }
+  return request;
 }
 
 bool forceSimdTarget(std::string_view name) {
@@ -117,7 +126,7 @@ bool forceSimdTarget(std::string_view name) {
     hwy::DisableTargets(0);
     return true;
   }
-  const std::int64_t bit = targetNamed(name);
+  const std::int64_t bit = targetNamed(lowerCase(name));
   if (bit == 0 || (s.processor & bit) == 0) return false;
   hwy::DisableTargets(~bit);
   return true;

@@ -31,6 +31,15 @@ std::vector<std::string> simdTargetsBuilt();
 // this build has no such target or the processor cannot run it. Not while a kernel runs.
 bool forceSimdTarget(std::string_view name);
 
+// What KELMIRA_SIMD=`asked` comes to on a processor that runs `runnable` of the `built`
+// targets: the target to force (empty: none) or, when it cannot be followed, why.
+struct SimdRequest {
+  std::string target;
+  std::string problem;
+};
+SimdRequest readSimdRequest(std::string_view asked, const std::vector<std::string>& built,
+                            const std::vector<std::string>& runnable);
+
 // What --version and the About box say, e.g. "SIMD: avx3 (AVX-512), the widest this processor has".
 std::string simdDescription();
 

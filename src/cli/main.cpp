@@ -11,6 +11,7 @@
 #include "cli/movdump_command.h"
 #include "cli/movie_command.h"
 #include "cli/output_format.h"
+#include "base/simd_target.h"
 #include "settings/settings_version.h"
 
 namespace {
@@ -121,7 +122,8 @@ bool singleRun(const CLI::App& command, const std::vector<std::string>& paths, s
 int main(int argc, char** argv) {
   CLI::App app{"Kelmira: turns round photographs taken through a panoramic mirror into 360-degree panoramas.",
                "kelmira-cli"};
-  app.set_version_flag("--version", "kelmira-cli " + kelmira::versionText(), "Print the version and exit");
+  app.set_version_flag("--version", "kelmira-cli " + kelmira::versionText() + "\n" + kelmira::simdDescription(),
+                       "Print the version and the vector instructions in use, and exit");
   app.require_subcommand(1);
 
   kelmira::UnwarpOptions unwarp;
@@ -214,6 +216,9 @@ int main(int argc, char** argv) {
     // Help and the version are answers (0); anything else is a usage error (2).
     return app.exit(error) == 0 ? 0 : 2;
   }
+
+  // A forced target that cannot be had would make a test or a bug report say the wrong thing.
+  if (const std::string problem = kelmira::simdChoice().problem; !problem.empty()) return usageError(problem.c_str());
 
   // A failure is a message and a status, never an abort that leaves the shell a core dump.
   try {

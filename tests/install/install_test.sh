@@ -44,9 +44,9 @@ case $part in
       grep -qx 'Categories=Graphics;Photography;' "$entry" || fail "the desktop entry's Exec, Icon or Categories"
     for type in image/jpeg image/png image/tiff image/bmp; do grep -q "^MimeType=.*$type;" "$entry" || fail "no $type"; done
     # The release named to software centres is the one the programs print.
-    version=$("$prefix/bin/kelmira" --version | awk '{ print $2 }')
+    version=$("$prefix/bin/kelmira" --version | awk 'NR == 1 { print $2 }')
     grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$id.metainfo.xml" || fail "release is not $version"
-    [ "$("$prefix/bin/kelmira-cli" --version)" = "kelmira-cli $version" ] || fail "kelmira-cli --version"
+    [ "$("$prefix/bin/kelmira-cli" --version | head -n 1)" = "kelmira-cli $version" ] || fail "kelmira-cli --version"
     ;;
   man)
     for page in kelmira kelmira-cli; do
