@@ -73,7 +73,8 @@ Start start() {
   Start s;
   s.processor = hwy::SupportedTargets() & HWY_TARGETS;
   const char* asked = std::getenv("KELMIRA_SIMD");
-  const SimdRequest request = readSimdRequest(asked != nullptr ? asked : "", namesOf(HWY_TARGETS), namesOf(s.processor));
+  const SimdRequest request =
+      readSimdRequest(asked != nullptr ? asked : "", namesOf(HWY_TARGETS), namesOf(s.processor));
   s.problem = request.problem;
   if (!request.target.empty()) hwy::DisableTargets(~targetNamed(request.target));
   return s;
@@ -109,7 +110,8 @@ SimdRequest readSimdRequest(std::string_view asked, const std::vector<std::strin
     return false;
   };
   if (!has(built)) {
-    request.problem = "KELMIRA_SIMD=" + std::string(asked) + " names no SIMD target of this build (" + listOf(built) + ")";
+    request.problem =
+        "KELMIRA_SIMD=" + std::string(asked) + " names no SIMD target of this build (" + listOf(built) + ")";
   } else if (!has(runnable)) {
     request.problem = "KELMIRA_SIMD=" + std::string(asked) + ": this processor cannot run " + name + " (it runs " +
                       listOf(runnable) + ")";

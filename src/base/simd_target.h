@@ -10,9 +10,9 @@ namespace kelmira {
 // target and the widest one the processor has is chosen at run time, unless KELMIRA_SIMD
 // names another (avx3, avx2, sse4, ssse3, scalar on x86-64), for tests and bug reports.
 struct SimdChoice {
-  std::string inUse;     // lower-case target name, as KELMIRA_SIMD spells it
-  std::string widest;    // the widest this processor has
-  std::string problem;   // why KELMIRA_SIMD could not be followed; empty when it was, or is unset
+  std::string inUse;    // lower-case target name, as KELMIRA_SIMD spells it
+  std::string widest;   // the widest this processor has
+  std::string problem;  // why KELMIRA_SIMD could not be followed; empty when it was, or is unset
 };
 
 // Reads KELMIRA_SIMD the first time and follows it if it can; every kernel calls this

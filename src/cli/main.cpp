@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "base/simd_target.h"
 #include "cli/batch_run.h"
 #include "cli/cli_commands.h"
 #include "cli/movdump_command.h"
 #include "cli/movie_command.h"
 #include "cli/output_format.h"
-#include "base/simd_target.h"
 #include "settings/settings_version.h"
 
 namespace {

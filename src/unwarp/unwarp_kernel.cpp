@@ -129,8 +129,8 @@ HWY_INLINE VU Marked(VU words) { return words; }
 template <int kPosition>
 HWY_INLINE VF Byte(VU words) {
   const DU du;
-  return hn::BitCast(DF(), hn::Or(hn::And(hn::ShiftRight<8 * kPosition>(words), hn::Set(du, 0xFF)),
-                                  hn::Set(du, kTwo52Bits)));
+  return hn::BitCast(DF(),
+                     hn::Or(hn::And(hn::ShiftRight<8 * kPosition>(words), hn::Set(du, 0xFF)), hn::Set(du, kTwo52Bits)));
 }
 #else
 // The words with their top two bytes, which no pixel of theirs uses, those of 2^52.
@@ -144,9 +144,8 @@ template <int kPosition>
 HWY_INLINE VF Byte(VU marked) {
   const hn::Repartition<std::uint8_t, DU> d8;
   constexpr std::uint8_t kZero = 0x80;
-  alignas(16) static constexpr std::uint8_t kIndex[16] = {
-      kPosition,     kZero, kZero, kZero, kZero, kZero, 6,  7,
-      8 + kPosition, kZero, kZero, kZero, kZero, kZero, 14, 15};
+  alignas(16) static constexpr std::uint8_t kIndex[16] = {kPosition,     kZero, kZero, kZero, kZero, kZero, 6,  7,
+                                                          8 + kPosition, kZero, kZero, kZero, kZero, kZero, 14, 15};
   return hn::BitCast(DF(), hn::TableLookupBytesOr0(marked, hn::LoadDup128(d8, kIndex)));
 }
 #endif

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "base/simd_target.h"
+#include "support/simd_targets.h"
 #include "support/test_files.h"
 #include "unwarp/mirror_profile_table.h"
 
@@ -66,22 +66,13 @@ void expectSameBytes(const Pixels& expected, const Pixels& actual, int width) {
   ASSERT_EQ(expected.size(), actual.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (expected[i] != actual[i]) {
-      FAIL() << "first difference at row " << i / 3 / width << ", column " << i / 3 % width << ", channel "
-             << i % 3 << ": expected " << int(expected[i]) << ", got " << int(actual[i]);
+      FAIL() << "first difference at row " << i / 3 / width << ", column " << i / 3 % width << ", channel " << i % 3
+             << ": expected " << int(expected[i]) << ", got " << int(actual[i]);
     }
   }
 }
 
-// The kernel runs on every vector target this build has that the processor can run, each
-// forced in turn; those it cannot run are skipped by name.
-class UnwarpRingOnEachTarget : public testing::TestWithParam<std::string> {
- protected:
-  void SetUp() override {
-    if (!forceSimdTarget(GetParam())) GTEST_SKIP() << "this processor cannot run the " << GetParam() << " target";
-    ASSERT_EQ(simdChoice().inUse, GetParam());
-  }
-  void TearDown() override { forceSimdTarget(""); }
-};
+class UnwarpRingOnEachTarget : public test::OnEachSimdTarget {};
 
 TEST_P(UnwarpRingOnEachTarget, MatchesThePlainTranscriptionByteForByte) {
   struct Case {
@@ -92,12 +83,21 @@ TEST_P(UnwarpRingOnEachTarget, MatchesThePlainTranscriptionByteForByte) {
   // near or past the edges exercise the black border and the repeated last row and column;
   // a centre on the last row puts column 0 exactly on it, with nothing below to read.
   const Case cases[] = {
-      {320, 240, 376, 60, 160, 120},     {321, 241, 377, 61, 160.5, 120.25}, {200, 150, 400, 100, 3.7, 75},
-      {200, 150, 404, 50, 196.9, 148.1}, {64, 480, 120, 33, 32, 240},        {97, 89, 96, 12, -20, 44.5},
-      {400, 300, 1508, 240, 200, 150},   {50, 50, 17, 9, 49, 49},            {400, 300, 512, 40, 10, 299},
-      {3, 2, 5, 3, 1, 1},                {1, 1, 9, 2, 0, 0},
+      {320, 240, 376, 60, 160, 120},
+      {321, 241, 377, 61, 160.5, 120.25},
+      {200, 150, 400, 100, 3.7, 75},
+      {200, 150, 404, 50, 196.9, 148.1},
+      {64, 480, 120, 33, 32, 240},
+      {97, 89, 96, 12, -20, 44.5},
+      {400, 300, 1508, 240, 200, 150},
+      {50, 50, 17, 9, 49, 49},
+      {400, 300, 512, 40, 10, 299},
+      {3, 2, 5, 3, 1, 1},
+      {1, 1, 9, 2, 0, 0},
       // Big enough for whole bands of rows on both threads, with the ring over every edge.
-      {1203, 901, 2267, 361, 601.5, 450.25}, {1203, 901, 2264, 300, 1150, 860}, {1203, 901, 2264, 300, 40, 30},
+      {1203, 901, 2267, 361, 601.5, 450.25},
+      {1203, 901, 2264, 300, 1150, 860},
+      {1203, 901, 2264, 300, 40, 30},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.sw << "x" << c.sh << " -> " << c.tw << "x" << c.th << " at (" << c.cx << ", "
@@ -119,8 +119,7 @@ TEST_P(UnwarpRingOnEachTarget, ReadsPaddedRowsByTheirStride) {
   expectSameBytes(referenceUnwarp(packed, sw, sh, tw, th, 150.5, 101.75), out, tw);
 }
 
-INSTANTIATE_TEST_SUITE_P(Simd, UnwarpRingOnEachTarget, testing::ValuesIn(simdTargetsBuilt()),
-                         [](const testing::TestParamInfo<std::string>& info) { return info.param; });
+KELMIRA_ON_EACH_SIMD_TARGET(UnwarpRingOnEachTarget);
 
 TEST(UnwarpRing, SamplesTheRingWhereTheGeometrySays) {
   // A 1600 x 1200 picture: row 0 lies 1.76 x 140.5152 = 247.3 pixels from the centre.
@@ -152,11 +151,11 @@ TEST(UnwarpRing, ReportsEveryRowInOrderAndRejectsMismatchedBuffers) {
   Pixels src = test::patternPixels(600, 400);
   Pixels out(3u * 1200 * 90);
   std::vector<std::uint32_t> rows;
-  ASSERT_TRUE(unwarpRing(viewOf(src, 600, 400), viewOf(out, 1200, 90), 300, 200,
-                         [&](std::uint32_t row, std::uint32_t total) {
-                           EXPECT_EQ(total, 90u);
-                           rows.push_back(row);
-                         }));
+  ASSERT_TRUE(
+      unwarpRing(viewOf(src, 600, 400), viewOf(out, 1200, 90), 300, 200, [&](std::uint32_t row, std::uint32_t total) {
+        EXPECT_EQ(total, 90u);
+        rows.push_back(row);
+      }));
   ASSERT_EQ(rows.size(), 90u);
   for (std::uint32_t i = 0; i < 90; ++i) EXPECT_EQ(rows[i], i);
 
