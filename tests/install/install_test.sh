@@ -100,7 +100,7 @@ case $part in
     (cd "$build" && cpack -G DEB -B "$work/deb" > "$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
     deb=$(ls "$work"/deb/kelmira_*_amd64.deb)
     depends=$(dpkg-deb -f "$deb" Depends)
-    for library in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libtiff6 libpng16-16 libavcodec libswscale \
+    for library in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libtiff6 libpng16-16 libavcodec libswscale libhwy1 \
                    qt6-qpa-plugins; do
       grep -q "$library" <<< "$depends" || fail "Depends lacks $library: $depends"
     done
