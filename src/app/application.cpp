@@ -33,6 +33,10 @@ void Application::startUp() {
     prompts_.showMessage("QuickTime VR 2.1 or greater is required.", MessageIcon::Stop, MessageButtons::Ok);
   }
   enterMovies();  // without the runtime this only fails, which changes nothing
+  // A settings file that cannot be read is told of once, whenever it is found so.
+  settings_.setProblemListener([this](const std::string& message) {
+    prompts_.showMessage(message, MessageIcon::Stop, MessageButtons::Ok);
+  });
   reconcileSettingsVersion(settings_);
 }
 
@@ -45,7 +49,7 @@ void Application::runMainWindow(MainDialogServices services, const std::string& 
   if (!file.empty() || !reportPath.isEmpty()) {
     // Once the window is up and running its loop.
     QTimer::singleShot(0, &window, [&] {
-      if (!file.empty()) window.openRoundFile(QString::fromStdString(file));
+      if (!file.empty()) window.openRoundFile(file);
       if (reportPath.isEmpty()) return;
       QFile report(reportPath);
       if (report.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -61,6 +65,7 @@ void Application::runMainWindow(MainDialogServices services, const std::string& 
 }
 
 void Application::shutDown() {
+  settings_.setProblemListener(nullptr);
   if (!quickTimeAvailable_) return;
   exitMovies();
   terminateQtml();

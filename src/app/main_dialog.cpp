@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 #include "app/file_dialogs.h"
 #include "app/image_button.h"
 #include "app/shell.h"
+#include "base/interruption.h"
 #include "image/file_type.h"
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_properties_dialog.h"
@@ -94,10 +96,24 @@ ModeLayout layoutOf(DisplayMode mode) {
   return {};
 }
 
+class QuietOnceStopped : public Prompts {
+ public:
+  explicit QuietOnceStopped(Prompts* prompts) : prompts_(prompts) {}
+  MessageAnswer showMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) override {
+    if (Interruption::stopped() || prompts_ == nullptr) {
+      return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+    return prompts_->showMessage(text, icon, buttons);
+  }
+
+ private:
+  Prompts* const prompts_;
+};
+
 }  // namespace
 
 MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
-    : QDialog(parent), services_(services) {
+    : QDialog(parent), services_(services), prompts_(std::make_unique<QuietOnceStopped>(services.prompts)) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   // The window manager draws the frame; the client area is the backgrounds' size.
@@ -130,7 +146,7 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
   progressBar_->setTextVisible(false);
   progressBar_->hide();
 
-  view_ = new WorkspaceView(services_.prompts, this, this);
+  view_ = new WorkspaceView(prompts_.get(), this, this);
   view_->setGeometry(0, 0, 10, 10);
   view_->workspace().reset(true);
   const int findRing = services_.settings != nullptr ? services_.settings->readInt(settings::defaultsSection,
@@ -194,6 +210,8 @@ void MainDialog::guarded(Command&& command) {
 
 int MainDialog::reportProgress(std::int32_t position, std::int32_t total) {
   busy_ = true;
+  // The program is being ended by a signal: the task gives up, and no file is put in place.
+  if (Interruption::stopped()) return 0;
   // Reports come once a row, thousands a picture; the bar and the window are kept alive at
   // the rate a screen shows, not at the rate rows are decoded.
   const auto now = std::chrono::steady_clock::now();
@@ -293,20 +311,21 @@ void MainDialog::openRound() {
   const QString path =
       services_.fileDialogs->openFileName(this, "Select a raw image file", QString::fromLatin1(kOpenFilter));
   if (path.isEmpty()) return;
-  openRoundPath(path);
+  openRoundPath(QFile::encodeName(path).toStdString());
 }
 
-void MainDialog::openRoundFile(const QString& path) {
+void MainDialog::openRoundFile(const std::string& path) {
   guarded([&] {
     if (mayDiscardPanorama()) openRoundPath(path);
   });
 }
 
-void MainDialog::openRoundPath(const QString& path) {
-  const QFileInfo file(path);
+void MainDialog::openRoundPath(const std::string& path) {
+  // The name is shown as well as Qt can; the file is opened by its own bytes.
+  const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(path)));
   openedFileName_ = file.fileName();
   openedExtension_ = file.fileName().contains('.') ? file.suffix().toUpper() : QString();
-  if (view_->workspace().openRound(path.toStdString()) != 1) return;
+  if (view_->workspace().openRound(path) != 1) return;
   setMode(DisplayMode::Round);
   view_->refreshDisplay();
   refreshInfoArea();
@@ -557,6 +576,11 @@ void MainDialog::accept() {
 }
 
 void MainDialog::reject() {
+  if (Interruption::stopped()) {
+    // The session or the user's shell ends the program: nothing is asked.
+    QDialog::reject();
+    return;
+  }
   if (busy_) {
     if (!ask("Kelmira is busy doing another task.\n\nDo you wish to quit the application?")) return;
   } else if (hasUnsavedPanorama() && !ask("Discard the unsaved panorama?")) {
@@ -587,14 +611,12 @@ void MainDialog::showAbout() {
 }
 
 void MainDialog::tell(const QString& text, MessageIcon icon) {
-  if (services_.prompts != nullptr) {
-    services_.prompts->showMessage(text.toStdString(), icon, MessageButtons::Ok);
-  }
+  prompts_->showMessage(text.toStdString(), icon, MessageButtons::Ok);
 }
 
 bool MainDialog::ask(const QString& text) {
-  return services_.prompts == nullptr || services_.prompts->showMessage(text.toStdString(), MessageIcon::Question,
-                                                                        MessageButtons::YesNo) == MessageAnswer::Yes;
+  return services_.prompts == nullptr ||
+         prompts_->showMessage(text.toStdString(), MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
 }
 
 }  // namespace kelmira

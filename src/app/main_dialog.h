@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <chrono>
+#include <memory>
+#include <string>
 
 #include "app/display_mode.h"
 #include "app/skin_set.h"
@@ -73,8 +75,8 @@ class MainDialog : public QDialog, public ProgressSink {
   // Looks for the ring again and puts the circle on it when sure (the F key).
   void findRingAgain();
   // Opens a photograph as Open Round does after its file dialog (the file given to the
-  // program when it starts).
-  void openRoundFile(const QString& path);
+  // program when it starts, its name in the file system's bytes).
+  void openRoundFile(const std::string& path);
   // Whether Open Round looks for the ring, remembered in the settings.
   void setFindRingOnOpen(bool find);
   bool findRingOnOpen() const;
@@ -95,7 +97,7 @@ class MainDialog : public QDialog, public ProgressSink {
   void setMode(DisplayMode mode);
 
   void openRound();
-  void openRoundPath(const QString& path);
+  void openRoundPath(const std::string& path);
   void openPanorama();
   void makePanorama();
   void backToRound();
@@ -120,6 +122,9 @@ class MainDialog : public QDialog, public ProgressSink {
   QProgressBar* progressBar_ = nullptr;
   DisplayMode mode_ = DisplayMode::Start;
   bool busy_ = true;
+  // The prompts the window and its workspace speak through: silent once the program is
+  // being ended by a signal (Interruption), when no one is there to answer.
+  std::unique_ptr<Prompts> prompts_;
   int runningCommands_ = 0;
   static constexpr std::chrono::milliseconds kProgressPumpInterval{15};
   std::chrono::steady_clock::time_point lastProgressPump_;

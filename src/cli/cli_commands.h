@@ -60,10 +60,11 @@ int runFindRing(const std::string& path);
 int runSphere(const SphereOptions& options);
 int runWeb(const SphereOptions& options);
 
-// One photograph's work, reported rather than printed.
+// One photograph's work, reported rather than printed. A picture that appears to be a
+// panorama already is skipped unless `unwarpPanoramas`, when it is unwarped with a warning.
 FileOutcome unwarpFile(const UnwarpOptions& options, const std::string& roundPath, const std::string& outputPath,
-                       StepProgress& progress);
+                       StepProgress& progress, bool unwarpPanoramas);
 FileOutcome sphereFile(const SphereOptions& options, const std::string& roundPath, const std::string& outputPath,
-                       StepProgress& progress);
+                       StepProgress& progress, bool unwarpPanoramas);
 
 }  // namespace kelmira

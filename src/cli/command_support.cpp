@@ -3,8 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "cli/terminal_progress.h"
+#include "base/interruption.h"
 #include "cli/cli_commands.h"
+#include "cli/file_job.h"
+#include "cli/printable_text.h"
+#include "cli/terminal_progress.h"
 #include "image/dib_image.h"
 #include "unwarp/ring_finder.h"
 #include "workspace/workspace.h"
@@ -15,8 +18,9 @@ bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progr
   progress.setLabel("Reading");
   const ImageErrorCode code = image.loadFromFile(path, &progress);
   if (code == ImageError::None && image.hasPixels()) return true;
+  if (Interruption::stopped()) return false;
   const bool recognised = code == ImageError::FileOpen || identifyFileType(path) != FileTypeNone;
-  std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", path.c_str(),
+  std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", printable(path).c_str(),
                recognised ? errorText(code).c_str() : "not a picture in a format Kelmira reads");
   return false;
 }
@@ -28,13 +32,23 @@ bool saveImage(const DibImage& image, const std::string& path, FileType type, Te
 
 bool reportSaveResult(ImageErrorCode code, const std::string& path) {
   if (code == ImageError::None) return true;
-  std::fprintf(stderr, "kelmira-cli: cannot write %s: %s\n", path.c_str(), errorText(code).c_str());
+  if (Interruption::stopped()) return false;
+  std::fprintf(stderr, "kelmira-cli: cannot write %s: %s\n", printable(path).c_str(), errorText(code).c_str());
   return false;
 }
 
 int reportUnsupportedOutput(const std::string& path) {
-  std::fprintf(stderr, "kelmira-cli: %s: the output must end in .bmp, .jpg, .jpeg, .tif or .tiff\n", path.c_str());
+  std::fprintf(stderr, "kelmira-cli: %s: the output must end in .bmp, .jpg, .jpeg, .tif or .tiff\n",
+               printable(path).c_str());
   return 1;
+}
+
+FileOutcome openRoundFailure(const RecordingPrompts& prompts, const std::string& roundPath) {
+  if (prompts.declinedAQuestion()) {
+    return FileOutcome::skipped(printable(roundPath) +
+                                " appears to be a panorama already: skipped (--force unwarps it)");
+  }
+  return FileOutcome::failed(prompts.reason("cannot read " + printable(roundPath)));
 }
 
 std::optional<std::string> placeRing(Workspace& workspace, const RingOptions& options, const std::string& roundPath) {
@@ -44,7 +58,7 @@ std::optional<std::string> placeRing(Workspace& workspace, const RingOptions& op
     if (!found || found->confidence < kRingConfidenceThreshold) {
       char confidence[32];
       std::snprintf(confidence, sizeof confidence, "%.2f", found ? found->confidence : 0.0);
-      return roundPath + ": the mirror's ring was not found for sure (confidence " + confidence +
+      return printable(roundPath) + ": the mirror's ring was not found for sure (confidence " + confidence +
              "); give --centre X,Y and --ring-radius R instead of auto";
     }
   }

@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "cli/cli_commands.h"
+#include "cli/printable_text.h"
 #include "image/dib_image.h"
 #include "image/file_type.h"
 
@@ -8,7 +9,7 @@ namespace kelmira {
 
 int runInfo(const std::string& path) {
   const FileType type = identifyFileType(path);
-  std::printf("file: %s\ntype: %d (%s)\n", path.c_str(), static_cast<int>(type), fileTypeName(type));
+  std::printf("file: %s\ntype: %d (%s)\n", printable(path).c_str(), static_cast<int>(type), fileTypeName(type));
   DibImage image;
   const ImageErrorCode code = image.loadFromFile(path);
   if (code != ImageError::None) {

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "base/interruption.h"
 #include "base/simd_target.h"
 #include "cli/batch_run.h"
 #include "cli/cli_commands.h"
 #include "cli/movdump_command.h"
 #include "cli/movie_command.h"
 #include "cli/output_format.h"
+#include "cli/printable_text.h"
 #include "settings/settings_version.h"
 
 namespace {
@@ -81,6 +83,8 @@ void addBatchOptions(CLI::App& command, kelmira::BatchOptions& batch, bool withF
             ""))
         ->type_name("jpg|tif|bmp");
   }
+  command.add_flag("--force", batch.force,
+                   "Unwarp every photograph, also one that appears to be a panorama already (a batch skips it)");
   command.add_option("--jobs", batch.jobs, "Photographs worked on at a time in a batch (default: one per core)")
       ->check(CLI::Validator(
           [](std::string& value) {
@@ -117,9 +121,15 @@ bool singleRun(const CLI::App& command, const std::vector<std::string>& paths, s
   return true;
 }
 
-}  // namespace
+// The status of a command, or of the interruption that stopped it.
+int ended(int status) {
+  if (!kelmira::Interruption::stopped()) return status;
+  std::fprintf(stderr, "kelmira-cli: stopped by %s: the results reported above are finished, no other was written\n",
+               kelmira::Interruption::signalName(kelmira::Interruption::signal()).c_str());
+  return kelmira::Interruption::exitStatus();
+}
 
-int main(int argc, char** argv) {
+int runCommandLine(int argc, char** argv) {
   CLI::App app{"Kelmira: turns round photographs taken through a panoramic mirror into 360-degree panoramas.",
                "kelmira-cli"};
   app.set_version_flag("--version", "kelmira-cli " + kelmira::versionText() + "\n" + kelmira::simdDescription(),
@@ -250,7 +260,19 @@ int main(int argc, char** argv) {
     }
     return kelmira::runSimulate(simulate);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "kelmira-cli: stopped by an unexpected problem: %s\n", error.what());
+    std::fprintf(stderr, "kelmira-cli: stopped by an unexpected problem: %s\n",
+                 kelmira::printable(error.what()).c_str());
+    return 1;
+  } catch (...) {
+    std::fprintf(stderr, "kelmira-cli: stopped by an unexpected problem\n");
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Ctrl-C, SIGTERM and SIGHUP stop the work in order.
+  kelmira::Interruption::watch("kelmira-cli");
+  return ended(runCommandLine(argc, argv));
 }

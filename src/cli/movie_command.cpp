@@ -4,7 +4,9 @@
 #include <map>
 
 #include "cli/command_support.h"
+#include "base/interruption.h"
 #include "cli/output_format.h"
+#include "cli/printable_text.h"
 #include "cli/stored_movie_view.h"
 #include "cli/terminal_progress.h"
 #include "image/dib_image.h"
@@ -45,7 +47,7 @@ bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settin
     return false;
   }
   if (!isMovieViewSizeAllowed(width) || !isMovieViewSizeAllowed(height)) {
-    std::fprintf(stderr, "kelmira-cli: --view %s: %s\n", options.view.c_str(), kMovieViewSizeRule);
+    std::fprintf(stderr, "kelmira-cli: --view %s: %s\n", printable(options.view).c_str(), kMovieViewSizeRule);
     return false;
   }
   settings = {codec->second, quality->second, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
@@ -70,10 +72,21 @@ int writePanoramaMovie(DibImage& panorama, const std::string& outputPath, const 
   exitMovies();
   terminateQtml();
   if (result.code != 0) {
-    std::fprintf(stderr, "kelmira-cli: %s: %s (%d)\n", outputPath.c_str(), result.message.c_str(), result.code);
+    if (Interruption::stopped()) return 1;
+    // The window's message box takes paragraphs; a terminal line takes none.
+    std::string message;
+    for (const char c : result.message) {
+      if (c != '\n') {
+        message += c;
+      } else if (message.empty() || message.back() != ' ') {
+        message += ' ';
+      }
+    }
+    std::fprintf(stderr, "kelmira-cli: %s: %s (%d)\n", printable(outputPath).c_str(), printable(message).c_str(),
+                 result.code);
     return 1;
   }
-  std::printf("%s: QuickTime VR panorama movie of a %d x %d panorama, 24 tiles\n", outputPath.c_str(),
+  std::printf("%s: QuickTime VR panorama movie of a %d x %d panorama, 24 tiles\n", printable(outputPath).c_str(),
               panorama.width(), panorama.height());
   return 0;
 }

@@ -3,6 +3,7 @@
 #include "cli/cli_commands.h"
 #include "cli/command_support.h"
 #include "cli/output_format.h"
+#include "cli/printable_text.h"
 #include "cli/terminal_progress.h"
 #include "image/dib_image.h"
 #include "unwarp/ring_simulator.h"
@@ -31,7 +32,7 @@ int runSimulate(const SimulateOptions& options) {
   round.endAccess();
 
   if (!saveImage(round, options.roundPath, outputType, progress)) return 1;
-  std::printf("%s: %d x %d round picture around (%g, %g)\n", options.roundPath.c_str(), options.width,
+  std::printf("%s: %d x %d round picture around (%g, %g)\n", printable(options.roundPath).c_str(), options.width,
               options.height, centre.x, centre.y);
   return 0;
 }

@@ -6,7 +6,9 @@
 #include "cli/batch_run.h"
 #include "cli/cli_commands.h"
 #include "cli/file_job.h"
+#include "base/interruption.h"
 #include "cli/command_support.h"
+#include "cli/printable_text.h"
 #include "cli/terminal_progress.h"
 #include "image/file_type.h"
 #include "sphere/sphere_photo.h"
@@ -35,16 +37,19 @@ bool hasExtension(const std::string& path, std::initializer_list<const char*> ex
   return false;
 }
 
-// Opens the round photograph, places the ring and unwarps it; why not, when it fails.
-std::optional<std::string> unwarpForSphere(const SphereOptions& options, const std::string& roundPath,
+// Opens the round photograph, places the ring and unwarps it; why not, when it fails or
+// is skipped.
+std::optional<FileOutcome> unwarpForSphere(const SphereOptions& options, const std::string& roundPath,
                                            Workspace& workspace, RecordingPrompts& prompts, StepProgress& progress) {
   progress.setLabel("Reading");
-  if (workspace.openRound(roundPath) != 1) return prompts.reason("cannot read " + roundPath);
-  if (std::optional<std::string> refusal = placeRing(workspace, options.ring, roundPath)) return refusal;
+  if (workspace.openRound(roundPath) != 1) return openRoundFailure(prompts, roundPath);
+  if (std::optional<std::string> refusal = placeRing(workspace, options.ring, roundPath)) {
+    return FileOutcome::failed(*refusal);
+  }
   progress.setLabel("Unwarping");
   if (workspace.makePanorama(options.lensThread ? 1 : 0, 0) != 0) {
-    return roundPath + " gives no panorama (crop radius " + std::to_string(workspace.circleRadius()) +
-           " is too small or memory ran out)";
+    return FileOutcome::failed(printable(roundPath) + " gives no panorama (crop radius " +
+                               std::to_string(workspace.circleRadius()) + " is too small or memory ran out)");
   }
   return std::nullopt;
 }
@@ -54,10 +59,10 @@ std::string describeSphere(const std::string& path, const Workspace& workspace) 
   SphereFrame frame;
   makeSpherePhoto(workspace.panorama(), workspace.panoramaRows(), photo, frame);
   char line[512];
-  std::snprintf(line, sizeof line, "%s: %d x %d of a %d x %d sphere from row %d, elevations %.1f to %.1f degrees",
-                path.c_str(), frame.fullWidth, frame.height, frame.fullWidth, frame.fullHeight, frame.top,
+  std::snprintf(line, sizeof line, ": %d x %d of a %d x %d sphere from row %d, elevations %.1f to %.1f degrees",
+                frame.fullWidth, frame.height, frame.fullWidth, frame.fullHeight, frame.top,
                 frame.elevationOfRow(frame.top), frame.elevationOfRow(frame.top + frame.height - 1));
-  return line;
+  return printable(path) + line;
 }
 
 bool qualityInRange(const SphereOptions& options) {
@@ -69,8 +74,8 @@ bool qualityInRange(const SphereOptions& options) {
 // Prints a single photograph's outcome; the exit status.
 int finish(const FileOutcome& outcome) {
   std::fputs(outcome.warnings.c_str(), stderr);
-  if (!outcome.ok) {
-    std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
+  if (!outcome.ok()) {
+    if (!Interruption::stopped()) std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
     return 1;
   }
   std::printf("%s\n", outcome.report.c_str());
@@ -80,19 +85,19 @@ int finish(const FileOutcome& outcome) {
 }  // namespace
 
 FileOutcome sphereFile(const SphereOptions& options, const std::string& roundPath, const std::string& outputPath,
-                       StepProgress& progress) {
-  RecordingPrompts prompts(roundPath);
+                       StepProgress& progress, bool unwarpPanoramas) {
+  RecordingPrompts prompts(roundPath, !unwarpPanoramas);
   Workspace workspace(&prompts, &progress, nullptr);
   FileOutcome outcome;
-  if (std::optional<std::string> failure = unwarpForSphere(options, roundPath, workspace, prompts, progress)) {
-    outcome.report = *failure;
+  if (std::optional<FileOutcome> failure = unwarpForSphere(options, roundPath, workspace, prompts, progress)) {
+    outcome = *failure;
   } else {
     progress.setLabel("Writing");
     const ImageErrorCode code =
         saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), outputPath, options.quality, &progress);
-    outcome.ok = code == ImageError::None;
-    outcome.report =
-        outcome.ok ? describeSphere(outputPath, workspace) : "cannot write " + outputPath + ": " + errorText(code);
+    outcome = code == ImageError::None
+                  ? FileOutcome::written(describeSphere(outputPath, workspace))
+                  : FileOutcome::failed("cannot write " + printable(outputPath) + ": " + errorText(code));
   }
   outcome.warnings = prompts.warnings();
   return outcome;
@@ -101,49 +106,49 @@ FileOutcome sphereFile(const SphereOptions& options, const std::string& roundPat
 int runSphere(const SphereOptions& options) {
   if (!hasExtension(options.outputPath, {".jpg", ".jpeg"})) {
     std::fprintf(stderr, "kelmira-cli: %s: a 360-degree photo is a JPEG: name it .jpg or .jpeg\n",
-                 options.outputPath.c_str());
+                 printable(options.outputPath).c_str());
     return 2;
   }
-  if (!qualityInRange(options)) return 1;
+  if (!qualityInRange(options)) return 2;
   TerminalProgress progress(stderr);
-  return finish(sphereFile(options, options.roundPath, options.outputPath, progress));
+  return finish(sphereFile(options, options.roundPath, options.outputPath, progress, true));
 }
 
 int runSphereBatch(const SphereOptions& options, const BatchOptions& batch) {
-  if (!qualityInRange(options)) return 1;
+  if (!qualityInRange(options)) return 2;
   return runBatch(batch, "_360.jpg", [&](const std::string& input, const std::string& output, StepProgress& progress) {
-    return sphereFile(options, input, output, progress);
+    return sphereFile(options, input, output, progress, batch.force);
   });
 }
 
 int runWeb(const SphereOptions& options) {
   if (!hasExtension(options.outputPath, {".html", ".htm"})) {
-    std::fprintf(stderr, "kelmira-cli: %s: a web page is named .html or .htm\n", options.outputPath.c_str());
+    std::fprintf(stderr, "kelmira-cli: %s: a web page is named .html or .htm\n", printable(options.outputPath).c_str());
     return 2;
   }
-  if (!qualityInRange(options)) return 1;
+  if (!qualityInRange(options)) return 2;
   ViewerFiles viewer;
   const std::string folder = viewerFolder();
   if (!readViewerFiles(folder, viewer)) {
-    std::fprintf(stderr, "kelmira-cli: the web viewer's files are not in %s (reinstall Kelmira)\n", folder.c_str());
+    std::fprintf(stderr, "kelmira-cli: the web viewer's files are not in %s (reinstall Kelmira)\n",
+                 printable(folder).c_str());
     return 1;
   }
   TerminalProgress progress(stderr);
   RecordingPrompts prompts(options.roundPath);
   Workspace workspace(&prompts, &progress, nullptr);
   FileOutcome outcome;
-  if (std::optional<std::string> failure =
-          unwarpForSphere(options, options.roundPath, workspace, prompts, progress)) {
-    outcome.report = *failure;
+  if (std::optional<FileOutcome> failure = unwarpForSphere(options, options.roundPath, workspace, prompts, progress)) {
+    outcome = *failure;
   } else {
     const std::string title =
         options.title.empty() ? std::filesystem::path(options.outputPath).stem().string() : options.title;
     progress.setLabel("Writing");
     const ImageErrorCode code = saveViewerPage(workspace.panorama(), workspace.panoramaRows(), options.outputPath,
                                                title, options.quality, viewer, &progress);
-    outcome.ok = code == ImageError::None;
-    outcome.report = outcome.ok ? describeSphere(options.outputPath, workspace)
-                                : "cannot write " + options.outputPath + ": " + errorText(code);
+    outcome = code == ImageError::None
+                  ? FileOutcome::written(describeSphere(options.outputPath, workspace))
+                  : FileOutcome::failed("cannot write " + printable(options.outputPath) + ": " + errorText(code));
   }
   outcome.warnings = prompts.warnings();
   return finish(outcome);

@@ -8,10 +8,12 @@
 #include "cli/file_job.h"
 #include "cli/movie_command.h"
 #include "cli/output_format.h"
+#include "cli/printable_text.h"
 #include "cli/save_as_rows_arrive.h"
 #include "cli/terminal_progress.h"
 #include "image/dib_image.h"
 #include "image/file_type.h"
+#include "base/interruption.h"
 #include "workspace/workspace.h"
 
 namespace kelmira {
@@ -23,10 +25,9 @@ bool isWholeNumber(double value) { return std::isfinite(value) && value == std::
 std::string describePanorama(const std::string& path, const Workspace& workspace) {
   const DibImage& panorama = workspace.panorama();
   char line[512];
-  std::snprintf(line, sizeof line, "%s: %d x %d panorama around (%d, %d), crop radius %d", path.c_str(),
-                panorama.width(), panorama.height(), workspace.circleCentreX(), workspace.circleCentreY(),
-                workspace.circleRadius());
-  std::string report = line;
+  std::snprintf(line, sizeof line, ": %d x %d panorama around (%d, %d), crop radius %d", panorama.width(),
+                panorama.height(), workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius());
+  std::string report = printable(path) + line;
   if (workspace.ringRadius()) {
     std::snprintf(line, sizeof line, ", ring radius %.1f", *workspace.ringRadius());
     report += line;
@@ -41,10 +42,10 @@ FileOutcome unwarpInto(Workspace& workspace, RecordingPrompts& prompts, const Un
                        StepProgress& progress) {
   std::error_code ignored;
   if (std::filesystem::is_regular_file(roundPath, ignored) && identifyFileType(roundPath) == FileTypeNone) {
-    return FileOutcome::failed("cannot read " + roundPath + ": not a picture in a format Kelmira reads");
+    return FileOutcome::failed("cannot read " + printable(roundPath) + ": not a picture in a format Kelmira reads");
   }
   progress.setLabel("Reading");
-  if (workspace.openRound(roundPath) != 1) return FileOutcome::failed(prompts.reason("cannot read " + roundPath));
+  if (workspace.openRound(roundPath) != 1) return openRoundFailure(prompts, roundPath);
   if (std::optional<std::string> refusal = placeRing(workspace, options.ring, roundPath)) {
     return FileOutcome::failed(*refusal);
   }
@@ -53,13 +54,15 @@ FileOutcome unwarpInto(Workspace& workspace, RecordingPrompts& prompts, const Un
   SaveAsRowsArrive save(outputPath, outputType);
   if (workspace.makePanorama(options.lensThread ? 1 : 0, 0, &save) != 0) {
     save.finish();
-    return FileOutcome::failed(roundPath + " gives no panorama (crop radius " +
+    return FileOutcome::failed(printable(roundPath) + " gives no panorama (crop radius " +
                                std::to_string(workspace.circleRadius()) + " is too small or memory ran out)");
   }
   progress.setLabel("Writing");
   std::optional<ImageErrorCode> code = save.finish();
   if (!code) code = workspace.panorama().saveToFile(outputPath, outputType, &progress);
-  if (*code != ImageError::None) return FileOutcome::failed("cannot write " + outputPath + ": " + errorText(*code));
+  if (*code != ImageError::None) {
+    return FileOutcome::failed("cannot write " + printable(outputPath) + ": " + errorText(*code));
+  }
   return FileOutcome::written(describePanorama(outputPath, workspace));
 }
 
@@ -74,8 +77,8 @@ bool centreIsWhole(const UnwarpOptions& options) {
 }  // namespace
 
 FileOutcome unwarpFile(const UnwarpOptions& options, const std::string& roundPath, const std::string& outputPath,
-                       StepProgress& progress) {
-  RecordingPrompts prompts(roundPath);
+                       StepProgress& progress, bool unwarpPanoramas) {
+  RecordingPrompts prompts(roundPath, !unwarpPanoramas);
   Workspace workspace(&prompts, &progress, nullptr);
   FileOutcome outcome =
       unwarpInto(workspace, prompts, options, roundPath, outputPath, outputTypeForPath(outputPath), progress);
@@ -94,8 +97,8 @@ int runUnwarp(const UnwarpOptions& options) {
   const FileOutcome outcome =
       unwarpInto(workspace, prompts, options, options.roundPath, options.outputPath, outputType, progress);
   std::fputs(prompts.warnings().c_str(), stderr);
-  if (!outcome.ok) {
-    std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
+  if (!outcome.ok()) {
+    if (!Interruption::stopped()) std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
     return 1;
   }
   std::printf("%s\n", outcome.report.c_str());
@@ -112,7 +115,7 @@ int runUnwarpBatch(const UnwarpOptions& options, const BatchOptions& batch) {
   if (!centreIsWhole(options)) return 2;
   return runBatch(batch, "_pano." + batch.format,
                   [&](const std::string& input, const std::string& output, StepProgress& progress) {
-                    return unwarpFile(options, input, output, progress);
+                    return unwarpFile(options, input, output, progress, batch.force);
                   });
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/decimal_text.h"
 #include "movie/quicktime/big_endian.h"
 #include "movie/quicktime/classic_atom_reader.h"
 
@@ -17,6 +18,8 @@ constexpr int kMaxDepth = 32;
 constexpr std::uint32_t kMaxListedEntries = 8;
 constexpr std::uint32_t kMaxDumpedSamples = 4;
 
+// Only for whole numbers and texts: printf writes fractions in the user's locale
+// (generalDecimal does not).
 __attribute__((format(printf, 1, 2))) std::string format(const char* pattern, ...) {
   char text[512];
   va_list args;
@@ -82,15 +85,15 @@ class Fields {
   }
   void fixed(const char* name) {
     const std::uint32_t v = reader_.u32();
-    if (!reader_.failed()) line(format("%s %.6g (0x%08X)", name, static_cast<std::int32_t>(v) / 65536.0, v));
+    if (!reader_.failed()) line(format("%s %s (0x%08X)", name, generalDecimal(static_cast<std::int32_t>(v) / 65536.0, 6).c_str(), v));
   }
   void fixed8(const char* name) {
     const std::uint32_t v = reader_.u16();
-    if (!reader_.failed()) line(format("%s %.4g (0x%04X)", name, static_cast<std::int16_t>(v) / 256.0, v));
+    if (!reader_.failed()) line(format("%s %s (0x%04X)", name, generalDecimal(static_cast<std::int16_t>(v) / 256.0, 4).c_str(), v));
   }
   void f32(const char* name) {
     const float v = reader_.f32();
-    if (!reader_.failed()) line(format("%s %.7g", name, v));
+    if (!reader_.failed()) line(std::string(name) + " " + generalDecimal(v, 7));
   }
   void versionAndFlags() {
     const std::uint32_t v = reader_.u32();
@@ -435,8 +438,8 @@ void dumpElst(Fields& f) {
     const std::uint32_t duration = f.reader().u32();
     const auto mediaTime = static_cast<std::int32_t>(f.reader().u32());
     const std::uint32_t rate = f.reader().u32();
-    f.line(format("edit %u: trackDuration %u mediaTime %d mediaRate %.6g (0x%08X)", i, duration, mediaTime,
-                  static_cast<std::int32_t>(rate) / 65536.0, rate));
+    f.line(format("edit %u: trackDuration %u mediaTime %d mediaRate %s (0x%08X)", i, duration, mediaTime,
+                  generalDecimal(static_cast<std::int32_t>(rate) / 65536.0, 6).c_str(), rate));
   });
 }
 

@@ -292,7 +292,8 @@ OSErr buildQtvrMovie(const std::string& imageFile, const std::string& tileMovieF
   OSErr error = graphicsImportGetNaturalBounds(importer, &natural);
   if (error != noErr || natural.bottom - natural.top < natural.right - natural.left) {
     closeComponent(importer);
-    return error;
+    // A landscape picture is not the turned panorama a movie is made of: nothing written.
+    return error != noErr ? error : paramErr;
   }
   error = writeTileMovie(importer, tileMovieFile, settings.codecType, settings.codecQuality, 0, progress);
   closeComponent(importer);

@@ -147,17 +147,12 @@ OSErr buildVrContainers(OSType nodeType, std::uint32_t correctionMode, QTAtomCon
 ByteBuffer buildVrSampleDescription(const AtomContainer* vrWorld) {
   if (!vrWorld) return {};
   const ByteBuffer container = vrWorld->bytes();
-  const std::uint32_t size = static_cast<std::uint32_t>(16 + container.size());
-  const OSType format = fourCC("qtvr");
-  const std::uint32_t reserved32 = 0;
-  const std::uint16_t reserved16 = 0;
-  const std::uint16_t dataRefIndex = 0;
-  ByteBuffer description(16);
-  std::memcpy(description.data(), &size, 4);
-  std::memcpy(description.data() + 4, &format, 4);
-  std::memcpy(description.data() + 8, &reserved32, 4);
-  std::memcpy(description.data() + 12, &reserved16, 2);
-  std::memcpy(description.data() + 14, &dataRefIndex, 2);
+  ByteBuffer description;
+  ByteWriter writer(description);
+  writer.u32(static_cast<std::uint32_t>(16 + container.size()));
+  writer.u32(fourCC("qtvr"));
+  writer.zeros(6);
+  writer.u16(0);  // data reference index 0, not 1
   description.insert(description.end(), container.begin(), container.end());
   return description;
 }

@@ -19,8 +19,8 @@ inline constexpr int kHotSpotCount = 4;
 OSErr buildVrContainers(OSType nodeType, std::uint32_t correctionMode, QTAtomContainer& vrWorld,
                         QTAtomContainer& nodeInfo);
 
-// The 16-byte sample description header in this machine's byte order, as the toolbox
-// takes in-memory descriptions, followed by the world container's big-endian bytes.
+// The VR track's sample description: the 16-byte header, big-endian like the panorama
+// track's and as the file holds it, followed by the world container's bytes.
 ByteBuffer buildVrSampleDescription(const AtomContainer* vrWorld);
 
 // The panorama track's sample: one 'pdat' atom for tiles of w x t pixels. Null when

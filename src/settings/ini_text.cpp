@@ -118,7 +118,9 @@ std::string escaped(const std::string& text) {
 
 IniText IniText::parse(const std::string& text) {
   IniText ini;
-  std::istringstream lines(text);
+  // A byte-order mark some editors put first says only that the text is UTF-8.
+  const bool marked = text.rfind("\xEF\xBB\xBF", 0) == 0;
+  std::istringstream lines(marked ? text.substr(3) : text);
   std::string line;
   std::string section = "General";
   while (std::getline(lines, line)) {
@@ -126,7 +128,8 @@ IniText IniText::parse(const std::string& text) {
     if (content.empty() || content.front() == ';' || content.front() == '#') continue;
     if (content.front() == '[') {
       const auto close = content.find(']');
-      section = std::string(content.substr(1, close == std::string_view::npos ? content.npos : close - 1));
+      // "[A]", "[ A ]" and a later "[A]" again are one section, read and written as one.
+      section = std::string(trimmed(content.substr(1, close == std::string_view::npos ? content.npos : close - 1)));
       continue;
     }
     const auto equals = content.find('=');

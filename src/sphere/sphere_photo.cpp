@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <locale>
 #include <sstream>
 
 namespace kelmira {
@@ -45,6 +46,7 @@ bool makeSpherePhoto(const DibImage& panorama, const RowElevations& rows, DibIma
 
 std::string photoSphereXmp(const SphereFrame& frame) {
   std::ostringstream xmp;
+  xmp.imbue(std::locale::classic());  // no digit grouping, whatever the program's locale
   xmp << "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
          "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
          " <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"

@@ -1,11 +1,14 @@
 #include "sphere/viewer_page.h"
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "base/decimal_text.h"
 #include "base/replacement_file.h"
+#include "sphere/sha256.h"
 
 namespace kelmira {
 
@@ -70,10 +73,13 @@ std::string scriptString(const std::string& text) {
   return out + "\"";
 }
 
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.4f", value);
-  return text;
+// A point in every locale: a comma would be a syntax error in the script.
+std::string number(double value) { return fixedDecimal(value, 4); }
+
+// How the page's Content-Security-Policy names a script it lets run.
+std::string scriptHash(const std::string& script) {
+  const std::array<std::uint8_t, 32> digest = sha256(script);
+  return "'sha256-" + base64(std::string(digest.begin(), digest.end())) + "'";
 }
 
 }  // namespace
@@ -88,41 +94,50 @@ std::string makeViewerPage(const std::string& jpegBytes, const SphereFrame& fram
                            const ViewerFiles& viewer) {
   const double vertical = frame.verticalAngle();
   const double middle = frame.centreElevation();
+  std::ostringstream setUp;
+  setUp << "\nvar vertical = " << number(vertical) << ", middle = " << number(middle) << ";\n"
+        // The widest view that shows only the photo: its height must not pass the photo's
+        // band of elevations, and how wide that is depends on the window's shape.
+        << "function widestView() {\n"
+           "  var box = document.getElementById('panorama');\n"
+           "  return 360 * Math.atan(Math.tan(vertical / 360 * Math.PI) * box.clientWidth / box.clientHeight) / Math.PI;\n"
+           "}\n"
+           "var viewer = pannellum.viewer('panorama', {\n"
+           "  type: 'equirectangular',\n"
+           "  panorama: 'data:image/jpeg;base64,"
+        << base64(jpegBytes) << "',\n"
+        << "  title: " << scriptString(title) << ",\n"
+        // The viewer writes the title into the page as markup unless told to escape it.
+        << "  escapeHTML: true,\n"
+           "  autoLoad: true,\n"
+           "  haov: 360,\n"
+           "  vaov: vertical,\n"
+           "  vOffset: middle,\n"
+           "  minPitch: middle - vertical / 2,\n"
+           "  maxPitch: middle + vertical / 2,\n"
+           "  pitch: middle,\n"
+           "  hfov: Math.min(100, widestView()),\n"
+           "  avoidShowingBackground: true\n"
+           "});\n"
+           "window.addEventListener('resize', function () { viewer.setHfov(Math.min(viewer.getHfov(), widestView()), false); });\n";
+  const std::string viewerScript = "\n" + viewer.script + "\n";
+  const std::string pageScript = setUp.str();
+
   std::ostringstream page;
   page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-          // Nothing may be fetched from anywhere: the page carries everything it shows.
+          // Nothing may be fetched from anywhere: the page carries everything it shows. Only
+          // its own two scripts run, named by their digests: no inline handler, no script
+          // anything on the page could make.
           "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; img-src data: blob:; "
-          "connect-src data:; style-src 'unsafe-inline'; script-src 'unsafe-inline'\">\n"
+          "connect-src data:; style-src 'unsafe-inline'; script-src "
+       << scriptHash(viewerScript) << " " << scriptHash(pageScript) << "; base-uri 'none'; form-action 'none'\">\n"
        << "<title>" << htmlEscaped(title) << "</title>\n"
        << "<style>\n" << viewer.styles << "\n"
        << "html, body { margin: 0; height: 100%; background: #121922; }\n"
           "#panorama { width: 100%; height: 100%; }\n</style>\n"
-       << "<script>\n" << viewer.script << "\n</script>\n</head>\n<body>\n<div id=\"panorama\"></div>\n<script>\n"
-       << "var vertical = " << number(vertical) << ", middle = " << number(middle) << ";\n"
-       // The widest view that shows only the photo: its height must not pass the photo's
-       // band of elevations, and how wide that is depends on the window's shape.
-       << "function widestView() {\n"
-          "  var box = document.getElementById('panorama');\n"
-          "  return 360 * Math.atan(Math.tan(vertical / 360 * Math.PI) * box.clientWidth / box.clientHeight) / Math.PI;\n"
-          "}\n"
-          "var viewer = pannellum.viewer('panorama', {\n"
-          "  type: 'equirectangular',\n"
-          "  panorama: 'data:image/jpeg;base64,"
-       << base64(jpegBytes) << "',\n"
-       << "  title: " << scriptString(title) << ",\n"
-       << "  autoLoad: true,\n"
-          "  haov: 360,\n"
-          "  vaov: vertical,\n"
-          "  vOffset: middle,\n"
-          "  minPitch: middle - vertical / 2,\n"
-          "  maxPitch: middle + vertical / 2,\n"
-          "  pitch: middle,\n"
-          "  hfov: Math.min(100, widestView()),\n"
-          "  avoidShowingBackground: true\n"
-          "});\n"
-          "window.addEventListener('resize', function () { viewer.setHfov(Math.min(viewer.getHfov(), widestView()), false); });\n"
-          "</script>\n</body>\n</html>\n";
+       << "<script>" << viewerScript << "</script>\n</head>\n<body>\n<div id=\"panorama\"></div>\n<script>"
+       << pageScript << "</script>\n</body>\n</html>\n";
   return page.str();
 }
 

@@ -17,7 +17,8 @@ bool readViewerFiles(const std::string& folder, ViewerFiles& files);
 
 // One self-contained web page that pans and zooms a 360-degree photo: the viewer, its
 // styles and the JPEG inlined, set for the photo's full circle and its band of elevations
-// with the view kept inside it, titled `title`. It asks for nothing from anywhere else.
+// with the view kept inside it, titled `title`, which shows as plain text wherever it
+// appears. It asks for nothing from anywhere else and runs no script but its own two.
 std::string makeViewerPage(const std::string& jpegBytes, const SphereFrame& frame, const std::string& title,
                            const ViewerFiles& viewer);
 

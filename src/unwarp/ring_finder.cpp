@@ -8,6 +8,7 @@
 
 #include "base/parallel_for.h"
 #include "unwarp/circle_fit.h"
+#include "unwarp/grey_picture.h"
 #include "unwarp/mirror_profile_table.h"
 
 namespace kelmira {
@@ -16,6 +17,9 @@ namespace {
 
 // The coarse pass works on a picture about this many pixels on its longer side.
 constexpr int kCoarseSide = 400;
+// A reduced picture narrower than this holds no ring the coarse pass could score: a
+// picture far longer than it is high (13000 x 32) has none.
+constexpr int kSmallestCoarseSide = 16;
 // Rays round a candidate centre in the coarse pass, and along the circle in the fine pass.
 constexpr int kCoarseRays = 256;
 constexpr int kFineRays = 720;
@@ -23,78 +27,6 @@ constexpr int kFineRays = 720;
 constexpr std::size_t kMaxVoters = 12000;
 
 double luminance(const std::uint8_t* pixel) { return 0.299 * pixel[0] + 0.587 * pixel[1] + 0.114 * pixel[2]; }
-
-// A grey picture of floats, with bilinear reading that says when a point is outside.
-class GreyPicture {
- public:
-  GreyPicture(int width, int height) : width_(width), height_(height), values_(std::size_t(width) * height) {}
-  int width() const { return width_; }
-  int height() const { return height_; }
-  float& at(int x, int y) { return values_[std::size_t(y) * width_ + x]; }
-  float at(int x, int y) const { return values_[std::size_t(y) * width_ + x]; }
-  bool sample(double x, double y, float& value) const {
-    if (!(x >= 0 && y >= 0 && x <= width_ - 1 && y <= height_ - 1)) return false;
-    const int x0 = std::min(static_cast<int>(x), width_ - 2 < 0 ? 0 : width_ - 2);
-    const int y0 = std::min(static_cast<int>(y), height_ - 2 < 0 ? 0 : height_ - 2);
-    const double fx = x - x0;
-    const double fy = y - y0;
-    const int x1 = std::min(x0 + 1, width_ - 1);
-    const int y1 = std::min(y0 + 1, height_ - 1);
-    const double top = at(x0, y0) + (at(x1, y0) - at(x0, y0)) * fx;
-    const double bottom = at(x0, y1) + (at(x1, y1) - at(x0, y1)) * fx;
-    value = static_cast<float>(top + (bottom - top) * fy);
-    return true;
-  }
-  const std::vector<float>& values() const { return values_; }
-
- private:
-  int width_;
-  int height_;
-  std::vector<float> values_;
-};
-
-// The photograph reduced by `factor` in both directions: each coarse pixel the mean
-// luminance of its block, then smoothed once so noise and JPEG blocks fade.
-GreyPicture reduce(const SourceView& image, int factor) {
-  const int width = static_cast<int>(image.width) / factor;
-  const int height = static_cast<int>(image.height) / factor;
-  GreyPicture picture(width, height);
-  std::vector<std::uint32_t> sums(width);
-  // Every other row of a block is enough for the mean and halves the reading.
-  const int rowStep = factor >= 4 ? 2 : 1;
-  const int rowsRead = (factor + rowStep - 1) / rowStep;
-  for (int y = 0; y < height; ++y) {
-    std::fill(sums.begin(), sums.end(), 0u);
-    for (int dy = 0; dy < factor; dy += rowStep) {
-      const std::uint8_t* row = image.pixels + std::size_t(y * factor + dy) * image.stride;
-      for (int x = 0; x < width; ++x) {
-        std::uint32_t sum = 0;
-        const std::uint8_t* p = row + std::size_t(x) * factor * image.bytesPerPixel;
-        for (int dx = 0; dx < factor; ++dx, p += image.bytesPerPixel) sum += 77u * p[0] + 150u * p[1] + 29u * p[2];
-        sums[x] += sum;
-      }
-    }
-    const float scale = 1.0f / (256.0f * float(factor) * float(rowsRead));
-    for (int x = 0; x < width; ++x) picture.at(x, y) = float(sums[x]) * scale;
-  }
-  GreyPicture smoothed(width, height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      float sum = 0;
-      float weight = 0;
-      for (int dy = -1; dy <= 1; ++dy)
-        for (int dx = -1; dx <= 1; ++dx) {
-          const int xx = x + dx, yy = y + dy;
-          if (xx < 0 || yy < 0 || xx >= width || yy >= height) continue;
-          const float w = float((2 - std::abs(dx)) * (2 - std::abs(dy)));
-          sum += w * picture.at(xx, yy);
-          weight += w;
-        }
-      smoothed.at(x, y) = sum / weight;
-    }
-  }
-  return smoothed;
-}
 
 double percentile(std::vector<float> values, double fraction) {
   if (values.empty()) return 0;
@@ -143,8 +75,10 @@ std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, dou
   parallelFor(bands, bands, [&](std::size_t band) {
     std::vector<float>& votes = bandVotes[band];
     votes.assign(std::size_t(w) * h, 0);
-    const int firstRow = 1 + static_cast<int>((h - 2) * band / bands);
-    const int endRow = 1 + static_cast<int>((h - 2) * (band + 1) / bands);
+    // Signed: a picture of fewer than two rows has no rows to vote, not four billion.
+    const std::int64_t rows = std::max(h - 2, 0);
+    const int firstRow = 1 + static_cast<int>(rows * std::int64_t(band) / bands);
+    const int endRow = 1 + static_cast<int>(rows * std::int64_t(band + 1) / bands);
     for (int y = firstRow; y < endRow; ++y) {
       for (int x = 1; x + 1 < w; ++x) {
         const std::size_t i = std::size_t(y) * w + x;
@@ -455,7 +389,8 @@ std::optional<FoundRing> findRing(const SourceView& image) {
   if (image.pixels == nullptr || image.bytesPerPixel < 3 || image.width < 32 || image.height < 32) return std::nullopt;
   const int longer = static_cast<int>(std::max(image.width, image.height));
   const int factor = std::max(1, (longer + kCoarseSide - 1) / kCoarseSide);
-  const GreyPicture grey = reduce(image, factor);
+  const GreyPicture grey = reduceToGrey(image, factor);
+  if (std::min(grey.width(), grey.height()) < kSmallestCoarseSide) return std::nullopt;
   const double spread = std::max(percentile(grey.values(), 0.98) - percentile(grey.values(), 0.02), 1.0);
 
   const int shorter = std::min(grey.width(), grey.height());

@@ -43,6 +43,25 @@ TEST(Application, StartUpWithTheToolboxSaysNothingAndShutsItDown) {
   EXPECT_FALSE(movieToolboxReady());
 }
 
+TEST(Application, ASettingsFileThatCannotBeReadIsToldOfOnceAndKept) {
+  test::TempDir dir;
+  const std::string path = dir.file("kelmira.conf");
+  const test::Bytes stored = {'[', 'D', 'E', 'F', 'A', 'U', 'L', 'T', 'S', ']', '\n', 0, 0, 7, '\n'};
+  test::writeFileBytes(path, stored);
+  SettingsStore settings(path);
+  test::FakePrompts prompts;
+  Application application(prompts, settings);
+  application.startUp();
+  settings.writeInt("DEFAULTS", "DEFAULT_MOVIE_WIDTH", 800);
+  EXPECT_EQ(settings.readInt("DEFAULTS", "DEFAULT_MOVIE_WIDTH", 400), 400);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0], "The settings file " + path +
+                                     " cannot be read. Kelmira runs with its default settings and leaves the file as it is.");
+  EXPECT_EQ(prompts.icons[0], MessageIcon::Stop);
+  EXPECT_EQ(test::readFileBytes(path), stored);
+  application.shutDown();
+}
+
 TEST(Application, PerUserStoreIsNamedAfterCompanyAndExecutable) {
   const bool testMode = QStandardPaths::isTestModeEnabled();
   QString config = testMode ? QString() : qEnvironmentVariable("XDG_CONFIG_HOME");

@@ -14,17 +14,29 @@
 #include <QPainter>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <atomic>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <thread>
 #include <set>
 
+#include "app/application.h"
 #include "ui/advanced_image_tools_dialog.h"
 #include "app/image_button.h"
+#include "base/interruption.h"
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_defaults_dialog.h"
 #include "ui/movie_properties_dialog.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_store.h"
 #include "app_fakes.h"
+#include "support/session_locale.h"
 #include "support/test_files.h"
 #include "support/workspace_fakes.h"
 #include "ui/workspace_view.h"
@@ -250,7 +262,7 @@ TEST_F(MainDialogTest, EscapeAsksBeforeThrowingAwayAnUnsavedPanorama) {
 // questions included.
 TEST_F(MainDialogTest, AFileGivenAtStartOpensAsOpenRoundDoes) {
   MainDialog& w = window();
-  w.openRoundFile(samplePath());
+  w.openRoundFile(samplePath().toStdString());
   ASSERT_EQ(w.displayMode(), DisplayMode::Round);
   EXPECT_EQ(w.infoText(), "JPG 1600 x 1200");
   EXPECT_TRUE(files.titles.isEmpty());  // no file dialog
@@ -261,17 +273,17 @@ TEST_F(MainDialogTest, AFileGivenAtStartOpensAsOpenRoundDoes) {
   ASSERT_EQ(wide.copyFromPixels(pixels.data(), 900, 300), 0);
   ASSERT_EQ(wide.saveToFile(dir.file("wide.bmp"), FileTypeBmp), 0);
   prompts.answer = MessageAnswer::No;
-  w.openRoundFile(QString::fromStdString(dir.file("wide.bmp")));
+  w.openRoundFile(dir.file("wide.bmp"));
   EXPECT_NE(lastMessage().find("wide.bmp appears to be a panorama.  Do you wish to continue?"), std::string::npos)
       << lastMessage();
 
   // An unsaved panorama is asked about first.
   prompts.answer = MessageAnswer::Yes;
-  w.openRoundFile(samplePath());
+  w.openRoundFile(samplePath().toStdString());
   click(1000);
   ASSERT_TRUE(w.hasUnsavedPanorama());
   prompts.answer = MessageAnswer::No;
-  w.openRoundFile(samplePath());
+  w.openRoundFile(samplePath().toStdString());
   EXPECT_EQ(lastMessage(), "Discard the unsaved panorama?");
   EXPECT_EQ(w.displayMode(), DisplayMode::Panorama);
 }
@@ -525,6 +537,80 @@ TEST_F(MainDialogTest, ARefusedMovieLeavesThePanoramaAsItWas) {
   EXPECT_FALSE(w.hasUnsavedPanorama());
 }
 
+// The program ended by a signal (the session closing, Ctrl-C in its terminal) while Save
+// Image or Save Movie writes: the save stops, the old file stays as it was, no temporary
+// is left beside it or in the temporary folder, and nothing is told, there being no one to
+// answer. The signal is marked as the program's signal thread marks it, from another
+// thread, once the target's temporary is there.
+class StoppedMidSave : public MainDialogTest, public testing::WithParamInterface<bool> {
+ protected:
+  ~StoppedMidSave() override {
+    Interruption::clearForTest();
+    if (temporaryFolder_) {
+      setenv("TMPDIR", temporaryFolder_->c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+  }
+  void useTemporaryFolder(const std::string& folder) {
+    if (const char* was = std::getenv("TMPDIR")) temporaryFolder_ = was;
+    setenv("TMPDIR", folder.c_str(), 1);
+  }
+
+ private:
+  std::optional<std::string> temporaryFolder_;
+};
+
+TEST_P(StoppedMidSave, TheOldFileStaysAndNoTemporaryIsLeft) {
+  const bool asMovie = GetParam();
+  namespace fs = std::filesystem;
+  const std::string temporaryFolder = dir.file("tmp");
+  fs::create_directories(temporaryFolder);
+  useTemporaryFolder(temporaryFolder);
+  MainDialog& w = window();
+  // Large enough for the save to take a while; already of movie size.
+  openPatternPanorama("wide.bmp", 6720, 1152);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  const std::string target = dir.file(asMovie ? "wide.mov" : "wide_pano.jpg");
+  const test::Bytes old{'o', 'l', 'd'};
+  test::writeFileBytes(target, old);
+
+  std::atomic<bool> saving{true}, stoppedMidSave{false};
+  std::thread signal([&] {
+    const std::string temporaryPrefix = fs::path(target).filename().string() + ".";
+    while (saving) {
+      for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().filename().string().starts_with(temporaryPrefix)) {
+          Interruption::stopForTest(SIGTERM);
+          stoppedMidSave = true;
+          return;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  files.answers << QString::fromStdString(target);
+  if (asMovie) {
+    whenShown<MoviePropertiesDialog>(
+        [](MoviePropertiesDialog& d) { QTest::mouseClick(d.saveMovieButton(), Qt::LeftButton); });
+  }
+  click(asMovie ? 1003 : 1006);
+  saving = false;
+  signal.join();
+
+  ASSERT_TRUE(stoppedMidSave) << "the save was over before its temporary was seen";
+  EXPECT_EQ(test::readFileBytes(target), old);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::recursive_directory_iterator(dir.path())) left.push_back(entry.path().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{temporaryFolder, dir.file("wide.bmp"), target}));
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+  EXPECT_TRUE(shell.urls.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(SaveImageAndSaveMovie, StoppedMidSave, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Movie" : "Image"; });
+
 // How much the crop circle panel of the window differs from the round background with
 // the given instructions written on it.
 double panelDifference(MainDialog& w, RingInstructions which) {
@@ -662,6 +748,61 @@ TEST_F(MainDialogTest, SaveImageWritesA360PhotoAndItsWebPageOfThePanoramaOnScree
   EXPECT_NE(page.find("<title>room</title>"), std::string::npos);
   EXPECT_NE(page.find("pannellum.viewer("), std::string::npos);
   EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+}
+
+// A German session, as the window gets from LANG=de_DE.UTF-8 through Qt's start-up: the web
+// page saved from the window carries its numbers with a point, so the browser runs its
+// script and shows the photo rather than a blank page, and the settings file records the
+// version with a point.
+TEST_F(MainDialogTest, InAGermanSessionTheSavedWebPageShowsAndTheVersionKeepsItsPoint) {
+  std::string shown;
+  {
+    test::GermanSession german;
+    if (!german.active()) GTEST_SKIP() << german.whyNot();
+    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+    Application application(prompts, settings);
+    application.startUp();
+    MainDialog& w = window();
+    files.answers << samplePath();
+    click(1004);
+    click(1000);
+    ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+    files.answers << QString::fromStdString(dir.file("garden.html"));
+    click(1006);
+    EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+    dialog.reset();
+    application.shutDown();
+  }
+  const test::Bytes stored = test::readFileBytes(dir.file("kelmira.conf"));
+  EXPECT_NE(std::string(stored.begin(), stored.end()).find("\nVERSION=2.1000\n"), std::string::npos);
+  const test::Bytes bytes = test::readFileBytes(dir.file("garden.html"));
+  const std::string page(bytes.begin(), bytes.end());
+  EXPECT_TRUE(std::regex_search(page, std::regex("var vertical = [0-9]+\\.[0-9]{4}, middle = -?[0-9]+\\.[0-9]{4};\n")))
+      << page.substr(page.find("var vertical"), 60);
+
+  const std::string source = std::getenv("KELMIRA_SOURCE_DIR");
+  if (!std::filesystem::exists("/usr/bin/chromium") || std::system("node --version > /dev/null 2>&1") != 0 ||
+      !std::filesystem::exists(source + "/web/node_modules/playwright-core")) {
+    GTEST_SKIP() << "no Chromium, Node.js or playwright-core (scripts/setup.sh test installs them)";
+  }
+  const std::string command = "cd '" + source + "/web' && node test/viewer_page_test.mjs '" + dir.file("garden.html") +
+                              "' '" + dir.path().string() + "' 2>&1";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string report;
+  char line[4096];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) report += line;
+  ASSERT_EQ(pclose(pipe), 0) << report;
+  // Not blank: the sample's blue sky at the top of the view.
+  DibImage first;
+  ASSERT_EQ(first.loadFromFile(dir.file("web-first.png")), 0);
+  double red = 0, blue = 0;
+  for (int y = 20; y < 120; ++y)
+    for (int x = 100; x < 700; ++x) {
+      red += first.pixels()[3 * (std::size_t(y) * first.width() + x)];
+      blue += first.pixels()[3 * (std::size_t(y) * first.width() + x) + 2];
+    }
+  EXPECT_GT(blue, red * 1.2) << report;
 }
 
 }  // namespace

@@ -99,5 +99,23 @@ TEST(KelmiraCliFindRing, AGivenRingRadiusOfHalfTheHeightIsTheDescribedUnwarp) {
   }
 }
 
+// Pictures far longer than they are high (or the other way) hold no ring: the finder says
+// so at once whatever the number of threads, also past the long side where 32-bit block
+// sums would overflow.
+TEST(KelmiraCliFindRing, APictureTooNarrowForARingHasNoneWithAnyNumberOfThreads) {
+  test::TempDir dir;
+  for (const auto& [width, height] : {std::pair{13000, 32}, std::pair{32, 13000}, std::pair{150000, 32}}) {
+    DibImage picture;
+    test::paintTexturedPanorama(picture, width, height, 3);
+    const std::string name = dir.file(std::to_string(width) + "x" + std::to_string(height) + ".bmp");
+    ASSERT_EQ(picture.saveToFile(name, FileTypeBmp), 0);
+    for (const int threads : {1, 3, 5}) {
+      const RunResult found = runCli("find-ring " + name, "KELMIRA_THREADS=" + std::to_string(threads));
+      EXPECT_EQ(found.status, 1) << width << " x " << height << ", " << threads << " threads: " << found.output;
+      EXPECT_NE(found.output.find("no mirror ring found"), std::string::npos) << found.output;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kelmira

@@ -144,6 +144,28 @@ TEST(KelmiraCli, KelmiraSimdNamingATargetThisProcessorLacksIsRefused) {
   EXPECT_NE(refused.output.find("this processor cannot run " + lacking), std::string::npos) << refused.output;
 }
 
+// A command line that asks for what cannot be is a usage error, status 2, and writes nothing.
+TEST(KelmiraCli, EveryUsageErrorIsStatusTwo) {
+  test::TempDir dir;
+  const std::string round = std::string(std::getenv("KELMIRA_SOURCE_DIR")) + "/samples/mirror-sample.jpg";
+  const std::string to = " " + dir.file("a");
+  const std::string batch = " --out-dir " + dir.file("o");
+  for (const std::string& arguments : {
+           "sphere " + round + to + ".jpg --quality 0",
+           "sphere " + round + to + ".jpg --quality 101",
+           "sphere " + round + batch + " --quality 0",
+           "web " + round + to + ".html --quality 200",
+           "web " + round + to + ".htm --quality -5",
+           "movie " + round + to + ".mov --quality best",
+           "unwarp " + round + batch + " --jobs 0",
+           "unwarp " + round + to + ".jpg --no-such-option",
+       }) {
+    const RunResult run = runCli(arguments);
+    EXPECT_EQ(run.status, 2) << arguments << "\n" << run.output;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
 TEST(KelmiraCli, InfoNamesTheTypeAndSize) {
   test::TempDir dir;
   DibImage image;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "cli_runner.h"
 #include "image/dib_image.h"
@@ -96,6 +97,48 @@ TEST(KelmiraCliWeb, APageThatPansThePhotoInABrowserAndAsksForNothing) {
   // Nothing of the black background around the photo shows.
   EXPECT_GT(meanChannel(first, 0, 4, 2), 60);
   EXPECT_GT(meanChannel(first, 495, 499, 1), 30);
+}
+
+// Runs a browser test script of web/test on a page; its report, and whether it passed.
+bool browserCheck(const std::string& script, const std::string& arguments, std::string& report) {
+  const std::string source = std::getenv("KELMIRA_SOURCE_DIR");
+  const std::string command = "cd '" + source + "/web' && node test/" + script + " " + arguments + " 2>&1";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return false;
+  char line[4096];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) report += line;
+  return pclose(pipe) == 0;
+}
+
+// A title is text: markup in it (given, or from the page's name) shows as its characters
+// and runs nothing, and an entity shows as typed.
+TEST(KelmiraCliWeb, ATitleShowsAsTypedAndRunsNothing) {
+  test::TempDir dir;
+  const std::string markup = "<img src=x onerror=alert(1)>";
+  const std::string entity = "a &lt; b";
+  ASSERT_EQ(runCli("web " + sample() + " " + dir.file("markup.html") + " --title '" + markup + "'").status, 0);
+  ASSERT_EQ(runCli("web " + sample() + " " + dir.file("entity.html") + " --title '" + entity + "'").status, 0);
+  ASSERT_EQ(runCli("web " + sample() + " '" + dir.file(markup + ".html") + "'").status, 0);
+  for (const std::string& page : {std::string("markup.html"), std::string("entity.html"), markup + ".html"}) {
+    const std::string html = text(dir.file(page));
+    EXPECT_EQ(html.find(markup), std::string::npos) << page;
+    // Only the page's own two scripts may run, named by their digests.
+    const auto scripts = html.find("script-src ");
+    ASSERT_NE(scripts, std::string::npos) << page;
+    const std::string allowed = html.substr(scripts, html.find(';', scripts) - scripts);
+    EXPECT_EQ(allowed.find("'unsafe-inline'"), std::string::npos) << allowed;
+    EXPECT_EQ(allowed.rfind("script-src 'sha256-", 0), 0u) << allowed;
+  }
+  EXPECT_NE(text(dir.file("entity.html")).find("<title>a &amp;lt; b</title>"), std::string::npos);
+
+  if (!haveBrowser()) GTEST_SKIP() << "no Chromium, Node.js or playwright-core (scripts/setup.sh test installs them)";
+  const std::pair<std::string, std::string> pages[] = {
+      {"markup.html", markup}, {"entity.html", entity}, {markup + ".html", markup}};
+  for (const auto& [page, title] : pages) {
+    const std::string arguments = "'" + dir.file(page) + "' '" + title + "'";
+    std::string report;
+    EXPECT_TRUE(browserCheck("page_title_test.mjs", arguments, report)) << page << ": " << report;
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "movie/quicktime/classic_atom_reader.h"
 #include "movie/vr_atom_containers.h"
+#include "support/session_locale.h"
 #include "support/movie_test_support.h"
 
 namespace kelmira {
@@ -203,6 +204,16 @@ TEST(MovDump, ShowsTheAtomTreeAndTheVrContainersOfAHandMadeMovie) {
   has("              imageSizeY 2016");
   has("      controllerType 'qtvr'");
   has("'mdat' offset " + std::to_string(file.size() - 8 - 872 - 136) + " size " + std::to_string(8 + 872 + 136));
+}
+
+// A German session writes "%g" with a decimal comma; the dump is the same in any.
+TEST(MovDump, FractionsReadTheSameInEveryLocale) {
+  const ByteBuffer file = tinyVrMovie();
+  const std::string plain = dump(file);
+  ASSERT_NE(plain.find("\n              maxTilt 31.93661\n"), std::string::npos) << plain;
+  test::GermanSession german;
+  if (!german.active()) GTEST_SKIP() << german.whyNot();
+  EXPECT_EQ(dump(file), plain);
 }
 
 TEST(MovDump, BrokenFilesGiveErrorLinesNeverACrash) {

@@ -7,19 +7,29 @@
 #include <lqt/colormodels.h>
 #include <lqt/lqt.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "image/dib_image.h"
+#include "movie/quicktime/big_endian.h"
+#include "movie/quicktime/movie.h"
+#include "movie/quicktime/movie_file.h"
+#include "movie/quicktime/movie_flattener.h"
 #include "movie/quicktime/movie_runtime.h"
+#include "movie/quicktime/track.h"
 #include "movie/vr_atom_containers.h"
+#include "support/movie_test_support.h"
 #include "support/test_files.h"
 
 namespace kelmira {
 namespace {
+
+using movie_test::be32;
 
 std::string run(const std::string& command) {
   std::string output;
@@ -31,7 +41,7 @@ std::string run(const std::string& command) {
   return output;
 }
 
-class QtvrMovieTest : public testing::TestWithParam<const char*> {
+class QtvrMovie : public testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(initializeQtml(), noErr); }
   void TearDown() override { terminateQtml(); }
@@ -56,6 +66,8 @@ class QtvrMovieTest : public testing::TestWithParam<const char*> {
 
   test::TempDir dir;
 };
+
+class QtvrMovieTest : public QtvrMovie, public testing::WithParamInterface<const char*> {};
 
 TEST_P(QtvrMovieTest, ReadersSeeAPanoramaOfTwentyFourTiles) {
   const std::string codec = GetParam();
@@ -151,6 +163,89 @@ TEST_P(QtvrMovieTest, TilesCompressedSideBySideMatchThoseOfOneThread) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, QtvrMovieTest, testing::Values("jpeg", "cvid", "SVQ1"));
+
+// Where a movie file holds the VR track's sample description: the stsd entry of format 'qtvr'.
+std::size_t vrDescriptionAt(const test::Bytes& file) {
+  for (std::size_t at = 4; at + 20 <= file.size(); ++at) {
+    if (std::memcmp(&file[at], "stsd", 4) == 0 && std::memcmp(&file[at + 16], "qtvr", 4) == 0) return at + 12;
+  }
+  return 0;
+}
+
+// The VR track's sample description of a movie file as the toolbox reads it; empty when
+// the movie does not load.
+ByteBuffer loadedVrDescription(const std::string& path) {
+  MovieFile* file = nullptr;
+  if (openMovieFile(path, &file, fsRdPerm) != noErr) return {};
+  Movie* movie = nullptr;
+  const OSErr error = newMovieFromFile(&movie, file, nullptr, 0);
+  closeMovieFile(file);
+  if (error != noErr) return {};
+  const Track* vr = getMovieIndTrackType(movie, 1, fourCC("qtvr"), movieTrackMediaType);
+  ByteBuffer description;
+  if (vr != nullptr && vr->media && vr->media->sampleDescriptions.size() == 1) {
+    description = vr->media->sampleDescriptions.front();
+  }
+  disposeMovie(movie);
+  return description;
+}
+
+// The VR track's description is big-endian in the file, as ffprobe and libquicktime read it
+// and as the panorama track's is; a movie whose VR header was stored in little-endian
+// order, which the size field proves, reads all the same. A landscape picture is refused.
+TEST_F(QtvrMovie, TheVrDescriptionIsBigEndianAndALittleEndianOneStillReads) {
+  const std::string movie = dir.file("room.mov");
+  ASSERT_EQ(buildQtvrMovie(writeMovieImage(), dir.file("tiles.til"), movie, MovieSettings{}), noErr);
+  const test::Bytes good = test::readFileBytes(movie);
+  const std::size_t at = vrDescriptionAt(good);
+  ASSERT_NE(at, 0u);
+  const std::uint32_t stsdSize = be32(good, at - 16);
+  const std::uint32_t entrySize = be32(good, at);
+  EXPECT_EQ(entrySize, stsdSize - 16);
+  EXPECT_EQ(be32(good, at + 8), 0u);
+  EXPECT_EQ(good[at + 14] << 8 | good[at + 15], 0);  // data reference index 0
+  // The world container follows, big-endian too: its 12-byte header, then the 'sean' root.
+  EXPECT_EQ(be32(good, at + 28), entrySize - 28);
+  EXPECT_EQ(be32(good, at + 32), fourCC("sean"));
+  const ByteBuffer described = loadedVrDescription(movie);
+  ASSERT_EQ(described.size(), entrySize);
+  EXPECT_TRUE(std::equal(described.begin(), described.end(), good.begin() + at));
+
+  // The same movie with the header's size, format and index in little-endian order.
+  test::Bytes old = good;
+  std::reverse(old.begin() + at, old.begin() + at + 4);
+  std::reverse(old.begin() + at + 4, old.begin() + at + 8);
+  std::reverse(old.begin() + at + 14, old.begin() + at + 16);
+  test::writeFileBytes(dir.file("old.mov"), old);
+  EXPECT_EQ(loadedVrDescription(dir.file("old.mov")), described);
+  // Read again and written out, it is big-endian again, and libquicktime sees the panorama.
+  MovieFile* file = nullptr;
+  ASSERT_EQ(openMovieFile(dir.file("old.mov"), &file, fsRdPerm), noErr);
+  Movie* loaded = nullptr;
+  ASSERT_EQ(newMovieFromFile(&loaded, file, nullptr, 0), noErr);
+  closeMovieFile(file);
+  ASSERT_EQ(flattenMovieData(loaded, 0x49, dir.file("again.mov"), fourCC("TVOD"), -1, 0x90000000, nullptr), noErr);
+  disposeMovie(loaded);
+  const test::Bytes again = test::readFileBytes(dir.file("again.mov"));
+  const std::size_t againAt = vrDescriptionAt(again);
+  ASSERT_NE(againAt, 0u);
+  EXPECT_TRUE(std::equal(described.begin(), described.end(), again.begin() + againAt));
+  quicktime_t* reader = quicktime_open(dir.file("again.mov").c_str(), 1, 0);
+  ASSERT_NE(reader, nullptr);
+  EXPECT_EQ(lqt_is_qtvr(reader), QTVR_PAN);
+  EXPECT_EQ(lqt_qtvr_get_columns(reader), 24);
+  quicktime_close(reader);
+
+  // A picture wider than tall is not a turned panorama: paramErr, and nothing written.
+  DibImage landscape;
+  ASSERT_EQ(landscape.allocate(400, 300), 0);
+  ASSERT_EQ(landscape.saveToFile(dir.file("landscape.bmp"), FileTypeBmp), 0);
+  EXPECT_EQ(buildQtvrMovie(dir.file("landscape.bmp"), dir.file("wide.til"), dir.file("wide.mov"), MovieSettings{}),
+            paramErr);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("wide.mov")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("wide.til")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("wide.mot")));
+}
 
 TEST(QtvrMovieNames, TheIntermediateMovieSitsBesideTheDestination) {
   EXPECT_EQ(intermediateMoviePath("/tmp/room.mov"), "/tmp/room.mot");

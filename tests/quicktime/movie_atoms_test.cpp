@@ -199,6 +199,8 @@ TEST_F(MovieAtomsTest, MissingInputsAndStickyError) {
             invalidDataRef);
   // A description whose size field does not count its bytes.
   EXPECT_EQ(addMediaSample(media, "x", 1, 1, hex("00000020 'raw ' 000000000000 0001"), 1, 0, nullptr), paramErr);
+  // Only the file's big-endian order: a header in little-endian order is refused, not turned.
+  EXPECT_EQ(addMediaSample(media, "x", 1, 1, hex("10000000 ' war' 000000000000 0100"), 1, 0, nullptr), paramErr);
   EXPECT_EQ(getMoviesStickyError(), invalidDataRef);
   disposeMovie(movie);
 

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "image/dib_image.h"
+#include "unwarp/grey_picture.h"
 #include "support/synthetic_ring.h"
 #include "support/test_files.h"
 
@@ -186,6 +188,56 @@ TEST(RingFinder, IsNotSureOfARingWhereThereIsNone) {
   if (ring) {
     EXPECT_LT(ring->confidence, 0.3);
   }
+}
+
+// Far longer than high: the reduced picture is less than a row high, which must give no
+// ring rather than a band of votes running past the buffer (3 and 5 threads did).
+TEST(RingFinder, APictureTooNarrowForARingHasNoneWhateverTheThreads) {
+  DibImage wide, tall;
+  test::paintTexturedPanorama(wide, 13000, 32, 5);
+  test::paintTexturedPanorama(tall, 32, 13000, 6);
+  const char* saved = std::getenv("KELMIRA_THREADS");
+  const std::string before = saved != nullptr ? saved : "";
+  for (const char* threads : {"1", "2", "3", "4", "5", "7", "8"}) {
+    setenv("KELMIRA_THREADS", threads, 1);
+    for (const DibImage* picture : {&wide, &tall}) {
+      EXPECT_FALSE(findRing(viewOf(*picture))) << picture->width() << " x " << picture->height() << ", " << threads;
+    }
+  }
+  if (saved != nullptr) {
+    setenv("KELMIRA_THREADS", before.c_str(), 1);
+  } else {
+    unsetenv("KELMIRA_THREADS");
+  }
+}
+
+// The coarse picture's means of blocks of a picture 150,000 pixels long (each block 375
+// pixels square), where sums of 32 bits overflow for white. Every row is the same row
+// (stride 0), so the picture costs one row of memory.
+TEST(RingFinder, TheCoarsePictureOfAVeryLongPictureHoldsTheTrueMeans) {
+  const int width = 150000, factor = 375;
+  std::vector<std::uint8_t> row(3 * std::size_t(width));
+  // White, mid grey and black thirds; pure red and blue blocks at the ends.
+  for (int x = 0; x < width; ++x) {
+    const std::uint8_t level = x < width / 3 ? 255 : x < 2 * width / 3 ? 128 : 0;
+    std::fill_n(&row[3 * std::size_t(x)], 3, level);
+  }
+  for (int x = 0; x < factor; ++x) row[3 * std::size_t(x) + 1] = row[3 * std::size_t(x) + 2] = 0;
+  for (int x = width - factor; x < width; ++x) row[3 * std::size_t(x) + 2] = 255;
+  const SourceView view{row.data(), std::uint32_t(width), std::uint32_t(2 * factor), 3, 0};
+  const GreyPicture grey = reduceToGrey(view, factor);
+  ASSERT_EQ(grey.width(), 400);
+  ASSERT_EQ(grey.height(), 2);
+  for (int y = 0; y < 2; ++y) {
+    // Means before the 3 x 3 smoothing, which leaves the inside of each third as it is.
+    EXPECT_NEAR(grey.at(60, y), 255.0, 1e-3);
+    EXPECT_NEAR(grey.at(200, y), 128.0, 1e-3);
+    EXPECT_NEAR(grey.at(330, y), 0.0, 1e-3);
+  }
+  // The red block alone: 77 / 256 of 255, weighted 2 and 1 against white beside it.
+  const double red = 77.0 / 256 * 255;
+  EXPECT_NEAR(grey.at(0, 0), (2 * red + 1 * 255.0) / 3, 1e-2);
+  EXPECT_NEAR(grey.at(399, 0), (2 * 29.0 / 256 * 255 + 0) / 3, 1e-2);
 }
 
 }  // namespace

@@ -45,23 +45,6 @@ OSErr endMediaEdits(Media* media) {
   return recordMoviesError(result);
 }
 
-ByteBuffer sampleDescriptionInFileOrder(const ByteBuffer& description) {
-  ByteBuffer entry = description;
-  if (entry.size() < 16) return entry;
-  ByteReader bigEndian(entry.data(), entry.size());
-  if (bigEndian.u32() == entry.size()) return entry;
-  const std::uint32_t littleEndianSize = entry[0] | (entry[1] << 8) | (entry[2] << 16) | (std::uint32_t(entry[3]) << 24);
-  if (littleEndianSize != entry.size()) return entry;
-  // Size, format and data reference index of a header in this machine's order, as
-  // QuickTime takes its in-memory descriptions; whatever follows is the media's own.
-  std::swap(entry[0], entry[3]);
-  std::swap(entry[1], entry[2]);
-  std::swap(entry[4], entry[7]);
-  std::swap(entry[5], entry[6]);
-  std::swap(entry[14], entry[15]);
-  return entry;
-}
-
 std::uint16_t sampleDescriptionDataRefIndex(const ByteBuffer& description) {
   return description.size() < 16 ? 0 : static_cast<std::uint16_t>((description[14] << 8) | description[15]);
 }
@@ -96,10 +79,10 @@ OSErr addMediaSample(Media* media, const void* data, std::size_t size, TimeValue
       size % static_cast<std::size_t>(numberOfSamples) != 0) {
     return recordMoviesError(paramErr);
   }
-  // The entry must be whole: its size field counts every byte given.
-  const ByteBuffer entryBytes = sampleDescriptionInFileOrder(sampleDescription);
-  ByteReader entry(entryBytes.data(), entryBytes.size());
-  if (entryBytes.size() < 16 || entry.u32() != entryBytes.size()) return recordMoviesError(paramErr);
+  // The entry must be whole and big-endian, as the file keeps it: its size field counts
+  // every byte given.
+  ByteReader entry(sampleDescription.data(), sampleDescription.size());
+  if (sampleDescription.size() < 16 || entry.u32() != sampleDescription.size()) return recordMoviesError(paramErr);
   if (media->dataRefs.empty() || media->dataRefs.front().path.empty()) return recordMoviesError(invalidDataRef);
   const std::int64_t mediaDuration = getMediaDuration(media);
   if (mediaDuration + std::int64_t(durationPerSample) * numberOfSamples > 0x7FFFFFFF) {
@@ -111,7 +94,7 @@ OSErr addMediaSample(Media* media, const void* data, std::size_t size, TimeValue
     if (error != noErr) return recordMoviesError(error);
   }
   // Samples always go to the first data reference; an index of 0 is kept as given.
-  ByteBuffer description = entryBytes;
+  ByteBuffer description = sampleDescription;
   if (sampleDescriptionDataRefIndex(description) != 0) setSampleDescriptionDataRefIndex(description, 1);
   // An image description's data size is the last frame's length in memory and 0 when
   // stored, so the frames of one codec and size share one entry.

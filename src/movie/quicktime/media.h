@@ -18,8 +18,8 @@ OSErr newTrackMedia(Track* track, OSType mediaType, TimeScale timeScale, const s
 OSErr beginMediaEdits(Media* media);
 OSErr endMediaEdits(Media* media);
 // Appends numberOfSamples samples of size / numberOfSamples bytes each to the media's data
-// file. sampleDescription is a whole stsd entry (size, format, reserved, data reference
-// index, ...). sampleTime receives the media time of the first added sample.
+// file. sampleDescription is a whole stsd entry, big-endian as in the file (size, format,
+// reserved, data reference index, ...); anything else is paramErr. sampleTime receives the media time of the first added sample.
 OSErr addMediaSample(Media* media, const void* data, std::size_t size, TimeValue durationPerSample,
                      const ByteBuffer& sampleDescription, std::int32_t numberOfSamples, std::int16_t sampleFlags,
                      TimeValue* sampleTime);
@@ -31,10 +31,6 @@ std::int32_t getMediaSampleCount(const Media* media);
 OSErr getMediaHandlerDescription(const Media* media, OSType* mediaType, std::string* name, OSType* manufacturer);
 
 // The data reference index field of a sample description (offset 14).
-// A sample description as the file stores it: big-endian. A description whose 16-byte
-// header is in this machine's order (how QuickTime takes its in-memory descriptions)
-// has that header turned round; one already big-endian comes back as it is.
-ByteBuffer sampleDescriptionInFileOrder(const ByteBuffer& description);
 std::uint16_t sampleDescriptionDataRefIndex(const ByteBuffer& description);
 void setSampleDescriptionDataRefIndex(ByteBuffer& description, std::uint16_t index);
 // Index (1-based) of an equal description in the media, adding it when there is none.

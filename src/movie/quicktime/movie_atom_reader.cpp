@@ -1,5 +1,6 @@
 #include "movie/quicktime/movie_atom_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -171,6 +172,15 @@ OSErr readDref(const Atom& dinf, const std::string& moviePath, Media& media) {
   return noErr;
 }
 
+// A sample description whose 16-byte header was stored in little-endian order, the
+// order of the machine that made it, turned to the file's big-endian order: size, format
+// and data reference index.
+void turnHeaderToFileOrder(ByteBuffer& entry) {
+  std::reverse(entry.begin(), entry.begin() + 4);
+  std::reverse(entry.begin() + 4, entry.begin() + 8);
+  std::reverse(entry.begin() + 14, entry.begin() + 16);
+}
+
 OSErr readStsd(const Atom& atom, Media& media) {
   ByteReader r(atom.data, atom.size);
   const std::optional<std::uint32_t> entryCount = tableEntryCount(r, 16);
@@ -178,10 +188,21 @@ OSErr readStsd(const Atom& atom, Media& media) {
   const std::uint32_t count = *entryCount;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::size_t at = r.position();
-    const std::uint32_t size = r.u32();
+    std::uint32_t size = r.u32();
+    bool littleEndian = false;
+    if (!r.failed() && (size < 16 || size - 4 > r.remaining())) {
+      // A header in little-endian order is read only where its size, so read, is exactly
+      // what is left of the table for the last entry: no big-endian entry could be.
+      const std::uint8_t* p = atom.data + at;
+      const std::uint32_t turned = p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
+      if (i + 1 != count || turned < 16 || turned - 4 != r.remaining()) return invalidSampleTable;
+      size = turned;
+      littleEndian = true;
+    }
     if (r.failed() || size < 16 || size - 4 > r.remaining()) return invalidSampleTable;
     r.skip(size - 4);
     ByteBuffer entry(atom.data + at, atom.data + at + size);
+    if (littleEndian) turnHeaderToFileOrder(entry);
     const std::uint16_t ref = sampleDescriptionDataRefIndex(entry);
     if (ref > media.dataRefs.size()) return badDataRefIndex;
     media.sampleDescriptions.push_back(std::move(entry));
