@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/parallel_for.h"
+#include "unwarp/centre_votes.h"
 #include "unwarp/circle_fit.h"
 #include "unwarp/grey_picture.h"
 #include "unwarp/mirror_profile_table.h"
@@ -43,14 +44,6 @@ struct Point {
 // Every strong edge votes for the centres of the circles it could lie on: the points along
 // its gradient on both sides. Concentric edges (the ring, the housing, the camera's image)
 // pile their votes on one centre.
-// std::lround for the picture's coordinates, without a call into the maths library for each
-// of the millions of votes: the fraction v - trunc(v) is exact below 2^52.
-inline int roundHalfAway(double v) {
-  const auto whole = static_cast<std::int64_t>(v);
-  const double fraction = v - static_cast<double>(whole);
-  return static_cast<int>(whole + (fraction >= 0.5) - (fraction <= -0.5));
-}
-
 std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, double maxRadius) {
   const int w = grey.width(), h = grey.height();
   std::vector<float> gx(std::size_t(w) * h, 0), gy(std::size_t(w) * h, 0), magnitude(std::size_t(w) * h, 0);
@@ -68,6 +61,8 @@ std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, dou
   }
   const double keepFraction = std::min(0.15, double(kMaxVoters) / double(magnitude.size()));
   const double threshold = std::max(percentile(magnitude, 1 - keepFraction), 8.0);
+  std::vector<double> distances;
+  for (double d = minRadius; d <= maxRadius; d += 1) distances.push_back(d);
   // Each thread counts the votes of a band of rows; the counts are whole numbers, so adding
   // the bands' counts gives exactly what one thread counting them all would.
   const unsigned bands = std::min(workerThreads(), 8u);
@@ -84,14 +79,7 @@ std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, dou
         const std::size_t i = std::size_t(y) * w + x;
         if (magnitude[i] < threshold) continue;
         const double ux = gx[i] / magnitude[i], uy = gy[i] / magnitude[i];
-        for (double d = minRadius; d <= maxRadius; d += 1) {
-          for (const double side : {-1.0, 1.0}) {
-            const int cx = roundHalfAway(x + side * d * ux);
-            const int cy = roundHalfAway(y + side * d * uy);
-            if (cx < 0 || cy < 0 || cx >= w || cy >= h) continue;
-            votes[std::size_t(cy) * w + cx] += 1;
-          }
-        }
+        unwarp_detail::castCentreVotes(x, y, ux, uy, distances.data(), distances.size(), w, h, votes.data());
       }
     }
   });
