@@ -18,6 +18,7 @@
 #include "base/temporary_files.h"
 #include "cli/batch_progress.h"
 #include "cli/printable_text.h"
+#include "export/result_names.h"
 
 namespace kelmira {
 
@@ -145,14 +146,7 @@ std::string plural(std::size_t count, const char* one, const char* many) {
 
 }  // namespace
 
-std::string batchOutputPath(const std::string& input, const std::string& folder, const std::string& ending) {
-  const std::string name = fs::path(input).filename().string();
-  const std::size_t dot = name.rfind('.');
-  const std::string base = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-  return (fs::path(folder) / (base + ending)).string();
-}
-
-int runBatch(const BatchOptions& options, const std::string& ending, const FileWork& work) {
+int runBatch(const BatchOptions& options, OutputKind kind, const FileWork& work) {
   std::error_code error;
   fs::create_directories(options.outputFolder, error);
   if (!fs::is_directory(options.outputFolder, error)) {
@@ -163,7 +157,7 @@ int runBatch(const BatchOptions& options, const std::string& ending, const FileW
   const std::vector<std::string>& inputs = options.inputs;
   const std::size_t count = inputs.size();
   std::vector<std::string> outputs(count);
-  for (std::size_t i = 0; i < count; ++i) outputs[i] = batchOutputPath(inputs[i], options.outputFolder, ending);
+  for (std::size_t i = 0; i < count; ++i) outputs[i] = batchResultPath(inputs[i], options.outputFolder, kind);
   std::vector<Plan> plans(count);
   const Reservations reservations(outputs, plans);
   planBatch(inputs, outputs, plans);

@@ -6,10 +6,7 @@ namespace kelmira {
 
 MessageAnswer RecordingPrompts::showMessage(const std::string& text, MessageIcon, MessageButtons buttons) {
   if (buttons == MessageButtons::YesNo) {
-    if (declineQuestions_) {
-      declined_ = true;
-      return MessageAnswer::No;
-    }
+    if (declineQuestions_) return MessageAnswer::No;
     warnings_ += "kelmira-cli: warning: " + printable(text) + " Yes.\n";
     return MessageAnswer::Yes;
   }

@@ -47,12 +47,10 @@ class RecordingPrompts : public Prompts {
   // "cannot read SUBJECT: MESSAGE" for the first message, or the fallback.
   std::string reason(const std::string& fallback) const;
   const std::string& warnings() const { return warnings_; }
-  bool declinedAQuestion() const { return declined_; }
 
  private:
   std::string subject_;
   bool declineQuestions_;
-  bool declined_ = false;
   std::string firstMessage_;
   std::string warnings_;
 };

@@ -1,6 +1,6 @@
-#include <chrono>
 #include <cstdio>
 
+#include "cli/cli_command.h"
 #include "cli/cli_commands.h"
 #include "cli/command_support.h"
 #include "cli/printable_text.h"
@@ -25,6 +25,12 @@ int runFindRing(const std::string& path) {
   std::printf("centre %.1f %.1f\nring-radius %.1f\nconfidence %.2f\n", ring->centreX, ring->centreY, ring->radius,
               ring->confidence);
   return 0;
+}
+
+std::unique_ptr<CliCommand> addFindRingCommand(CLI::App& app) {
+  return addOneFileCommand(app, "find-ring",
+                           "Find the mirror's ring in a round photograph: its centre, outer radius and the confidence",
+                           "ROUND", "The round photograph", runFindRing);
 }
 
 }  // namespace kelmira

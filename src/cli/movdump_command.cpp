@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "cli/cli_command.h"
 #include "cli/printable_text.h"
 #include "movie/mov_dump.h"
 
@@ -33,6 +34,11 @@ int runMovdump(const std::string& path) {
   const bool ok = dumpMovie(bytes.data(), bytes.size(), std::cout);
   std::cout.flush();
   return ok ? 0 : 1;
+}
+
+std::unique_ptr<CliCommand> addMovdumpCommand(CLI::App& app) {
+  return addOneFileCommand(app, "movdump", "Show the atoms of a QuickTime movie, its VR atom containers field by field",
+                           "FILE", "The movie file", runMovdump);
 }
 
 }  // namespace kelmira

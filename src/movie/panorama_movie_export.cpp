@@ -15,6 +15,7 @@
 #include "base/replacement_file.h"
 #include "base/temporary_files.h"
 #include "movie/qtvr_movie_writer.h"
+#include "movie/rules/movie_size.h"
 #include "movie/quicktime/movie_file.h"
 
 namespace kelmira {
@@ -60,9 +61,9 @@ class TemporaryFile {
 }  // namespace
 
 std::string movieRefusal(const DibImage& panorama, const MovieSettings& settings) {
-  // 24 equal tiles need a wide enough panorama.
+  // Equal tiles need a wide enough panorama.
   if (panorama.width() < panorama.height()) return "The panorama must be wider than it is high to make a movie.";
-  if (panorama.width() < 96 || panorama.height() < 4) return "The panorama is too small to make a movie.";
+  if (panorama.width() < kMovieWidthStep || panorama.height() < kMovieHeightStep) return "The panorama is too small to make a movie.";
   // The track header holds the view size as 16.16 fixed point.
   if (!isMovieViewSizeAllowed(settings.viewWidth) || !isMovieViewSizeAllowed(settings.viewHeight)) {
     return kMovieViewSizeRule;
@@ -74,20 +75,20 @@ MovieExportResult prepareMovieImage(DibImage& panorama, const std::string& image
   ProgressScope layerProgress(progress);
   const std::int32_t width = panorama.width();
   const std::int32_t height = panorama.height();
-  panorama.fitToMovieSize(width, height, false, progress);
+  fitToMovieSize(panorama, width, height, false, progress);
   // The trim can fail (no memory, or a height that rounds down to nothing) and leave the
   // panorama as it was; a movie of an untrimmed picture would cut its tiles wrongly.
-  if (panorama.width() % 96 != 0 || panorama.height() % 4 != 0 || panorama.height() == 0) {
+  if (panorama.width() % kMovieWidthStep != 0 || panorama.height() % kMovieHeightStep != 0 || panorama.height() == 0) {
     const ImageErrorCode code = lastError() != ImageError::None ? lastError() : ImageError::BadParameter;
-    return {-1, errorText(static_cast<std::uint32_t>(code))};
+    return {-1, errorText(code)};
   }
   DibImage turned;
   if (const ImageErrorCode code = turned.copyFrom(panorama); code != ImageError::None) {
-    return {-1, errorText(static_cast<std::uint32_t>(code))};
+    return {-1, errorText(code)};
   }
-  if (turned.rotateImage(2) == 0) return {-1, errorText(static_cast<std::uint32_t>(lastError()))};
+  if (turned.rotateImage(2) == 0) return {-1, errorText(lastError())};
   if (const ImageErrorCode code = turned.saveToFile(imagePath, FileTypeBmp, progress); code != ImageError::None) {
-    return {-1, errorText(static_cast<std::uint32_t>(code))};
+    return {-1, errorText(code)};
   }
   return {};
 }

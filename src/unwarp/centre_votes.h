@@ -1,23 +1,24 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+#include <vector>
 
-namespace kelmira::unwarp_detail {
+namespace kelmira {
 
-// The nearest whole number, halves away from zero (std::lround), without the maths library:
-// the fraction v - trunc(v) is exact below 2^52.
-inline int roundHalfAway(double v) {
-  const auto whole = static_cast<std::int64_t>(v);
-  const double fraction = v - static_cast<double>(whole);
-  return static_cast<int>(whole + (fraction >= 0.5) - (fraction <= -0.5));
-}
+// The Sobel gradients of a picture, row by row; zero on its border.
+struct EdgeGradients {
+  int width = 0;
+  int height = 0;
+  std::vector<float> gx;
+  std::vector<float> gy;
+  std::vector<float> magnitude;
+};
 
-// An edge pixel at (x, y) with unit gradient (ux, uy) votes for the centres of the circles
-// it could lie on: for each distance d of `distances`, the pixels nearest
-// (x - d ux, y - d uy) and (x + d ux, y + d uy), where they lie in the width x height grid
-// of `votes`. With the vector instructions the processor has; the same counts every way.
-void castCentreVotes(int x, int y, double ux, double uy, const double* distances, std::size_t count, int width,
-                     int height, float* votes);
+// How often each pixel is voted for as the centre of a circle an edge could lie on: every
+// pixel inside the border whose gradient is at least `threshold` votes for the points along
+// its gradient, from `minRadius` to `maxRadius` away in steps of one, on both sides. The rows
+// are split into `bands` (1 or more), each counted on a thread of its own; the counts are
+// whole numbers, so the sum is what one band would count.
+std::vector<float> countCentreVotes(const EdgeGradients& edges, double threshold, double minRadius, double maxRadius,
+                                    unsigned bands);
 
-}  // namespace kelmira::unwarp_detail
+}  // namespace kelmira

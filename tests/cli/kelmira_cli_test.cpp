@@ -40,7 +40,7 @@ TEST(KelmiraCli, SimulateThenUnwarpGivesThePanoramaBack) {
   // An 800 x 600 photograph gets crop radius 240, so a 904 x 144 panorama.
   DibImage scene;
   paintPanorama(scene, 904, 144);
-  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), ImageError::None);
 
   for (const char* centre : {"", " --centre 430,290"}) {
     SCOPED_TRACE(centre);
@@ -52,7 +52,7 @@ TEST(KelmiraCli, SimulateThenUnwarpGivesThePanoramaBack) {
     EXPECT_NE(unwarped.output.find("904 x 144"), std::string::npos) << unwarped.output;
 
     DibImage back;
-    ASSERT_EQ(back.loadFromFile(dir.file("back.tif")), 0);
+    ASSERT_EQ(back.loadFromFile(dir.file("back.tif")), ImageError::None);
     ASSERT_EQ(back.width(), 904);
     ASSERT_EQ(back.height(), 144);
     EXPECT_LT(meanAbsoluteDifference(scene, back, 2), 6.0);
@@ -63,8 +63,8 @@ TEST(KelmiraCli, SimulateThenUnwarpGivesThePanoramaBack) {
   ASSERT_EQ(runCli("unwarp --lens-thread " + dir.file("round.bmp") + " " + dir.file("mirrored.bmp")).status, 0);
   DibImage standard;
   DibImage mirrored;
-  ASSERT_EQ(standard.loadFromFile(dir.file("standard.bmp")), 0);
-  ASSERT_EQ(mirrored.loadFromFile(dir.file("mirrored.bmp")), 0);
+  ASSERT_EQ(standard.loadFromFile(dir.file("standard.bmp")), ImageError::None);
+  ASSERT_EQ(mirrored.loadFromFile(dir.file("mirrored.bmp")), ImageError::None);
   ASSERT_EQ(mirrored.mirrorHorizontally(), 1);
   EXPECT_EQ(meanAbsoluteDifference(standard, mirrored, 0), 0.0);
 }
@@ -112,7 +112,7 @@ TEST(KelmiraCli, VersionNamesTheSimdTargetWhichKelmiraSimdForces) {
   test::TempDir dir;
   DibImage round;
   paintPanorama(round, 401, 301);
-  ASSERT_EQ(round.saveToFile(dir.file("round.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(round.saveToFile(dir.file("round.bmp"), FileTypeBmp), ImageError::None);
   ASSERT_EQ(runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("widest.bmp")).status, 0);
   for (const std::string& target : here) {
     SCOPED_TRACE(target);
@@ -170,7 +170,7 @@ TEST(KelmiraCli, InfoNamesTheTypeAndSize) {
   test::TempDir dir;
   DibImage image;
   paintPanorama(image, 33, 17);
-  ASSERT_EQ(image.saveToFile(dir.file("picture.jpg"), FileTypeJpeg), 0);
+  ASSERT_EQ(image.saveToFile(dir.file("picture.jpg"), FileTypeJpeg), ImageError::None);
   RunResult info = runCli("info " + dir.file("picture.jpg"));
   EXPECT_EQ(info.status, 0);
   EXPECT_NE(info.output.find("type: 1 (JPEG)"), std::string::npos) << info.output;
@@ -221,11 +221,11 @@ TEST(KelmiraCli, UnwarpAndInfoReadPngPcxAndTga) {
   test::TempDir dir;
   DibImage scene;
   paintPanorama(scene, 452, 72);
-  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), ImageError::None);
   ASSERT_EQ(runCli("simulate " + dir.file("scene.bmp") + " " + dir.file("round.bmp") + " --size 400x300").status, 0);
   ASSERT_EQ(runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("from-bmp.bmp")).status, 0);
   DibImage round;
-  ASSERT_EQ(round.loadFromFile(dir.file("round.bmp")), 0);
+  ASSERT_EQ(round.loadFromFile(dir.file("round.bmp")), ImageError::None);
   writeLosslessCopies(round, dir);
   const test::Bytes reference = test::readFileBytes(dir.file("from-bmp.bmp"));
   ASSERT_FALSE(reference.empty());
@@ -270,7 +270,7 @@ TEST(KelmiraCliMovie, PanoramaToMovieAndTheRefusals) {
   test::TempDir dir;
   DibImage panorama;
   paintPanorama(panorama, 2048, 400);
-  ASSERT_EQ(panorama.saveToFile(dir.file("wide.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(panorama.saveToFile(dir.file("wide.bmp"), FileTypeBmp), ImageError::None);
 
   const RunResult made = runCli("movie " + dir.file("wide.bmp") + " " + dir.file("room.mov") + " --codec cinepak");
   ASSERT_EQ(made.status, 0) << made.output;
@@ -284,12 +284,12 @@ TEST(KelmiraCliMovie, PanoramaToMovieAndTheRefusals) {
   // Refusals touch no file: the old movie stays as it was.
   const test::Bytes before = test::readFileBytes(dir.file("room.mov"));
   paintPanorama(panorama, 300, 400);
-  ASSERT_EQ(panorama.saveToFile(dir.file("tall.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(panorama.saveToFile(dir.file("tall.bmp"), FileTypeBmp), ImageError::None);
   const RunResult tall = runCli("movie " + dir.file("tall.bmp") + " " + dir.file("room.mov"));
   EXPECT_NE(tall.status, 0);
   EXPECT_NE(tall.output.find("The panorama must be wider than it is high to make a movie."), std::string::npos);
   paintPanorama(panorama, 90, 20);
-  ASSERT_EQ(panorama.saveToFile(dir.file("small.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(panorama.saveToFile(dir.file("small.bmp"), FileTypeBmp), ImageError::None);
   const RunResult small = runCli("movie " + dir.file("small.bmp") + " " + dir.file("room.mov"));
   EXPECT_NE(small.output.find("The panorama is too small to make a movie."), std::string::npos);
   EXPECT_NE(runCli("movie " + dir.file("wide.bmp") + " " + dir.file("x.mov") + " --codec h264").status, 0);

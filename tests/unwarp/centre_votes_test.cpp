@@ -3,58 +3,56 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
-#include <vector>
-
-#include "support/simd_targets.h"
+#include <random>
 
 namespace kelmira {
 namespace {
 
-// The votes cast plainly: for each distance, each side, the nearest pixel by std::lround.
-void plainVotes(int x, int y, double ux, double uy, const std::vector<double>& distances, int w, int h,
-                std::vector<float>& votes) {
-  for (const double d : distances) {
-    for (const double side : {-1.0, 1.0}) {
-      const long cx = std::lround(x + side * d * ux);
-      const long cy = std::lround(y + side * d * uy);
-      if (cx < 0 || cy < 0 || cx >= w || cy >= h) continue;
-      votes[std::size_t(cy) * w + cx] += 1;
+EdgeGradients flatField(int width, int height) {
+  const std::size_t pixels = std::size_t(width) * height;
+  return {width, height, std::vector<float>(pixels, 0), std::vector<float>(pixels, 0), std::vector<float>(pixels, 0)};
+}
+
+// One edge at (10, 10) with gradient (3, 4): the points 2 to 5 away along (0.6, 0.8) on both
+// sides, rounded half away from zero, worked out by hand.
+TEST(CentreVotes, OneEdgeVotesAlongItsGradientOnBothSides) {
+  EdgeGradients edges = flatField(21, 21);
+  const std::size_t at = 10 * 21 + 10;
+  edges.gx[at] = 3;
+  edges.gy[at] = 4;
+  edges.magnitude[at] = 5;
+  const std::vector<float> votes = countCentreVotes(edges, 5, 2, 5, 1);
+  std::vector<float> expected(votes.size(), 0);
+  for (const auto& [x, y] : {std::pair{11, 12}, std::pair{9, 8}, std::pair{12, 12}, std::pair{8, 8},
+                            std::pair{12, 13}, std::pair{8, 7}, std::pair{13, 14}, std::pair{7, 6}}) {
+    expected[std::size_t(y) * 21 + x] += 1;
+  }
+  EXPECT_EQ(votes, expected);
+  EXPECT_EQ(countCentreVotes(edges, 5.5, 2, 5, 1), std::vector<float>(votes.size(), 0));  // too weak to vote
+}
+
+// The rows are split among threads; whatever the split, the counts are those of one band.
+TEST(CentreVotes, VotesCountedInAnyNumberOfBandsEqualThoseOfOne) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> gradient(-40, 40);
+  for (const auto& [width, height] : {std::pair{120, 90}, std::pair{37, 5}, std::pair{50, 3}, std::pair{9, 2}}) {
+    EdgeGradients edges = flatField(width, height);
+    for (std::size_t i = 0; i < edges.gx.size(); ++i) {
+      edges.gx[i] = gradient(random);
+      edges.gy[i] = gradient(random);
+      edges.magnitude[i] = std::sqrt(edges.gx[i] * edges.gx[i] + edges.gy[i] * edges.gy[i]);
+    }
+    const std::vector<float> one = countCentreVotes(edges, 20, 3, 40, 1);
+    double total = 0;
+    for (const float count : one) total += count;
+    if (height > 2) {
+      EXPECT_GT(total, 100) << width << " x " << height;
+    }
+    for (const unsigned bands : {2u, 3u, 7u, 8u, 89u, 200u}) {
+      EXPECT_EQ(countCentreVotes(edges, 20, 3, 40, bands), one) << width << " x " << height << ", " << bands << " bands";
     }
   }
 }
-
-class CentreVotesOnEachTarget : public test::OnEachSimdTarget {};
-
-TEST_P(CentreVotesOnEachTarget, FallWhereRoundingTheLineGives) {
-  const int w = 61, h = 47;
-  // Distances by repeated addition, as the ring finder makes them: from a fraction, and from
-  // a whole number, which with gradients of a half puts points exactly on halves.
-  std::vector<double> distances, whole;
-  for (double d = 2.3; d <= 75; d += 1) distances.push_back(d);
-  for (double d = 1; d <= 75; d += 1) whole.push_back(d);
-  std::vector<float> expected(std::size_t(w) * h, 0), actual(expected.size(), 0);
-  std::uint32_t seed = 3;
-  const auto next = [&seed] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
-  for (int voter = 0; voter < 400; ++voter) {
-    const int x = int(next() % w), y = int(next() % h);
-    double ux = std::cos(next() * 1e-5), uy = std::sin(next() * 1e-5);
-    // Gradients along the axes and at 45 degrees put points on halves and on the grid's edges.
-    if (voter % 3 == 0) ux = 0.5, uy = -0.5;
-    if (voter % 11 == 0) ux = 1, uy = 0;
-    const std::vector<double>& from = voter % 2 == 0 ? whole : distances;
-    const std::size_t count = voter % 5 == 0 ? from.size() - voter % 9 : from.size();
-    const std::vector<double> used(from.begin(), from.begin() + count);
-    plainVotes(x, y, ux, uy, used, w, h, expected);
-    unwarp_detail::castCentreVotes(x, y, ux, uy, used.data(), used.size(), w, h, actual.data());
-  }
-  ASSERT_EQ(expected, actual);
-  float total = 0;
-  for (float v : actual) total += v;
-  EXPECT_GT(total, 10000);  // most votes land in the grid
-}
-
-KELMIRA_ON_EACH_SIMD_TARGET(CentreVotesOnEachTarget);
 
 }  // namespace
 }  // namespace kelmira
