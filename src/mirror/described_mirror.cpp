@@ -1,0 +1,33 @@
+#include "mirror/described_mirror.h"
+
+#include "unwarp/mirror_profile_table.h"
+#include "unwarp/row_elevations.h"
+
+namespace kelmira {
+
+namespace {
+// Fractions of the rim's radius per unit of the mirror model's image radius.
+constexpr double kFractionPerUnit = 2 * mirror_model::imageScaleFactor;
+}  // namespace
+
+DescribedMirror::DescribedMirror() {
+  const MirrorProfileTable table = buildMirrorProfileTable();
+  innermost_ = table.entries.front().imageRadius * kFractionPerUnit;
+  outermost_ = table.entries.back().imageRadius * kFractionPerUnit;
+}
+
+double DescribedMirror::elevationAtFraction(double fraction) const {
+  return elevationForRadius(fraction / kFractionPerUnit);
+}
+
+std::vector<MirrorTableEntry> describedMirrorTable() {
+  const MirrorProfileTable table = buildMirrorProfileTable();
+  std::vector<MirrorTableEntry> entries;
+  entries.reserve(table.entries.size());
+  for (const MirrorProfileEntry& entry : table.entries) {
+    entries.push_back({entry.imageRadius * kFractionPerUnit, elevationForRadius(entry.imageRadius)});
+  }
+  return entries;
+}
+
+}  // namespace kelmira
