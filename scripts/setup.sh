@@ -22,8 +22,10 @@ if [ "$mode" = test ]; then
   # Readers no one here wrote: exiftool for the 360-degree photos' metadata, Chromium (with
   # its software WebGL) for the web pages; the desktop's own validators, man and bash
   # completion for the installed files, and dpkg-shlibdeps for the package; the locale
-  # sources from which the tests make a German session (decimal commas).
-  packages+=(libimage-exiftool-perl chromium desktop-file-utils appstream man-db bash-completion dpkg-dev file locales)
+  # sources from which the tests make a German session (decimal commas); OpenCV's omnidir
+  # module, which projects rays through the calibrated mirrors' unified model.
+  packages+=(libimage-exiftool-perl chromium desktop-file-utils appstream man-db bash-completion dpkg-dev file locales
+             libopencv-contrib-dev)
 fi
 if [ "$mode" = package ]; then
   packages+=(dpkg-dev file)

@@ -1,6 +1,5 @@
 #include "mirror/mirror_rig.h"
 
-#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -11,7 +10,8 @@ constexpr double kDegrees = 180 / std::numbers::pi;
 }  // namespace
 
 SkyDirection skyDirection(const CameraRay& ray, Rig rig) {
-  const double elevation = std::asin(std::clamp(-ray.z, -1.0, 1.0)) * kDegrees;
+  // atan2 rather than asin: exact at the centre, where z is 1 give or take a rounding.
+  const double elevation = std::atan2(-ray.z, std::hypot(ray.x, ray.y)) * kDegrees;
   // Clockwise on the photograph as displayed, from the right of the centre.
   const double onPhoto = std::atan2(ray.y, ray.x) * kDegrees;
   double azimuth = rig == Rig::CameraBelow ? -onPhoto : onPhoto;

@@ -21,13 +21,16 @@ std::optional<std::vector<double>> plainNumbers(const StoredNode& node) {
 
 // The channels of a matrix's element type: "d" is 1, "2d" is 2.
 std::optional<long long> channels(const StoredNode* type) {
-  if (type == nullptr || type->kind != StoredNode::Kind::Scalar || type->text.empty()) return std::nullopt;
-  const std::string& text = type->text;
+  if (type == nullptr || type->kind != StoredNode::Kind::Scalar) return std::nullopt;
+  // XML keeps the quotes YAML takes off: "2d".
+  std::string_view text = trimmed(type->text);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+  if (text.empty()) return std::nullopt;
   std::size_t digits = 0;
   while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') ++digits;
   if (digits == text.size()) return std::nullopt;
   if (digits == 0) return 1;
-  const std::optional<long long> count = parseWholeNumber(std::string_view(text).substr(0, digits));
+  const std::optional<long long> count = parseWholeNumber(text.substr(0, digits));
   if (!count || *count < 1 || *count > 4) return std::nullopt;
   return count;
 }
