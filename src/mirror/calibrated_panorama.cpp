@@ -16,6 +16,7 @@ constexpr int kDirections = 72;       // round a circle, for its mean elevation
 constexpr int kSteadyDirections = 16;  // rays along which the elevations must change one way
 constexpr int kSteadySteps = 128;
 constexpr std::uint32_t kMapBandRows = 16;
+constexpr double kRowMargin = 1e-9;  // degrees
 
 std::string pixels(double value) { return generalDecimal(value, 6); }
 
@@ -131,9 +132,18 @@ std::optional<CalibratedPanorama> CalibratedPanorama::plan(const MirrorModel& mo
   std::vector<double> degrees;
   degrees.reserve(static_cast<std::size_t>(last - first + 1));
   for (std::int32_t y = first; y <= last; ++y) degrees.push_back(90.0 - (y + 0.5) * 180.0 / sphereHeight);
+  // The 360-degree photo works its first and last row out again from these elevations, and
+  // they lie exactly on its grid, where a rounding could tip it a row in: a hair outwards,
+  // they still give the same pixels row for row.
+  degrees.front() += kRowMargin;
+  degrees.back() -= kRowMargin;
   made.sphereTop_ = first;
   made.rows_ = RowElevations(std::move(degrees));
   return made;
+}
+
+double CalibratedPanorama::elevationOfRow(std::uint32_t row) const {
+  return 90.0 - ((sphereTop_ + static_cast<std::int32_t>(row)) + 0.5) * 180.0 / (width_ / 2);
 }
 
 bool CalibratedPanorama::buildSourceMap(SourceMap& map) const {
@@ -156,7 +166,7 @@ bool CalibratedPanorama::buildSourceMap(SourceMap& map) const {
     const auto first = static_cast<std::uint32_t>(band * kMapBandRows);
     const std::uint32_t end = std::min(rowCount, first + kMapBandRows);
     for (std::uint32_t row = first; row < end; ++row) {
-      model_->pointsAtElevation(modelElevation(rows_.at(row), rig_), cosines.data(), sines.data(), columns, xs.data(),
+      model_->pointsAtElevation(modelElevation(elevationOfRow(row), rig_), cosines.data(), sines.data(), columns, xs.data(),
                                 ys.data());
       float* mapX = map.xRow(row);
       float* mapY = map.yRow(row);

@@ -63,6 +63,7 @@ class CalibratedPanorama {
 
  private:
   CalibratedPanorama() = default;
+  double elevationOfRow(std::uint32_t row) const;
 
   std::shared_ptr<const MirrorModel> model_;
   Rig rig_ = Rig::CameraBelow;

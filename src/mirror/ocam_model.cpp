@@ -82,7 +82,7 @@ std::optional<CameraRay> OcamModel::rayAtPixel(ImagePoint pixel) const {
   const double x = inverseDeterminant * (row - k.d * column);
   const double y = inverseDeterminant * (-k.e * row + k.c * column);
   const double rho = std::hypot(x, y);
-  if (!(rho <= maxRadius_)) return std::nullopt;
+  if (!(rho <= maxRadius_ * (1 + 1e-9))) return std::nullopt;  // on the edge give or take a rounding
   const double z = polynomial(rho);
   const double length = std::sqrt(x * x + y * y + z * z);
   return CameraRay{y / length, x / length, -towardScene_ * z / length};

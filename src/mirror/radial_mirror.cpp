@@ -9,6 +9,7 @@ namespace kelmira {
 
 namespace {
 constexpr double kDegrees = 180 / std::numbers::pi;
+constexpr double kRounding = 1e-9;
 }  // namespace
 
 std::unique_ptr<MirrorModel> RadialMirror::placedAt(ImagePoint centre, double rimRadius) const {
@@ -38,8 +39,10 @@ std::optional<CameraRay> RadialMirror::rayAtPixel(ImagePoint pixel) const {
   if (!placed()) return std::nullopt;
   const double dx = pixel.x - centre_.x;
   const double dy = pixel.y - centre_.y;
-  const double fraction = std::hypot(dx, dy) / rimRadius_;
-  if (!(fraction >= innermostFraction() && fraction <= outermostFraction())) return std::nullopt;
+  double fraction = std::hypot(dx, dy) / rimRadius_;
+  // A point on the innermost or outermost circle may come out a rounding beyond it.
+  if (!(fraction >= innermostFraction() - kRounding && fraction <= outermostFraction() + kRounding)) return std::nullopt;
+  fraction = std::clamp(fraction, innermostFraction(), outermostFraction());
   const double elevation = elevationAtFraction(fraction) / kDegrees;
   const double angle = std::atan2(dy, dx);
   const double across = std::cos(elevation);

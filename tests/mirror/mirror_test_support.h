@@ -234,11 +234,13 @@ inline std::vector<std::optional<Vec3>> opencvUnproject(const UnifiedRig& r, con
                -std::sin(elevation / kDeg)};
   }
   std::vector<double> error(pixels.size(), 1e9);
-  for (int iteration = 0; iteration < 12; ++iteration) {
+  std::vector<std::size_t> active(pixels.size());
+  for (std::size_t i = 0; i < active.size(); ++i) active[i] = i;
+  for (int iteration = 0; iteration < 12 && !active.empty(); ++iteration) {
     constexpr double h = 1e-7;
     std::vector<cv::Vec3d> at, alongU, alongV;
-    std::vector<Vec3> u(pixels.size()), v(pixels.size());
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
+    std::vector<Vec3> u, v;
+    for (std::size_t i : active) {
       const Vec3& p = rays[i];
       // Two directions square to the ray.
       const Vec3 helper = std::abs(p[2]) < 0.9 ? Vec3{0, 0, 1} : Vec3{1, 0, 0};
@@ -246,27 +248,32 @@ inline std::vector<std::optional<Vec3>> opencvUnproject(const UnifiedRig& r, con
       const double n = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
       for (double& x : a) x /= n;
       const Vec3 b{p[1] * a[2] - p[2] * a[1], p[2] * a[0] - p[0] * a[2], p[0] * a[1] - p[1] * a[0]};
-      u[i] = a;
-      v[i] = b;
+      u.push_back(a);
+      v.push_back(b);
       at.push_back({p[0], p[1], p[2]});
       alongU.push_back({p[0] + h * a[0], p[1] + h * a[1], p[2] + h * a[2]});
       alongV.push_back({p[0] + h * b[0], p[1] + h * b[1], p[2] + h * b[2]});
     }
     const auto f = opencvProject(r, at), fu = opencvProject(r, alongU), fv = opencvProject(r, alongV);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-      const double rx = f[i][0] - pixels[i][0], ry = f[i][1] - pixels[i][1];
+    std::vector<std::size_t> still;
+    for (std::size_t k = 0; k < active.size(); ++k) {
+      const std::size_t i = active[k];
+      const double rx = f[k][0] - pixels[i][0], ry = f[k][1] - pixels[i][1];
       error[i] = std::hypot(rx, ry);
-      const double j11 = (fu[i][0] - f[i][0]) / h, j21 = (fu[i][1] - f[i][1]) / h;
-      const double j12 = (fv[i][0] - f[i][0]) / h, j22 = (fv[i][1] - f[i][1]) / h;
+      if (error[i] < 1e-9) continue;
+      still.push_back(i);
+      const double j11 = (fu[k][0] - f[k][0]) / h, j21 = (fu[k][1] - f[k][1]) / h;
+      const double j12 = (fv[k][0] - f[k][0]) / h, j22 = (fv[k][1] - f[k][1]) / h;
       const double det = j11 * j22 - j12 * j21;
       if (det == 0 || !std::isfinite(det)) continue;
       const double da = -(j22 * rx - j12 * ry) / det, db = -(j11 * ry - j21 * rx) / det;
       Vec3 p{};
-      for (int k = 0; k < 3; ++k) p[k] = rays[i][k] + da * u[i][k] + db * v[i][k];
+      for (int c = 0; c < 3; ++c) p[c] = rays[i][c] + da * u[k][c] + db * v[k][c];
       const double n = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
       for (double& x : p) x /= n;
       rays[i] = p;
     }
+    active.swap(still);
   }
   std::vector<std::optional<Vec3>> result(pixels.size());
   for (std::size_t i = 0; i < pixels.size(); ++i) {
