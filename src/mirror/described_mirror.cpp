@@ -1,5 +1,6 @@
 #include "mirror/described_mirror.h"
 
+#include "mirror/mirror_table_reader.h"
 #include "unwarp/mirror_profile_table.h"
 #include "unwarp/row_elevations.h"
 
@@ -28,6 +29,17 @@ std::vector<MirrorTableEntry> describedMirrorTable() {
     entries.push_back({entry.imageRadius * kFractionPerUnit, elevationForRadius(entry.imageRadius)});
   }
   return entries;
+}
+
+}  // namespace kelmira
+
+namespace kelmira {
+
+std::string describedMirrorTableText() {
+  return mirrorTableText(describedMirrorTable(),
+                         "Kelmira's own mirror as a mirror table: one line for each entry of its profile.\n"
+                         "radius: a fraction of the rim's radius (where the scene ends); elevation: degrees.\n"
+                         "Read with --mirror like any table; the classic unwarp needs no file.");
 }
 
 }  // namespace kelmira

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "mirror/radial_mirror.h"
@@ -29,5 +30,7 @@ class DescribedMirror final : public RadialMirror {
 
 // The described mirror as a table: one entry for each entry of its profile table.
 std::vector<MirrorTableEntry> describedMirrorTable();
+// That table as a mirror table file says it (res/mirror/kelmira-mirror-table.txt).
+std::string describedMirrorTableText();
 
 }  // namespace kelmira

@@ -90,8 +90,8 @@ std::optional<CameraRay> OcamModel::rayAtPixel(ImagePoint pixel) const {
 
 std::optional<double> OcamModel::radiusFor(double cosElevation, double sinElevation) const {
   const double wanted = std::atan2(sinElevation, cosElevation);
-  if (!(wanted >= elevation(0))) return std::nullopt;
-  if (wanted > elevation(maxRadius_)) return std::nullopt;
+  // The edge's elevation, worked out another way, may come out a rounding beyond it.
+  if (!(wanted >= elevation(0) - 1e-12 && wanted <= elevation(maxRadius_) + 1e-12)) return std::nullopt;
   double low = 0;
   double high = maxRadius_;
   for (int i = 0; i < 64 && high - low > 1e-12 * (1 + high); ++i) {

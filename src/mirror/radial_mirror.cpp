@@ -10,6 +10,7 @@ namespace kelmira {
 namespace {
 constexpr double kDegrees = 180 / std::numbers::pi;
 constexpr double kRounding = 1e-9;
+constexpr double kRoundingDegrees = 1e-9;
 }  // namespace
 
 std::unique_ptr<MirrorModel> RadialMirror::placedAt(ImagePoint centre, double rimRadius) const {
@@ -26,7 +27,10 @@ std::optional<double> RadialMirror::fractionAtElevation(double elevation) const 
   double high = outermostFraction();
   const double first = elevationAtFraction(low);
   const double last = elevationAtFraction(high);
-  if (!(elevation >= std::min(first, last) && elevation <= std::max(first, last))) return std::nullopt;
+  // The ends' elevations, worked out another way, may come out a rounding beyond them.
+  if (!(elevation >= std::min(first, last) - kRoundingDegrees && elevation <= std::max(first, last) + kRoundingDegrees)) {
+    return std::nullopt;
+  }
   const bool rising = last > first;
   for (int i = 0; i < 64 && high - low > 1e-15; ++i) {
     const double middle = (low + high) / 2;

@@ -46,7 +46,8 @@ std::optional<double> TableMirror::fractionAtElevation(double elevation) const {
   const bool rising = entries_.back().elevation > entries_.front().elevation;
   const double low = rising ? entries_.front().elevation : entries_.back().elevation;
   const double high = rising ? entries_.back().elevation : entries_.front().elevation;
-  if (!(elevation >= low && elevation <= high)) return std::nullopt;
+  if (!(elevation >= low - 1e-9 && elevation <= high + 1e-9)) return std::nullopt;  // ends give or take a rounding
+  elevation = std::clamp(elevation, low, high);
   // The first segment whose far end reaches the elevation.
   std::size_t i = 1;
   while (i + 1 < entries_.size() && (rising ? entries_[i].elevation < elevation : entries_[i].elevation > elevation)) {
