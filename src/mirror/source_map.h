@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+
+#include "image/pixel_block.h"
 
 namespace kelmira {
 
@@ -16,16 +17,19 @@ class SourceMap {
   std::uint32_t width() const { return width_; }
   std::uint32_t height() const { return height_; }
   bool empty() const { return width_ == 0; }
-  float* xRow(std::uint32_t row) { return x_.get() + std::size_t{row} * width_; }
-  float* yRow(std::uint32_t row) { return y_.get() + std::size_t{row} * width_; }
-  const float* xRow(std::uint32_t row) const { return x_.get() + std::size_t{row} * width_; }
-  const float* yRow(std::uint32_t row) const { return y_.get() + std::size_t{row} * width_; }
+  float* xRow(std::uint32_t row) { return x_ + std::size_t{row} * width_; }
+  float* yRow(std::uint32_t row) { return y_ + std::size_t{row} * width_; }
+  const float* xRow(std::uint32_t row) const { return x_ + std::size_t{row} * width_; }
+  const float* yRow(std::uint32_t row) const { return y_ + std::size_t{row} * width_; }
 
  private:
   std::uint32_t width_ = 0;
   std::uint32_t height_ = 0;
-  std::unique_ptr<float[]> x_;
-  std::unique_ptr<float[]> y_;
+  // Both planes in one block made as the pictures' are: on huge pages, so a map of many
+  // megabytes costs a few page faults, not thousands.
+  PixelBlock block_;
+  float* x_ = nullptr;
+  float* y_ = nullptr;
 };
 
 }  // namespace kelmira

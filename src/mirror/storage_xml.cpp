@@ -118,7 +118,7 @@ class XmlReader {
         node.kind = StoredNode::Kind::Map;
         std::string childName;
         StoredNode child = element(childName, depth + 1);
-        node.entries.emplace_back(std::move(childName), std::move(child));
+        node.entries.push_back({std::move(childName), std::move(child)});
         continue;
       }
       text += character();

@@ -3,10 +3,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace kelmira {
+
+struct StoredEntry;
 
 // A value of a small YAML or XML settings file as the calibration tools write them: a
 // scalar's text, a sequence of values, or named values in file order. `tag` keeps a type
@@ -16,16 +17,23 @@ struct StoredNode {
   Kind kind = Kind::Scalar;
   std::string text;
   std::string tag;
-  std::vector<std::pair<std::string, StoredNode>> entries;  // a sequence's names are empty
+  std::vector<StoredEntry> entries;  // a sequence's names are empty
 
-  const StoredNode* find(std::string_view name) const {
-    if (kind != Kind::Map) return nullptr;
-    for (const auto& [key, value] : entries) {
-      if (key == name) return &value;
-    }
-    return nullptr;
-  }
+  const StoredNode* find(std::string_view name) const;
 };
+
+struct StoredEntry {
+  std::string name;
+  StoredNode value;
+};
+
+inline const StoredNode* StoredNode::find(std::string_view name) const {
+  if (kind != Kind::Map) return nullptr;
+  for (const auto& [key, value] : entries) {
+    if (key == name) return &value;
+  }
+  return nullptr;
+}
 
 // The result of reading one: the root, or why the text is not such a file (with the line).
 struct StoredText {

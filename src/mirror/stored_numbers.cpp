@@ -11,8 +11,8 @@ std::optional<std::vector<double>> plainNumbers(const StoredNode& node) {
   if (node.kind != StoredNode::Kind::Sequence) return std::nullopt;
   std::vector<double> numbers;
   for (const auto& entry : node.entries) {
-    if (entry.second.kind != StoredNode::Kind::Scalar) return std::nullopt;
-    const std::optional<double> value = parseNumber(entry.second.text);
+    if (entry.value.kind != StoredNode::Kind::Scalar) return std::nullopt;
+    const std::optional<double> value = parseNumber(entry.value.text);
     if (!value) return std::nullopt;
     numbers.push_back(*value);
   }

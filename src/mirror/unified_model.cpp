@@ -136,3 +136,30 @@ std::optional<ImagePoint> UnifiedModel::pixelOf(const CameraRay& ray) const {
 }
 
 }  // namespace kelmira
+
+namespace kelmira {
+
+// Along a circle of one elevation the point on the plane z = 1 only turns: its radius, and
+// so the radial distortion, is the same all round.
+void UnifiedModel::pixelsAtElevation(double cosElevation, double sinElevation, const double* cosines,
+                                     const double* sines, std::size_t count, double* xs, double* ys) const {
+  const UnifiedCalibration& k = calibration_;
+  const double z = -sinElevation;
+  const double radius = cosElevation / (z + k.xi);
+  const double r2 = radius * radius;
+  if (!(z > lowestZ_) || !(r2 < largestSquare_)) {
+    for (std::size_t i = 0; i < count; ++i) xs[i] = ys[i] = std::numeric_limits<double>::quiet_NaN();
+    return;
+  }
+  const double radial = 1 + k.k1 * r2 + k.k2 * r2 * r2;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double x = radius * cosines[i];
+    const double y = radius * sines[i];
+    const double xd = x * radial + 2 * k.p1 * x * y + k.p2 * (r2 + 2 * x * x);
+    const double yd = y * radial + k.p1 * (r2 + 2 * y * y) + 2 * k.p2 * x * y;
+    xs[i] = k.fx * xd + k.skew * yd + k.cx;
+    ys[i] = k.fy * yd + k.cy;
+  }
+}
+
+}  // namespace kelmira

@@ -42,6 +42,8 @@ class UnifiedModel final : public MirrorModel {
   std::optional<CameraRay> rayAtPixel(ImagePoint pixel) const override;
   std::optional<ImagePoint> pixelOf(const CameraRay& ray) const override;
   std::optional<ImagePoint> centrePixel() const override { return ImagePoint{calibration_.cx, calibration_.cy}; }
+  void pixelsAtElevation(double cosElevation, double sinElevation, const double* cosines, const double* sines,
+                         std::size_t count, double* xs, double* ys) const override;
 
  private:
   UnifiedModel(MirrorKind kind, const UnifiedCalibration& calibration);

@@ -122,7 +122,7 @@ class YamlReader {
       ++pos_;
       StoredNode value = rest.empty() ? nestedValue(indent, depth) : inlineValue(rest, line, depth);
       if (!tag.empty()) value.tag = tag;
-      node.entries.emplace_back(std::move(name), std::move(value));
+      node.entries.push_back({std::move(name), std::move(value)});
     }
     if (pos_ < lines_.size() && lines_[pos_].indent > indent) fail(lines_[pos_], "unexpected indentation");
     return node;
@@ -150,7 +150,7 @@ class YamlReader {
         value = inlineValue(rest, line, depth);
       }
       if (!tag.empty()) value.tag = tag;
-      node.entries.emplace_back(std::string(), std::move(value));
+      node.entries.push_back({std::string(), std::move(value)});
     }
     if (pos_ < lines_.size() && lines_[pos_].indent > indent) fail(lines_[pos_], "unexpected indentation");
     return node;
@@ -239,7 +239,7 @@ class YamlReader {
         if (at >= text.size() || text[at] != ':') fail(line, "expected ':' in a { } mapping");
         ++at;
       }
-      node.entries.emplace_back(std::move(name), flowValue(text, at, line, depth + 1));
+      node.entries.push_back({std::move(name), flowValue(text, at, line, depth + 1)});
       skipSpaces(text, at);
       if (at >= text.size()) fail(line, std::string("the ") + open + " is never closed");
       if (text[at] == close) {

@@ -273,11 +273,11 @@ TEST(YamlText, ReadsTheBlockAndFlowFormsTheToolsWrite) {
   const StoredNode& root = *read.root;
   const StoredNode* list = root.find("list");
   ASSERT_TRUE(list && list->kind == StoredNode::Kind::Sequence && list->entries.size() == 2);
-  EXPECT_EQ(list->entries[0].second.text, "a");
-  const StoredNode& item = list->entries[1].second;
+  EXPECT_EQ(list->entries[0].value.text, "a");
+  const StoredNode& item = list->entries[1].value;
   EXPECT_EQ(item.find("b")->text, "1");
-  EXPECT_EQ(item.find("c")->entries[1].second.entries[1].second.text, "3");
-  EXPECT_EQ(item.find("c")->entries[2].second.find("x")->text, "4");
+  EXPECT_EQ(item.find("c")->entries[1].value.entries[1].value.text, "3");
+  EXPECT_EQ(item.find("c")->entries[2].value.find("x")->text, "4");
   EXPECT_EQ(root.find("flow")->entries.size(), 3u);
   EXPECT_EQ(root.find("quoted")->text, "a # not a comment");
   EXPECT_EQ(root.find("tagged")->tag, "opencv-matrix");
