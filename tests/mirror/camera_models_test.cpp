@@ -5,6 +5,7 @@
 #include <cmath>
 #include <random>
 
+#include "mirror/described_mirror.h"
 #include "mirror/mirror_file_reader.h"
 #include "mirror/ocam_model.h"
 #include "mirror/unified_model.h"
@@ -205,9 +206,45 @@ TEST(MirrorModel, APhotographOfTwiceTheCalibrationsSizeSeesEachRayAtTwiceItsPixe
     const ImagePoint p = *scaled->pointOf(CameraRay{rays[i][0], rays[i][1], rays[i][2]});
     EXPECT_NEAR(p.x, expected[i][0], 1e-9);
     EXPECT_NEAR(p.y, expected[i][1], 1e-9);
+    const CameraRay back = *scaled->rayAt({expected[i][0], expected[i][1]});
+    EXPECT_LT(angleBetween(back.x, back.y, back.z, rays[i][0], rays[i][1], rays[i][2]), 1e-7);
   }
   EXPECT_NEAR(scaled->centre()->x, twice.cx, 1e-12);
 #endif
+}
+
+}  // namespace
+}  // namespace kelmira
+
+namespace kelmira {
+namespace {
+
+TEST(MirrorModel, ARowOfPointsLiesWherePointOfPutsEachOfItsRays) {
+  std::vector<std::unique_ptr<MirrorModel>> models;
+  models.push_back(unifiedModel(test::omnidirRig())->scaledForPhoto(1.5));
+  models.push_back(readMirrorText(test::ocamCalibText(test::asWritten(test::ocamRig())), "c").model);
+  models.push_back(readMirrorText("0.1,-80\n0.5,-20\n1,25\n", "t").model->placedAt({300.5, 290.25}, 280));
+  models.push_back(DescribedMirror().placedAt({300.5, 290.25}, 280));
+  std::vector<double> cosines, sines;
+  for (int j = 0; j < 50; ++j) {
+    cosines.push_back(std::cos(j * 0.1257));
+    sines.push_back(std::sin(j * 0.1257));
+  }
+  std::vector<double> xs(50), ys(50);
+  for (const auto& model : models) {
+    for (double elevation : {-75.0, -30.5, 0.0, 12.25, 33.0}) {
+      model->pointsAtElevation(elevation, cosines.data(), sines.data(), 50, xs.data(), ys.data());
+      const double e = elevation / test::kDeg;
+      for (int j = 0; j < 50; ++j) {
+        const std::optional<ImagePoint> p =
+            model->pointOf(CameraRay{std::cos(e) * cosines[j], std::cos(e) * sines[j], -std::sin(e)});
+        ASSERT_EQ(p.has_value(), !std::isnan(xs[j])) << mirrorKindName(model->kind()) << " " << elevation;
+        if (!p) continue;
+        EXPECT_NEAR(xs[j], p->x, 1e-6) << mirrorKindName(model->kind()) << " " << elevation;
+        EXPECT_NEAR(ys[j], p->y, 1e-6) << mirrorKindName(model->kind()) << " " << elevation;
+      }
+    }
+  }
 }
 
 }  // namespace
