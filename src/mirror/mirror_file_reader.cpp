@@ -38,6 +38,17 @@ std::string_view firstDataLine(std::string_view text) {
   return {};
 }
 
+// "name: value" or "name:" at the start of a YAML file; tables and OCamCalib's numbers
+// start with a digit, a sign or a point.
+bool looksLikeYaml(std::string_view start, std::string_view firstLine) {
+  if (start.starts_with("%YAML") || start.starts_with("---")) return true;
+  if (firstLine.empty()) return false;
+  const char c = firstLine.front();
+  if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '"' || c == '\'')) return false;
+  const std::size_t colon = firstLine.find(':');
+  return colon != std::string_view::npos && (colon + 1 == firstLine.size() || firstLine[colon + 1] == ' ');
+}
+
 std::string sizeText(ImageSize size) { return std::to_string(size.width) + " x " + std::to_string(size.height); }
 
 // The model for the photograph: as it is, scaled, or refused.
@@ -85,8 +96,7 @@ MirrorFile readMirrorText(std::string_view text, const std::string& name, std::o
   MirrorFile file;
   if (start.starts_with("<")) {
     file = readStorage(readStorageXml(text), name, camera, true);
-  } else if (start.starts_with("%YAML") || start.starts_with("---") || firstDataLine(text).find(": ") != std::string_view::npos ||
-             firstDataLine(text).ends_with(":")) {
+  } else if (looksLikeYaml(start, firstDataLine(text))) {
     // OpenCV and Kalibr end every file with a line break: without one it was cut short.
     if (!text.ends_with('\n')) return refused(name, "a YAML file cut short (its last line does not end)");
     file = readStorage(readYamlText(text), name, camera, false);

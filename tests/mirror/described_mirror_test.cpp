@@ -89,5 +89,22 @@ TEST(MirrorReport, SaysTheKindCentreAndElevationsInEveryLocale) {
   EXPECT_NE(describeMirror(DescribedMirror()).find("kind: Kelmira mirror\n"), std::string::npos);
 }
 
+TEST(MirrorReport, SummarisesACalibrationForTheWindow) {
+  const MirrorFile kalibr =
+      readMirrorText(test::kalibrCamchainText(test::kalibrRig()), "camchain.yaml", ImageSize{1600, 1200});
+  ASSERT_TRUE(kalibr) << kalibr.error;
+  const MirrorSummary s = summarizeMirror(*kalibr.model, Rig::CameraAbove);
+  EXPECT_EQ(s.kind, MirrorKind::KalibrOmni);
+  EXPECT_EQ(s.calibrationSize->width, 800);
+  EXPECT_EQ(s.photoScale, 2);
+  EXPECT_DOUBLE_EQ(s.centre->x, 2 * 400.2 + 0.5);
+  EXPECT_DOUBLE_EQ(s.rimRadius, 2 * 299.1 + 0.5);  // the top edge is nearest
+  EXPECT_EQ(s.innermostElevation, 90);             // the camera, above
+  EXPECT_LT(s.rimElevation, 0);
+  EXPECT_GT(s.panoramaHeight, 0);
+  EXPECT_TRUE(s.problem.empty());
+  EXPECT_FALSE(s.radiiAsFractions);
+}
+
 }  // namespace
 }  // namespace kelmira

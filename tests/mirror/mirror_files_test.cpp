@@ -129,7 +129,7 @@ TEST(MirrorFiles, ReadsAKalibrCamchainsFirstCameraOrTheOneNamedAfterTheFile) {
 }
 
 TEST(MirrorFiles, ReadsTablesOfRadiusAndElevation) {
-  const MirrorFile equiangular = readMirrorText("# an equiangular mirror\n0,-90\n1.0, 20   # the rim\n", "eq.txt");
+  const MirrorFile equiangular = readMirrorText("# an equiangular mirror\n0,-90 # note: the centre\n1.0, 20\n", "eq.txt");
   ASSERT_TRUE(equiangular) << equiangular.error;
   const auto& table = static_cast<const TableMirror&>(*equiangular.model);
   EXPECT_EQ(table.entries().size(), 2u);
