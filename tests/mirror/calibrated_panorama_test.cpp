@@ -171,8 +171,9 @@ Figures checkPanorama(const CalibratedPanorama& plan, const DibImage& panorama, 
   for (int x = 0; x < width; x += 5) {
     std::vector<double> found;
     for (int y = 0; y + 1 < height; ++y) {
-      const bool a = pixels[3 * (y * width + x)] >= 128, b = pixels[3 * ((y + 1) * width + x)] >= 128;
-      if (a != b) found.push_back(y + 0.5);
+      // Where red crosses half way, between the two rows' values.
+      const double a = pixels[3 * (y * width + x)], b = pixels[3 * ((y + 1) * width + x)];
+      if ((a >= 128) != (b >= 128)) found.push_back(y + (127.5 - a) / (b - a));
     }
     // Edges right at the first or last row may or may not show.
     std::erase_if(found, [&](double y) { return y < 1 || y > height - 2; });
