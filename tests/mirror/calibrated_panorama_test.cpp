@@ -56,7 +56,7 @@ RayFormula radialRays(ImagePoint centre, const std::function<std::optional<doubl
 PaintedRig ocamRig() {
   const test::OcamRig m = test::asWritten(test::ocamRig());
   PaintedRig rig{"OCamCalib", readMirrorText(test::ocamCalibText(m), "calib_results.txt", ImageSize{640, 480}).model,
-                 {640, 480}, {}, {}};
+                 {640, 480}, {}, {}, {}};
   rig.formula = [m](double x, double y) -> std::optional<Vec3> {
     const Vec3 v = test::ocamCam2World(m, y, x);  // (row, column, z away from the camera)
     return Vec3{v[1], v[0], -v[2]};
@@ -66,7 +66,7 @@ PaintedRig ocamRig() {
 
 #if KELMIRA_HAVE_OPENCV_OMNIDIR
 PaintedRig unifiedRig(const std::string& name, const test::UnifiedRig& r, const std::string& text) {
-  PaintedRig rig{name, readMirrorText(text, name, ImageSize{r.width, r.height}).model, {r.width, r.height}, {}, {}};
+  PaintedRig rig{name, readMirrorText(text, name, ImageSize{r.width, r.height}).model, {r.width, r.height}, {}, {}, {}};
   std::vector<cv::Vec2d> pixels;
   for (int y = 0; y < r.height; ++y) {
     for (int x = 0; x < r.width; ++x) pixels.push_back({static_cast<double>(x), static_cast<double>(y)});
@@ -91,7 +91,7 @@ PaintedRig tableRig() {
   for (const auto& [f, e] : table) text += std::to_string(f) + "," + std::to_string(e) + "\n";
   const ImagePoint centre{300.4, 299.6};
   const double rim = 298.6;  // the largest circle about the centre inside 600 x 600
-  PaintedRig rig{"table", readMirrorText(text, "mirror.txt", ImageSize{600, 600}).model, {600, 600}, {}, {}};
+  PaintedRig rig{"table", readMirrorText(text, "mirror.txt", ImageSize{600, 600}).model, {600, 600}, {}, {}, {}};
   rig.placement.centre = centre;
   rig.formula = radialRays(centre, [=](double r) -> std::optional<double> {
     const double f = r / rim;
@@ -108,7 +108,7 @@ PaintedRig tableRig() {
 PaintedRig describedRig() {
   const ImagePoint centre{400, 300};
   const double rim = 280;
-  PaintedRig rig{"described", std::make_unique<DescribedMirror>(), {800, 600}, {}, {}};
+  PaintedRig rig{"described", std::make_unique<DescribedMirror>(), {800, 600}, {}, {}, {}};
   rig.placement.centre = centre;
   rig.placement.rimRadius = rim;
   // The classic unwarp's scale: ringScaleForRadius pixels per unit of the profile's radius.
