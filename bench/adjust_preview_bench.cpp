@@ -30,13 +30,17 @@ void BM_AdjustPreview(benchmark::State& state) {
   kelmira::Workspace workspace(nullptr, nullptr, nullptr);
   kelmira::WorkspaceDisplay display(workspace, nullptr, nullptr);  // each preview rebuilds the display
   display.setClientSize(638, 155);
-  if (workspace.openPanorama(path) != 0 || workspace.snapshotAdjustBase() != 0) {
+  using kelmira::WorkspaceResult;
+  if (workspace.openPanorama(path) != WorkspaceResult::Done ||
+      workspace.snapshotAdjustBase() != WorkspaceResult::Done) {
     state.SkipWithError("no panorama");
     return;
   }
   int quality = 1;
   for (auto _ : state) {
-    if (workspace.applyAdjustments(quality, 0.2, 0.1) != 0) state.SkipWithError("applyAdjustments failed");
+    if (workspace.applyAdjustments(quality, 0.2, 0.1) != WorkspaceResult::Done) {
+      state.SkipWithError("applyAdjustments failed");
+    }
     quality = quality % 100 + 7;
   }
   std::filesystem::remove(path);

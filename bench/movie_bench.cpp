@@ -114,14 +114,14 @@ void BM_SavePanoramaMovie(benchmark::State& state, kelmira::OSType codec) {
 }  // namespace
 
 BENCHMARK(BM_PrepareMovieImage)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_TwentyFourTiles, jpeg, kelmira::fourCC("jpeg"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_TwentyFourTiles, cinepak, kelmira::fourCC("cvid"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_TwentyFourTiles, sorenson, kelmira::fourCC("SVQ1"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_BuildQtvrMovie, jpeg, kelmira::fourCC("jpeg"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_BuildQtvrMovie, cinepak, kelmira::fourCC("cvid"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_BuildQtvrMovie, sorenson, kelmira::fourCC("SVQ1"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SavePanoramaMovie, jpeg, kelmira::fourCC("jpeg"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_SavePanoramaMovie, cinepak, kelmira::fourCC("cvid"))->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_CAPTURE(BM_SavePanoramaMovie, sorenson, kelmira::fourCC("SVQ1"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwentyFourTiles, jpeg, kelmira::kJPEGCodecType)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TwentyFourTiles, cinepak, kelmira::kCinepakCodecType)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_TwentyFourTiles, sorenson, kelmira::kSorensonCodecType)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BuildQtvrMovie, jpeg, kelmira::kJPEGCodecType)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BuildQtvrMovie, cinepak, kelmira::kCinepakCodecType)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_BuildQtvrMovie, sorenson, kelmira::kSorensonCodecType)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SavePanoramaMovie, jpeg, kelmira::kJPEGCodecType)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SavePanoramaMovie, cinepak, kelmira::kCinepakCodecType)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_SavePanoramaMovie, sorenson, kelmira::kSorensonCodecType)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/app_fakes.h"
+#include "app/control_ids.h"
 #include "app/display_mode.h"
 #include "app/image_button.h"
 #include "app/main_dialog.h"
@@ -131,7 +132,7 @@ BENCHMARK(BM_WindowMakePano)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ReadPhotograph(benchmark::State& state) {
   for (auto _ : state) {
     DibImage round;
-    if (round.loadFromFile(photographPath()) != 0) state.SkipWithError("unreadable");
+    if (round.loadFromFile(photographPath()) != ImageError::None) state.SkipWithError("unreadable");
   }
 }
 BENCHMARK(BM_ReadPhotograph)->Unit(benchmark::kMillisecond)->UseRealTime();

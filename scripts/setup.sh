@@ -22,10 +22,12 @@ if [ "$mode" = test ]; then
   # Readers no one here wrote: exiftool for the 360-degree photos' metadata, Chromium (with
   # its software WebGL) for the web pages; the desktop's own validators, man and bash
   # completion for the installed files, and dpkg-shlibdeps for the package; the locale
-  # sources from which the tests make a German session (decimal commas); OpenCV's omnidir
-  # module, which projects rays through the calibrated mirrors' unified model.
+  # sources from which the tests make a German session (decimal commas); libjpeg's djpeg
+  # for the JPEGs an interrupted batch leaves; a vfat image (mkfs.vfat, mounted through FUSE
+  # where the kernel has no vfat) for the batches on a file system that ignores case; OpenCV's
+  # omnidir module, which projects rays through the calibrated mirrors' unified model.
   packages+=(libimage-exiftool-perl chromium desktop-file-utils appstream man-db bash-completion dpkg-dev file locales
-             libopencv-contrib-dev)
+             libjpeg-turbo-progs dosfstools fusefat libopencv-contrib-dev)
 fi
 if [ "$mode" = package ]; then
   packages+=(dpkg-dev file)

@@ -55,8 +55,8 @@ _kelmira_cli() {
     if [[ $cur == -* ]]; then
         local options='--help'
         case $command in
-            unwarp) options+=' --out-dir --format --jobs --centre --ring-radius --lens-thread --movie' ;;
-            sphere) options+=' --out-dir --jobs --centre --ring-radius --lens-thread --quality' ;;
+            unwarp) options+=' --out-dir --format --jobs --force --centre --ring-radius --lens-thread --movie' ;;
+            sphere) options+=' --out-dir --jobs --force --centre --ring-radius --lens-thread --quality' ;;
             web) options+=' --centre --ring-radius --lens-thread --quality --title' ;;
             movie) options+=' --codec --quality --view --correction' ;;
             simulate) options+=' --size --centre' ;;

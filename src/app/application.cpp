@@ -49,7 +49,7 @@ void Application::runMainWindow(MainDialogServices services, const std::string& 
   if (!file.empty() || !reportPath.isEmpty()) {
     // Once the window is up and running its loop.
     QTimer::singleShot(0, &window, [&] {
-      if (!file.empty()) window.openRoundFile(QString::fromStdString(file));
+      if (!file.empty()) window.openRoundFile(file);
       if (reportPath.isEmpty()) return;
       QFile report(reportPath);
       if (report.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

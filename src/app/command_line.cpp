@@ -24,7 +24,7 @@ std::string windowProgramHelp() {
 std::string windowProgramVersion() { return "kelmira " + versionText() + "\n"; }
 
 std::optional<int> answerHelpOrVersion(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
+  for (int i = 1; i < argumentsBeforeFiles(argc, argv); ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(windowProgramHelp().c_str(), stdout);
       return 0;
@@ -37,11 +37,23 @@ std::optional<int> answerHelpOrVersion(int argc, char** argv) {
   return std::nullopt;
 }
 
+int argumentsBeforeFiles(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) return i;
+  }
+  return argc;
+}
+
 WindowArguments readWindowArguments(const std::vector<std::string>& argumentsAfterQt) {
   WindowArguments result;
+  bool options = true;
   for (std::size_t i = 1; i < argumentsAfterQt.size(); ++i) {
     const std::string& argument = argumentsAfterQt[i];
-    if (argument.size() > 1 && argument[0] == '-') {
+    if (options && argument == "--") {
+      options = false;
+      continue;
+    }
+    if (options && argument.size() > 1 && argument[0] == '-') {
       result.error = "unknown option " + argument + " (kelmira --help lists them)";
       return result;
     }

@@ -11,11 +11,17 @@ namespace kelmira {
 std::string windowProgramHelp();
 std::string windowProgramVersion();
 
-// The answer to --help or --version (printed, exit status 0) when asked for; none otherwise.
+// The answer to --help or --version (printed, exit status 0) when asked for before any
+// "--"; none otherwise.
 std::optional<int> answerHelpOrVersion(int argc, char** argv);
 
-// What is left of the arguments once Qt has taken its own options: the photograph to open,
-// or why the line cannot be used (an unknown option, more than one file).
+// How many of the arguments Qt may read its options from: those before a "--", after
+// which every argument is a file, whatever it looks like.
+int argumentsBeforeFiles(int argc, char** argv);
+
+// What is left of the arguments once Qt has taken its own options, in the file system's
+// bytes (no QString in between, so any name opens): the photograph to open, or why the
+// line cannot be used (an unknown option, more than one file).
 struct WindowArguments {
   std::string file;
   std::string error;

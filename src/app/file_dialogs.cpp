@@ -36,6 +36,16 @@ QString runDialog(QFileDialog& dialog, QString& lastFolder) {
   return chosen;
 }
 
+// The position of the entry the dialog names as chosen. With the details hidden, Qt names it
+// as it shows it: the filter without its last group of patterns.
+int entryOf(const QStringList& filters, const QString& selected) {
+  for (int i = 0; i < filters.size(); ++i) {
+    const QString& filter = filters[i];
+    if (filter == selected || filter.left(filter.lastIndexOf(" (")).simplified() == selected.simplified()) return i;
+  }
+  return -1;
+}
+
 }  // namespace
 
 QStringList qtNameFilters(const QString& windowsFilter) {
@@ -77,7 +87,7 @@ QString QtFileDialogs::saveFileName(QWidget* parent, const QString& title, const
   if (!lastFolder_.isEmpty()) dialog.setDirectory(lastFolder_);
   dialog.selectFile(initialName);
   const QString chosen = runDialog(dialog, lastFolder_);
-  if (chosenFilter != nullptr) *chosenFilter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter()));
+  if (chosenFilter != nullptr) *chosenFilter = entryOf(filters, dialog.selectedNameFilter());
   return chosen;
 }
 

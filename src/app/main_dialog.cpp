@@ -1,9 +1,11 @@
 #include "app/main_dialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
@@ -11,50 +13,34 @@
 #include <QProgressBar>
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
-#include "ui/advanced_image_tools_dialog.h"
 #include "app/about_dialog.h"
+#include "app/control_ids.h"
 #include "app/file_dialogs.h"
 #include "app/image_button.h"
 #include "app/shell.h"
+#include "base/interruption.h"
+#include "export/dialog_filters.h"
+#include "export/panorama_export.h"
+#include "export/result_names.h"
 #include "image/file_type.h"
-#include "ui/mirror_properties_dialog.h"
-#include "ui/movie_properties_dialog.h"
-#include "movie/panorama_movie_export.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_keys.h"
-#include "sphere/sphere_photo.h"
-#include "sphere/viewer_page.h"
 #include "settings/settings_store.h"
 #include "settings/settings_version.h"
-#include "workspace/prompts.h"
+#include "ui/advanced_image_tools_dialog.h"
+#include "ui/mirror_properties_dialog.h"
+#include "ui/movie_properties_dialog.h"
 #include "ui/workspace_view.h"
+#include "workspace/prompts.h"
 
 namespace kelmira {
 
 namespace {
 
 constexpr QSize kClientSize(750, 540);
-
-const char kOpenFilter[] =
-    "Image Files (bmp,jpg,tif)|*.BMP;*.JPG;*.TIF|Windows BMP Files (*.BMP)|*.BMP|JPEG Files (*.JPG)|*.JPG|"
-    "TIFF Files (*.TIF)|*.TIF|All files (*.*)|*.*||";
-// The described three types, then the 360-degree photo and its web page (at 4 and 5).
-const char kSaveImageFilter[] =
-    "Image Files (bmp,jpg,tif)|Image Files *.BMP;*.JPG;*.TIF|Windows BMP Files (*.BMP)|*.BMP|JPEG Files "
-    "(*.JPG)|*.JPG|TIFF Files (*.TIF)|*.TIF|360\u00b0 photo (*.jpg)|*.JPG|Web page (*.html)|*.HTML|All files "
-    "(*.*)|*.*||";
-constexpr int kSpherePhotoFilter = 4;
-
-bool hasSuffix(const QString& path, std::initializer_list<const char*> suffixes) {
-  const QString suffix = QFileInfo(path).suffix().toLower();
-  for (const char* wanted : suffixes) {
-    if (suffix == QLatin1String(wanted)) return true;
-  }
-  return false;
-}
-const char kSaveMovieFilter[] = "MOVIE Files (*.MOV)|*.MOV|All files (*.*)|*.*||";
 
 // Template positions are dialog units of an 8-point font: 1.5 pixels across, 1.625 down.
 QPoint fromDialogUnits(int x, int y) { return QPoint(std::lround(x * 1.5), std::lround(y * 1.625)); }
@@ -94,10 +80,24 @@ ModeLayout layoutOf(DisplayMode mode) {
   return {};
 }
 
+class QuietOnceStopped : public Prompts {
+ public:
+  explicit QuietOnceStopped(Prompts* prompts) : prompts_(prompts) {}
+  MessageAnswer showMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) override {
+    if (Interruption::stopped() || prompts_ == nullptr) {
+      return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+    return prompts_->showMessage(text, icon, buttons);
+  }
+
+ private:
+  Prompts* const prompts_;
+};
+
 }  // namespace
 
 MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
-    : QDialog(parent), services_(services) {
+    : QDialog(parent), services_(services), prompts_(std::make_unique<QuietOnceStopped>(services.prompts)) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   // The window manager draws the frame; the client area is the backgrounds' size.
@@ -130,7 +130,7 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
   progressBar_->setTextVisible(false);
   progressBar_->hide();
 
-  view_ = new WorkspaceView(services_.prompts, this, this);
+  view_ = new WorkspaceView(prompts_.get(), this, this);
   view_->setGeometry(0, 0, 10, 10);
   view_->workspace().reset(true);
   const int findRing = services_.settings != nullptr ? services_.settings->readInt(settings::defaultsSection,
@@ -148,33 +148,56 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
 MainDialog::~MainDialog() = default;
 
 void MainDialog::connectCommands() {
-  const auto on = [this](int id, auto handler) { connect(buttons_.value(id), &QAbstractButton::clicked, this, handler); };
-  on(control::OpenRound, [this] { guarded([this] { openRound(); }); });
-  on(control::OpenPano, [this] { guarded([this] { openPanorama(); }); });
-  on(control::MirrorSelection, [this] { showMirrorProperties(); });
-  on(control::Help, [this] { help(); });
-  on(control::MakePano, [this] { guarded([this] { makePanorama(); }); });
-  on(control::Crop, [this] {
-    guarded([this] {
-      view_->workspace().cropPanorama();
-      refreshInfoArea();
-    });
+  // A button runs its command's action, and so does anything else that offers the command.
+  const auto button = [this](int id, bool guard, std::function<void()> work) {
+    QAction* action = addCommand(buttons_.value(id)->accessibleName(), guard, std::move(work));
+    actions_.insert(id, action);
+    connect(buttons_.value(id), &QAbstractButton::clicked, action, &QAction::trigger);
+  };
+  button(control::OpenRound, true, [this] { openRound(); });
+  button(control::OpenPano, true, [this] { openPanorama(); });
+  button(control::MirrorSelection, false, [this] { showMirrorProperties(); });
+  button(control::Help, false, [this] { help(); });
+  button(control::MakePano, true, [this] { makePanorama(); });
+  button(control::Crop, true, [this] {
+    view_->workspace().cropPanorama();
+    refreshInfoArea();
   });
-  on(control::Undo, [this] {
-    guarded([this] {
-      if (mode_ == DisplayMode::Panorama) view_->workspace().undo();
-      refreshInfoArea();
-    });
+  button(control::Undo, true, [this] {
+    if (mode_ == DisplayMode::Panorama) view_->workspace().undo();
+    refreshInfoArea();
   });
-  on(control::Advanced, [this] { guarded([this] { showAdvancedTools(); }); });
-  on(control::BackToRound, [this] { guarded([this] { backToRound(); }); });
-  on(control::NewRestart, [this] { guarded([this] { newRestart(); }); });
-  on(control::SaveImage, [this] { guarded([this] { saveCurrent(false); }); });
-  on(control::SaveMovie, [this] { guarded([this] { saveCurrent(true); }); });
-  on(control::Up, [this] { guarded([this] { nudgeCentre(0, -1); }); });
-  on(control::Down, [this] { guarded([this] { nudgeCentre(0, 1); }); });
-  on(control::Left, [this] { guarded([this] { nudgeCentre(-1, 0); }); });
-  on(control::Right, [this] { guarded([this] { nudgeCentre(1, 0); }); });
+  button(control::Advanced, true, [this] { showAdvancedTools(); });
+  button(control::BackToRound, true, [this] { backToRound(); });
+  button(control::NewRestart, true, [this] { newRestart(); });
+  button(control::SaveImage, true, [this] { saveCurrent(false); });
+  button(control::SaveMovie, true, [this] { saveCurrent(true); });
+  button(control::Up, true, [this] { nudgeCentre(0, -1); });
+  button(control::Down, true, [this] { nudgeCentre(0, 1); });
+  button(control::Left, true, [this] { nudgeCentre(-1, 0); });
+  button(control::Right, true, [this] { nudgeCentre(1, 0); });
+
+  // The F key and the context menu's entry; only the round screen offers it.
+  findRingAction_ = addCommand("&Find the Ring Again", true, [this] { findRingAgain(); });
+  findRingAction_->setShortcut(QKeySequence(Qt::Key_F));
+  findRingAction_->setShortcutContext(Qt::WindowShortcut);
+  addAction(findRingAction_);
+  findRingOnOpenAction_ = new QAction("Find the Ring When a &Photograph Opens", this);
+  findRingOnOpenAction_->setCheckable(true);
+  connect(findRingOnOpenAction_, &QAction::triggered, this, &MainDialog::setFindRingOnOpen);
+  aboutAction_ = addCommand("&About Kelmira...", false, [this] { showAbout(); });
+}
+
+QAction* MainDialog::addCommand(const QString& text, bool guard, std::function<void()> work) {
+  auto* action = new QAction(text, this);
+  connect(action, &QAction::triggered, this, [this, guard, work = std::move(work)] {
+    if (guard) {
+      guarded(work);
+    } else {
+      work();
+    }
+  });
+  return action;
 }
 
 template <typename Command>
@@ -194,6 +217,8 @@ void MainDialog::guarded(Command&& command) {
 
 int MainDialog::reportProgress(std::int32_t position, std::int32_t total) {
   busy_ = true;
+  // The program is being ended by a signal: the task gives up, and no file is put in place.
+  if (Interruption::stopped()) return 0;
   // Reports come once a row, thousands a picture; the bar and the window are kept alive at
   // the rate a screen shows, not at the rate rows are decoded.
   const auto now = std::chrono::steady_clock::now();
@@ -244,6 +269,7 @@ int MainDialog::layoutForMode() {
     buttons_.value(control::BackToRound)->show();
   }
   progressBar_->setGeometry(layout.progressBar);
+  findRingAction_->setEnabled(mode_ == DisplayMode::Round);
   update();
   return 0;
 }
@@ -288,37 +314,39 @@ void MainDialog::setMode(DisplayMode mode) {
 
 bool MainDialog::mayDiscardPanorama() { return !hasUnsavedPanorama() || ask("Discard the unsaved panorama?"); }
 
-void MainDialog::openRound() {
-  if (!mayDiscardPanorama()) return;
-  const QString path =
-      services_.fileDialogs->openFileName(this, "Select a raw image file", QString::fromLatin1(kOpenFilter));
-  if (path.isEmpty()) return;
-  openRoundPath(path);
+QString MainDialog::askForPicture(const char* title) {
+  if (!mayDiscardPanorama()) return {};
+  return services_.fileDialogs->openFileName(this, title, QString::fromStdString(openDialogFilter().text));
 }
 
-void MainDialog::openRoundFile(const QString& path) {
+void MainDialog::openRound() {
+  const QString path = askForPicture("Select a raw image file");
+  if (path.isEmpty()) return;
+  openRoundPath(QFile::encodeName(path).toStdString());
+}
+
+void MainDialog::openRoundFile(const std::string& path) {
   guarded([&] {
     if (mayDiscardPanorama()) openRoundPath(path);
   });
 }
 
-void MainDialog::openRoundPath(const QString& path) {
-  const QFileInfo file(path);
+void MainDialog::openRoundPath(const std::string& path) {
+  // The name is shown as well as Qt can; the file is opened by its own bytes.
+  const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(path)));
   openedFileName_ = file.fileName();
   openedExtension_ = file.fileName().contains('.') ? file.suffix().toUpper() : QString();
-  if (view_->workspace().openRound(path.toStdString()) != 1) return;
+  if (view_->workspace().openRound(path) != WorkspaceResult::Done) return;
   setMode(DisplayMode::Round);
   view_->refreshDisplay();
   refreshInfoArea();
 }
 
 void MainDialog::openPanorama() {
-  if (!mayDiscardPanorama()) return;
-  const QString path =
-      services_.fileDialogs->openFileName(this, "Select a panoramic image file", QString::fromLatin1(kOpenFilter));
+  const QString path = askForPicture("Select a panoramic image file");
   if (path.isEmpty()) return;
   openedFileName_ = QFileInfo(path).fileName();
-  if (view_->workspace().openPanorama(path.toStdString()) != 0) return;
+  if (view_->workspace().openPanorama(path.toStdString()) != WorkspaceResult::Done) return;
   savedRevision_ = view_->workspace().panoramaRevision();
   setMode(DisplayMode::Panorama);
   view_->refreshDisplay();
@@ -327,7 +355,7 @@ void MainDialog::openPanorama() {
 
 void MainDialog::makePanorama() {
   if (mode_ != DisplayMode::Round || !mayDiscardPanorama()) return;
-  if (view_->workspace().makePanorama(attachmentType_, mirrorType_) == 0) {
+  if (view_->workspace().makePanorama(attachmentType_, mirrorType_) == WorkspaceResult::Done) {
     setMode(DisplayMode::Panorama);
     view_->refreshDisplay();
   }
@@ -395,78 +423,65 @@ int MainDialog::saveCurrent(bool asMovie) {
     tell("QuickTime VR 2.1 or greater is required.", MessageIcon::Stop);
     return -1;
   }
-  Workspace& workspace = view_->workspace();
-  if (!workspace.hasDisplayedImage()) return -1;
+  if (!view_->workspace().hasDisplayedImage()) return -1;
   saveFileType_ = 0;
-  const QFileInfo opened(openedFileName_);
-  const QString name = opened.fileName().contains('.') ? opened.completeBaseName() : opened.fileName();
-  const QString extension = opened.fileName().contains('.') ? "." + opened.suffix() : QString();
+  const std::string opened = openedFileName_.toStdString();
+  const DialogFilter filter = asMovie ? saveMovieDialogFilter() : saveImageDialogFilter();
   int chosenFilter = -1;
   const QString chosen =
       asMovie ? services_.fileDialogs->saveFileName(this, "Save current image to a quicktime VR movie file",
-                                                    QString::fromLatin1(kSaveMovieFilter), name + ".mov", &chosenFilter)
+                                                    QString::fromStdString(filter.text),
+                                                    QString::fromStdString(proposedName(opened, OutputKind::Movie)),
+                                                    &chosenFilter)
               : services_.fileDialogs->saveFileName(this, "Save current image as a panorama image file",
-                                                    QString::fromUtf8(kSaveImageFilter), name + "_pano" + extension,
-                                                    &chosenFilter);
+                                                    QString::fromStdString(filter.text),
+                                                    QString::fromStdString(proposedPictureName(opened)), &chosenFilter);
   if (chosen.isEmpty()) return -1;
   savePath_ = chosen;
   saveFileType_ = fileTypeFromExtension(savePath_.toStdString());
-  // A web page by its name; a 360-degree photo when its type was chosen for a JPEG name.
-  if (hasSuffix(savePath_, {"html", "htm"})) return writeSphere(true);
-  if (!asMovie && chosenFilter == kSpherePhotoFilter && hasSuffix(savePath_, {"jpg", "jpeg"})) return writeSphere(false);
+  // The name decides what is written, whichever command asked; the type chosen in the
+  // dialog tells a 360-degree photo from a JPEG.
+  return writeSaveTarget(outputKindFor(savePath_.toStdString(), filter.kindAt(chosenFilter)));
+}
 
-  if (saveFileType_ == FileTypeMovie) {
+int MainDialog::writeSaveTarget(OutputKind kind) {
+  if (kind == OutputKind::Movie) {
     if (showMovieProperties() != 1) {
       view_->update();
       return -1;
     }
-    return writeMovie();
+  } else if (kind != OutputKind::None && mode_ != DisplayMode::Panorama) {
+    return 0;
   }
-  // Only BMP, JPEG and TIFF have writers: any other name picks no format we can write.
-  if (saveFileType_ != FileTypeJpeg && saveFileType_ != FileTypeBmp && saveFileType_ != FileTypeTiff) {
-    tell("There is a problem.  File format has not been selected.", MessageIcon::None);
-    return -1;
+  Workspace& workspace = view_->workspace();
+  ExportRequest request;
+  request.kind = kind;
+  request.destination = savePath_.toStdString();
+  request.movie = movieSettings_;
+  request.progress = this;
+  // A result that would be refused leaves the panorama as it is.
+  if (const ExportResult refusal = exportRefusal(request, &workspace.panorama()); !refusal.ok()) {
+    return tellFailure(refusal);
   }
-  if (mode_ != DisplayMode::Panorama) return 0;
-  workspace.fitPanoramaToMovieSize();
-  refreshInfoArea();
+  if (outputKindRow(kind).trimmedToMovieSize) {
+    workspace.fitPanoramaToMovieSize();
+    refreshInfoArea();
+  }
   // What is written is the panorama of this moment, whatever changes while the file is written.
   const std::uint64_t revision = workspace.panoramaRevision();
-  const ImageErrorCode code =
-      workspace.panorama().saveToFile(savePath_.toStdString(), static_cast<FileType>(saveFileType_), this);
-  if (code != ImageError::None) {
-    tell(QString::fromStdString(errorText(static_cast<std::uint32_t>(code))), MessageIcon::Stop);
-    return -1;
-  }
+  const ExportResult result = exportPanorama({workspace.panorama(), workspace.panoramaRows()}, request);
+  if (!result.ok()) return tellFailure(result);
   savedRevision_ = revision;
+  if (kind == OutputKind::Movie) services_.shell->openUrl(QUrl::fromLocalFile(savePath_));
   return 0;
 }
 
-int MainDialog::writeSphere(bool asWebPage) {
-  if (mode_ != DisplayMode::Panorama) return 0;
-  const Workspace& workspace = view_->workspace();
-  const std::uint64_t revision = workspace.panoramaRevision();
-  const std::string path = savePath_.toStdString();
-  ImageErrorCode code = ImageError::None;
-  if (asWebPage) {
-    const QString folder =
-        QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).filePath("../share/kelmira/web"));
-    ViewerFiles viewer;
-    if (!readViewerFiles(folder.toStdString(), viewer)) {
-      tell("The web viewer's files are missing from " + folder + ".  Please reinstall Kelmira.", MessageIcon::Stop);
-      return -1;
-    }
-    code = saveViewerPage(workspace.panorama(), workspace.panoramaRows(), path,
-                          QFileInfo(savePath_).completeBaseName().toStdString(), kDefaultSphereQuality, viewer, this);
-  } else {
-    code = saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, kDefaultSphereQuality, this);
-  }
-  if (code != ImageError::None) {
-    tell(QString::fromStdString(errorText(static_cast<std::uint32_t>(code))), MessageIcon::Stop);
-    return -1;
-  }
-  savedRevision_ = revision;
-  return 0;
+int MainDialog::tellFailure(const ExportResult& result) {
+  // The movie toolbox's own failures, and a name that names nothing, are told plainly.
+  const bool toolboxFailed = result.status == ExportStatus::MovieFailed && result.movieCode != -1;
+  const bool plain = toolboxFailed || result.status == ExportStatus::NoWriter;
+  tell(QString::fromStdString(result.message()), plain ? MessageIcon::None : MessageIcon::Stop);
+  return toolboxFailed ? -2 : -1;
 }
 
 int MainDialog::showMovieProperties() {
@@ -481,36 +496,6 @@ int MainDialog::showMovieProperties() {
   return result;
 }
 
-int MainDialog::writeMovie() {
-  Workspace& workspace = view_->workspace();
-  // A movie that would be refused leaves the panorama as it is.
-  if (const std::string refusal = movieRefusal(workspace.panorama(), movieSettings_); !refusal.empty()) {
-    tell(QString::fromStdString(refusal), MessageIcon::Stop);
-    return -1;
-  }
-  // The panorama keeps the movie size it is brought to; the writer gets a copy of it.
-  workspace.fitPanoramaToMovieSize();
-  refreshInfoArea();
-  const std::uint64_t revision = workspace.panoramaRevision();
-  DibImage panorama;
-  if (panorama.copyFrom(workspace.panorama()) != ImageError::None) {
-    tell("Out of memory!", MessageIcon::Stop);
-    return -1;
-  }
-  const MovieExportResult result = savePanoramaMovie(panorama, savePath_.toStdString(), movieSettings_, this);
-  if (result.code == -1) {
-    tell(QString::fromStdString(result.message), MessageIcon::Stop);
-    return -1;
-  }
-  if (result.code != 0) {
-    tell("QuickTime save failed.\n\nPlease install the FULL version of QuickTime.", MessageIcon::None);
-    return -2;
-  }
-  savedRevision_ = revision;
-  services_.shell->openUrl(QUrl::fromLocalFile(savePath_));
-  return 0;
-}
-
 bool MainDialog::hasUnsavedPanorama() const {
   const Workspace& workspace = view_->workspace();
   return workspace.panorama().hasPixels() && workspace.panoramaRevision() != savedRevision_;
@@ -522,10 +507,6 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     if (busy_) showBusyMessage();
     return;  // Enter never closes the window
-  }
-  if (event->key() == Qt::Key_F && event->modifiers() == Qt::NoModifier && mode_ == DisplayMode::Round) {
-    guarded([this] { findRingAgain(); });
-    return;
   }
   QDialog::keyPressEvent(event);
 }
@@ -557,6 +538,11 @@ void MainDialog::accept() {
 }
 
 void MainDialog::reject() {
+  if (Interruption::stopped()) {
+    // The session or the user's shell ends the program: nothing is asked.
+    QDialog::reject();
+    return;
+  }
   if (busy_) {
     if (!ask("Kelmira is busy doing another task.\n\nDo you wish to quit the application?")) return;
   } else if (hasUnsavedPanorama() && !ask("Discard the unsaved panorama?")) {
@@ -566,17 +552,13 @@ void MainDialog::reject() {
 }
 
 void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
-  // The window manager's menu cannot take our entry, so the window's own menu carries it.
+  // The window manager's menu cannot take our entries, so the window's own menu carries them.
   QMenu menu(this);
-  if (mode_ == DisplayMode::Round) {
-    menu.addAction("&Find the Ring Again\tF", this, [this] { guarded([this] { findRingAgain(); }); });
-  }
-  QAction* onOpen = menu.addAction("Find the Ring When a &Photograph Opens");
-  onOpen->setCheckable(true);
-  onOpen->setChecked(findRingOnOpen());
-  connect(onOpen, &QAction::toggled, this, &MainDialog::setFindRingOnOpen);
+  if (mode_ == DisplayMode::Round) menu.addAction(findRingAction_);
+  findRingOnOpenAction_->setChecked(findRingOnOpen());
+  menu.addAction(findRingOnOpenAction_);
   menu.addSeparator();
-  menu.addAction("&About Kelmira...", this, &MainDialog::showAbout);
+  menu.addAction(aboutAction_);
   menu.exec(event->globalPos());
 }
 
@@ -587,14 +569,12 @@ void MainDialog::showAbout() {
 }
 
 void MainDialog::tell(const QString& text, MessageIcon icon) {
-  if (services_.prompts != nullptr) {
-    services_.prompts->showMessage(text.toStdString(), icon, MessageButtons::Ok);
-  }
+  prompts_->showMessage(text.toStdString(), icon, MessageButtons::Ok);
 }
 
 bool MainDialog::ask(const QString& text) {
-  return services_.prompts == nullptr || services_.prompts->showMessage(text.toStdString(), MessageIcon::Question,
-                                                                        MessageButtons::YesNo) == MessageAnswer::Yes;
+  return services_.prompts == nullptr ||
+         prompts_->showMessage(text.toStdString(), MessageIcon::Question, MessageButtons::YesNo) == MessageAnswer::Yes;
 }
 
 }  // namespace kelmira

@@ -5,6 +5,9 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
 
 #include "app/display_mode.h"
 #include "app/skin_set.h"
@@ -13,6 +16,7 @@
 #include "ui/ring_instructions.h"
 #include "workspace/prompts.h"
 
+class QAction;
 class QProgressBar;
 
 namespace kelmira {
@@ -22,6 +26,8 @@ class ImageButton;
 class SettingsStore;
 class Shell;
 class WorkspaceView;
+enum class OutputKind;
+struct ExportResult;
 
 // What the main window needs from outside; tests hand in fakes.
 struct MainDialogServices {
@@ -61,6 +67,10 @@ class MainDialog : public QDialog, public ProgressSink {
   DisplayMode displayMode() const { return mode_; }
   WorkspaceView& workspaceView() { return *view_; }
   ImageButton* button(int controlId) const { return buttons_.value(controlId); }
+  // The command a button stands for; its button, and anything else that offers it, run it.
+  QAction* commandAction(int controlId) const { return actions_.value(controlId); }
+  // Find the Ring Again: the F key and the context menu's entry, on the round screen.
+  QAction* findRingAction() const { return findRingAction_; }
   QProgressBar* progressBar() const { return progressBar_; }
   int mirrorType() const { return mirrorType_; }
   int attachmentType() const { return attachmentType_; }
@@ -73,8 +83,8 @@ class MainDialog : public QDialog, public ProgressSink {
   // Looks for the ring again and puts the circle on it when sure (the F key).
   void findRingAgain();
   // Opens a photograph as Open Round does after its file dialog (the file given to the
-  // program when it starts).
-  void openRoundFile(const QString& path);
+  // program when it starts, its name in the file system's bytes).
+  void openRoundFile(const std::string& path);
   // Whether Open Round looks for the ring, remembered in the settings.
   void setFindRingOnOpen(bool find);
   bool findRingOnOpen() const;
@@ -92,10 +102,12 @@ class MainDialog : public QDialog, public ProgressSink {
   template <typename Command>
   void guarded(Command&& command);
   void connectCommands();
+  // A command as an action, run inside the busy guard when `guard`.
+  QAction* addCommand(const QString& text, bool guard, std::function<void()> work);
   void setMode(DisplayMode mode);
 
   void openRound();
-  void openRoundPath(const QString& path);
+  void openRoundPath(const std::string& path);
   void openPanorama();
   void makePanorama();
   void backToRound();
@@ -105,21 +117,31 @@ class MainDialog : public QDialog, public ProgressSink {
   void showMirrorProperties();
   void showAdvancedTools();
   void showAbout();
-  int writeMovie();
-  // Writes the panorama on screen as a 360-degree photo, or as the web page that pans it.
-  int writeSphere(bool asWebPage);
+  // Writes the panorama on screen to savePath_ as `kind`: 0, or -1 (-2 when the movie
+  // toolbox failed) once the user is told why not.
+  int writeSaveTarget(OutputKind kind);
+  int tellFailure(const ExportResult& result);
   // False when the user keeps an unsaved panorama rather than let a command replace it.
   bool mayDiscardPanorama();
+  // The picture chosen in the open dialog; empty on Cancel, or when the unsaved panorama is kept.
+  QString askForPicture(const char* title);
   void tell(const QString& text, MessageIcon icon);
   bool ask(const QString& text);
 
   MainDialogServices services_;
   SkinSet skin_;
   QMap<int, ImageButton*> buttons_;
+  QMap<int, QAction*> actions_;
+  QAction* findRingAction_ = nullptr;
+  QAction* findRingOnOpenAction_ = nullptr;
+  QAction* aboutAction_ = nullptr;
   WorkspaceView* view_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   DisplayMode mode_ = DisplayMode::Start;
   bool busy_ = true;
+  // The prompts the window and its workspace speak through: silent once the program is
+  // being ended by a signal (Interruption), when no one is there to answer.
+  std::unique_ptr<Prompts> prompts_;
   int runningCommands_ = 0;
   static constexpr std::chrono::milliseconds kProgressPumpInterval{15};
   std::chrono::steady_clock::time_point lastProgressPump_;

@@ -1,5 +1,6 @@
 #include "app/skin_set.h"
 
+#include "app/control_ids.h"
 #include "workspace/prompts.h"
 
 // The pictures are compiled into the application library; a static library's resources

@@ -13,7 +13,9 @@ unsigned workerThreads();
 // helpers (0: workerThreads()). Only this thread calls `taken`, with the
 // number of items handed out so far, each time it takes one and, if the helpers took the
 // last ones, once more with `count`: progress reports may drive a user interface.
-// Without threads to be had, this thread does all the work.
+// Without threads to be had, this thread does all the work. When work(i) or `taken`
+// throws on any thread, no further item is begun, the items under way finish, and the
+// first exception is thrown here.
 void parallelFor(std::size_t count, unsigned threads, const std::function<void(std::size_t)>& work,
                  const std::function<void(std::size_t)>& taken = {});
 

@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <random>
 
+#include "base/interruption.h"
+#include "base/temporary_files.h"
+
 namespace kelmira {
 
 namespace {
@@ -54,7 +57,7 @@ ReplacementFile::ReplacementFile(const std::string& targetPath) : targetPath_(fo
     std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
     const std::string candidate = targetPath_ + suffix;
     // Mode 0666 lets the umask decide, as for any file the user creates.
-    const int fd = ::open(candidate.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0666);
+    const int fd = TemporaryFiles::create(candidate, O_WRONLY | O_NOFOLLOW, 0666);
     if (fd >= 0) {
       ::close(fd);
       temporaryPath_ = candidate;
@@ -65,17 +68,21 @@ ReplacementFile::ReplacementFile(const std::string& targetPath) : targetPath_(fo
 }
 
 ReplacementFile::~ReplacementFile() {
-  if (!temporaryPath_.empty()) std::remove(temporaryPath_.c_str());
+  if (!temporaryPath_.empty()) TemporaryFiles::remove(temporaryPath_);
 }
 
 bool ReplacementFile::commit() {
-  if (temporaryPath_.empty()) return false;
+  // A run being stopped finishes nothing more: the target stays as it was.
+  if (temporaryPath_.empty() || Interruption::stopped()) return false;
   bool done = flushToDisk(temporaryPath_);
   struct stat old {};
-  if (done && ::stat(targetPath_.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    done = ::chmod(temporaryPath_.c_str(), old.st_mode & 0777) == 0;
+  struct stat made {};
+  if (done && ::stat(targetPath_.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+      ::stat(temporaryPath_.c_str(), &made) == 0 && (made.st_mode & 0777) != (old.st_mode & 0777)) {
+    // A file system without permission bits of its own (vfat through FUSE) has no chmod.
+    done = ::chmod(temporaryPath_.c_str(), old.st_mode & 0777) == 0 || errno == ENOSYS || errno == EOPNOTSUPP;
   }
-  done = done && std::rename(temporaryPath_.c_str(), targetPath_.c_str()) == 0;
+  done = done && TemporaryFiles::rename(temporaryPath_, targetPath_);
   if (!done) return false;  // the destructor removes the temporary
   temporaryPath_.clear();
   flushFolder(targetPath_);

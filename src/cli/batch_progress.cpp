@@ -1,8 +1,12 @@
 #include "cli/batch_progress.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
+
+#include "base/interruption.h"
+#include "cli/printable_text.h"
 
 namespace kelmira {
 
@@ -24,7 +28,7 @@ class BatchProgress::PhotographProgress : public StepProgress {
   void setLabel(std::string label) override { owner_.update(index_, &label, 0); }
   int reportProgress(std::int32_t position, std::int32_t total) override {
     if (total > 0) owner_.update(index_, nullptr, static_cast<int>(100LL * (position + 1) / total));
-    return 1;
+    return Interruption::stopped() ? 0 : 1;
   }
   void endProgress() override {}
 
@@ -56,13 +60,13 @@ void BatchProgress::finish(std::size_t index, const FileOutcome& outcome) {
   running_.erase(std::remove_if(running_.begin(), running_.end(), [&](const Running& r) { return r.index == index; }),
                  running_.end());
   ++done_;
-  if (!outcome.ok) ++failed_;
+  if (outcome.result == FileResult::Failed) ++failed_;
   clearLocked();
   std::fputs(outcome.warnings.c_str(), stderr);
-  if (outcome.ok) {
+  if (outcome.ok()) {
     std::printf("%s\n", outcome.report.c_str());
     std::fflush(stdout);
-  } else {
+  } else if (outcome.result != FileResult::Stopped) {
     std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
   }
   drawLocked();
@@ -92,14 +96,25 @@ void BatchProgress::clearLocked() {
 
 void BatchProgress::drawLocked() {
   if (!live_) return;
+  // A line wider than the terminal would take two, and the redraw would lose count.
+  winsize size{};
+  const std::size_t columns =
+      ioctl(fileno(terminal_), TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1u : 1000u;
+  const auto drawLine = [&](const std::string& line) {
+    const std::string fitted = line.size() > columns ? fitToColumns(line, columns) : line;
+    std::fprintf(terminal_, "%s\n", fitted.c_str());
+  };
   for (const Running& r : running_) {
-    std::fprintf(terminal_, "  %-32.32s %-10s [%s] %3d%%\n", r.name.c_str(), r.step.c_str(), bar(r.percent, 20).c_str(),
-                 r.percent);
+    char tail[64];
+    std::snprintf(tail, sizeof tail, " %-10.10s [%s] %3d%%", r.step.c_str(), bar(r.percent, 20).c_str(), r.percent);
+    drawLine("  " + fitToColumns(r.name, 32) + tail);
   }
   const int overall = photographs_ == 0 ? 100 : static_cast<int>(100 * done_ / photographs_);
   const std::string failures = failed_ > 0 ? ", " + std::to_string(failed_) + " failed" : "";
-  std::fprintf(terminal_, "%zu of %zu done%s [%s] %3d%%\n", done_, photographs_, failures.c_str(),
-               bar(overall, 30).c_str(), overall);
+  char line[160];
+  std::snprintf(line, sizeof line, "%zu of %zu done%s [%s] %3d%%", done_, photographs_, failures.c_str(),
+                bar(overall, 30).c_str(), overall);
+  drawLine(line);
   std::fflush(terminal_);
   drawnLines_ = static_cast<int>(running_.size()) + 1;
   lastDrawn_ = std::chrono::steady_clock::now();

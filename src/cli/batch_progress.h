@@ -21,10 +21,11 @@ class BatchProgress {
   BatchProgress(std::FILE* terminal, std::size_t photographs);
   ~BatchProgress();
 
-  // Progress for the photograph `index`, shown as `name` while it is under way.
+  // Progress for the photograph `index`, shown as `name` (printable) while it is under way;
+  // it asks the work to give up once the run is interrupted.
   std::unique_ptr<StepProgress> start(std::size_t index, std::string name);
-  // The photograph is done: its report goes to standard output, or its reason (and any
-  // warnings) to standard error.
+  // The photograph is done: its report goes to standard output, or why it failed or was
+  // skipped (and any warnings) to standard error; one stopped by an interruption says nothing.
   void finish(std::size_t index, const FileOutcome& outcome);
 
  private:

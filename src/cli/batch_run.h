@@ -5,29 +5,33 @@
 #include <vector>
 
 #include "cli/file_job.h"
+#include "export/output_kind.h"
 
 namespace kelmira {
 
 struct BatchOptions {
   std::vector<std::string> inputs;
   std::string outputFolder;
-  std::string format = "jpg";  // of unwarp's panoramas: jpg, tif or bmp
+  std::string format;  // of unwarp's panoramas: a panorama picture's extension (addBatchOptions)
   unsigned jobs = 0;           // photographs at a time; 0: one per processor core
+  bool force = false;          // unwarp pictures that appear to be panoramas already
 };
-
-// Where a batch writes an input's result: in `folder`, under the name Save Image proposes,
-// the input's name without its last extension followed by `ending` ("_pano.jpg").
-std::string batchOutputPath(const std::string& input, const std::string& folder, const std::string& ending);
 
 using FileWork =
     std::function<FileOutcome(const std::string& input, const std::string& output, StepProgress& progress)>;
 
 // Runs `work` on every input, `jobs` photographs at a time, each into the output folder
-// (made when missing). An output that would replace an input, or the output of an earlier
-// input, is refused for that photograph. A photograph that fails is reported with its
-// reason and the others go on. Prints a line per photograph as it finishes and a summary;
-// on a terminal, a progress line per photograph under way and one for the whole batch.
-// Exit status: 0 when every photograph was written, 1 otherwise, 2 for an unusable folder.
-int runBatch(const BatchOptions& options, const std::string& ending, const FileWork& work);
+// (made when missing) under the name of its result of `kind` (batchResultPath). Before any work starts, each result's name is made there, empty and
+// exclusively, so the folder's own file system says which names are one file (as on vfat,
+// where A.JPG and a.jpg are): a result that would replace an input, or the result of an
+// earlier input, is refused for that photograph. A photograph given twice, under any
+// spelling, is done once. A photograph that fails is reported with its reason and the
+// others go on; an exception from `work` is that photograph's failure. Prints a line per
+// photograph as it finishes and a summary; on a terminal, a progress line per photograph
+// under way and one for the whole batch. When the run is interrupted (Interruption), no
+// further photograph is begun and every name made for a result not written is removed.
+// Exit status: 0 when every photograph was written or rightly left alone, 1 otherwise,
+// 2 for an unusable folder, 128 + the signal when interrupted.
+int runBatch(const BatchOptions& options, OutputKind kind, const FileWork& work);
 
 }  // namespace kelmira

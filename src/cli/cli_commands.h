@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "export/output_kind.h"
+
 namespace kelmira {
 
 struct Point {
@@ -60,10 +62,12 @@ int runFindRing(const std::string& path);
 int runSphere(const SphereOptions& options);
 int runWeb(const SphereOptions& options);
 
-// One photograph's work, reported rather than printed.
+// One photograph's work, reported rather than printed. A picture that appears to be a
+// panorama already is skipped unless `unwarpPanoramas`, when it is unwarped with a warning.
 FileOutcome unwarpFile(const UnwarpOptions& options, const std::string& roundPath, const std::string& outputPath,
-                       StepProgress& progress);
-FileOutcome sphereFile(const SphereOptions& options, const std::string& roundPath, const std::string& outputPath,
-                       StepProgress& progress);
+                       StepProgress& progress, bool unwarpPanoramas);
+// The 360-degree photo (`kind` SpherePhoto) or web page (WebPage) of one photograph.
+FileOutcome sphereFile(const SphereOptions& options, OutputKind kind, const std::string& roundPath,
+                       const std::string& outputPath, StepProgress& progress, bool unwarpPanoramas);
 
 }  // namespace kelmira

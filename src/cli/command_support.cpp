@@ -2,9 +2,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
-#include "cli/terminal_progress.h"
+#include "base/interruption.h"
 #include "cli/cli_commands.h"
+#include "cli/file_job.h"
+#include "cli/printable_text.h"
+#include "cli/terminal_progress.h"
+#include "export/export_result.h"
 #include "image/dib_image.h"
 #include "unwarp/ring_finder.h"
 #include "workspace/workspace.h"
@@ -13,10 +18,12 @@ namespace kelmira {
 
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress) {
   progress.setLabel("Reading");
-  const ImageErrorCode code = image.loadFromFile(path, &progress);
+  const FileType type = identifyFileType(path);
+  const ImageErrorCode code = image.loadFromFile(path, type, &progress);
   if (code == ImageError::None && image.hasPixels()) return true;
-  const bool recognised = code == ImageError::FileOpen || identifyFileType(path) != FileTypeNone;
-  std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", path.c_str(),
+  if (Interruption::stopped()) return false;
+  const bool recognised = code == ImageError::FileOpen || type != FileTypeNone;
+  std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", printable(path).c_str(),
                recognised ? errorText(code).c_str() : "not a picture in a format Kelmira reads");
   return false;
 }
@@ -28,13 +35,75 @@ bool saveImage(const DibImage& image, const std::string& path, FileType type, Te
 
 bool reportSaveResult(ImageErrorCode code, const std::string& path) {
   if (code == ImageError::None) return true;
-  std::fprintf(stderr, "kelmira-cli: cannot write %s: %s\n", path.c_str(), errorText(code).c_str());
+  if (Interruption::stopped()) return false;
+  std::fprintf(stderr, "kelmira-cli: cannot write %s: %s\n", printable(path).c_str(), errorText(code).c_str());
   return false;
 }
 
-int reportUnsupportedOutput(const std::string& path) {
-  std::fprintf(stderr, "kelmira-cli: %s: the output must end in .bmp, .jpg, .jpeg, .tif or .tiff\n", path.c_str());
-  return 1;
+int reportMisnamed(const std::string& path, OutputKind kind, int status) {
+  std::fprintf(stderr, "kelmira-cli: %s: %s\n", printable(path).c_str(), namingRule(kind).c_str());
+  return status;
+}
+
+void reportExportFailure(const ExportResult& result) {
+  if (!Interruption::stopped()) std::fprintf(stderr, "kelmira-cli: %s\n", printable(result.line()).c_str());
+}
+
+int reportOutcome(const FileOutcome& outcome) {
+  std::fputs(outcome.warnings.c_str(), stderr);
+  if (!outcome.ok()) {
+    if (!Interruption::stopped()) std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
+    return 1;
+  }
+  std::printf("%s\n", outcome.report.c_str());
+  return 0;
+}
+
+bool qualityInRange(int quality) {
+  if (quality >= 1 && quality <= 100) return true;
+  std::fprintf(stderr, "kelmira-cli: --quality takes 1 to 100\n");
+  return false;
+}
+
+std::optional<FileOutcome> openPhotograph(Workspace& workspace, RecordingPrompts& prompts, const RingOptions& ring,
+                                          const std::string& roundPath, StepProgress& progress) {
+  const FileType type = identifyFileType(roundPath);
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(roundPath, ignored) && type == FileTypeNone) {
+    return FileOutcome::failed("cannot read " + printable(roundPath) + ": not a picture in a format Kelmira reads");
+  }
+  progress.setLabel("Reading");
+  if (const WorkspaceResult opened = workspace.openRound(roundPath, type); opened != WorkspaceResult::Done) {
+    return openRoundFailure(opened, prompts, roundPath);
+  }
+  if (std::optional<std::string> refusal = placeRing(workspace, ring, roundPath)) return FileOutcome::failed(*refusal);
+  return std::nullopt;
+}
+
+RoundSource roundSourceOf(const Workspace& workspace, const std::string& roundPath, bool lensThread) {
+  return {workspace.roundImage(),
+          roundPath,
+          {workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius(), workspace.ringRadius()},
+          lensThread};
+}
+
+ExportRequest exportRequest(OutputKind kind, const std::string& destination, StepProgress& progress) {
+  ExportRequest request;
+  request.kind = kind;
+  request.destination = destination;
+  request.progress = &progress;
+  request.stageBegins = [&progress](ExportStage stage) {
+    progress.setLabel(stage == ExportStage::Unwarping ? "Unwarping" : "Writing");
+  };
+  return request;
+}
+
+FileOutcome openRoundFailure(WorkspaceResult opened, const RecordingPrompts& prompts, const std::string& roundPath) {
+  if (opened == WorkspaceResult::Declined) {
+    return FileOutcome::skipped(printable(roundPath) +
+                                " appears to be a panorama already: skipped (--force unwarps it)");
+  }
+  return FileOutcome::failed(prompts.reason("cannot read " + printable(roundPath)));
 }
 
 std::optional<std::string> placeRing(Workspace& workspace, const RingOptions& options, const std::string& roundPath) {
@@ -44,7 +113,7 @@ std::optional<std::string> placeRing(Workspace& workspace, const RingOptions& op
     if (!found || found->confidence < kRingConfidenceThreshold) {
       char confidence[32];
       std::snprintf(confidence, sizeof confidence, "%.2f", found ? found->confidence : 0.0);
-      return roundPath + ": the mirror's ring was not found for sure (confidence " + confidence +
+      return printable(roundPath) + ": the mirror's ring was not found for sure (confidence " + confidence +
              "); give --centre X,Y and --ring-radius R instead of auto";
     }
   }

@@ -3,9 +3,11 @@
 #include <optional>
 #include <string>
 
+#include "export/export_request.h"
 #include "image/file_type.h"
 #include "image/image_error.h"
 #include "workspace/prompts.h"
+#include "workspace/workspace_result.h"
 
 namespace kelmira {
 
@@ -13,14 +15,40 @@ class Workspace;
 struct RingOptions;
 
 class DibImage;
+class StepProgress;
 class TerminalProgress;
+class RecordingPrompts;
+struct ExportResult;
+struct FileOutcome;
 
-// Loading and saving with a progress bar and a one-line error report on failure.
+// Loading and saving with a progress bar and a one-line error report on failure (none when
+// the run was interrupted).
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress);
 bool saveImage(const DibImage& image, const std::string& path, FileType type, TerminalProgress& progress);
 // The one-line report of a save's result; true when it succeeded.
 bool reportSaveResult(ImageErrorCode code, const std::string& path);
-int reportUnsupportedOutput(const std::string& path);
+// Tells that `path` cannot name a result of `kind` and gives `status`.
+int reportMisnamed(const std::string& path, OutputKind kind, int status);
+// Tells why an export failed, unless the run was interrupted.
+void reportExportFailure(const ExportResult& result);
+// Prints one photograph's outcome: its warnings, then its report or why it failed; the
+// exit status.
+int reportOutcome(const FileOutcome& outcome);
+// Whether --quality is 1 to 100; false, with a usage error printed, otherwise.
+bool qualityInRange(int quality);
+
+// Opens the round photograph in `workspace` (it is identified once, here) and puts the
+// crop circle where the options say; why not, when it fails or is skipped.
+std::optional<FileOutcome> openPhotograph(Workspace& workspace, RecordingPrompts& prompts, const RingOptions& ring,
+                                          const std::string& roundPath, StepProgress& progress);
+// The photograph open in `workspace` and its ring, as an export takes it.
+RoundSource roundSourceOf(const Workspace& workspace, const std::string& roundPath, bool lensThread);
+// An export request that names its steps on `progress`.
+ExportRequest exportRequest(OutputKind kind, const std::string& destination, StepProgress& progress);
+
+// Why Workspace::openRound refused a photograph: it could not be read, or it looks like a
+// panorama and the question whether to go on was declined (a skip, not a failure).
+FileOutcome openRoundFailure(WorkspaceResult opened, const RecordingPrompts& prompts, const std::string& roundPath);
 
 // Puts the crop circle of a round photograph open in `workspace` where the options say:
 // a given or found centre, a given or found ring radius, else where it always sits. Why

@@ -1,10 +1,13 @@
 #include "cli/file_job.h"
 
+#include "cli/printable_text.h"
+
 namespace kelmira {
 
 MessageAnswer RecordingPrompts::showMessage(const std::string& text, MessageIcon, MessageButtons buttons) {
   if (buttons == MessageButtons::YesNo) {
-    warnings_ += "kelmira-cli: warning: " + text + " Yes.\n";
+    if (declineQuestions_) return MessageAnswer::No;
+    warnings_ += "kelmira-cli: warning: " + printable(text) + " Yes.\n";
     return MessageAnswer::Yes;
   }
   if (firstMessage_.empty()) firstMessage_ = text;
@@ -12,7 +15,7 @@ MessageAnswer RecordingPrompts::showMessage(const std::string& text, MessageIcon
 }
 
 std::string RecordingPrompts::reason(const std::string& fallback) const {
-  return firstMessage_.empty() ? fallback : "cannot read " + subject_ + ": " + firstMessage_;
+  return firstMessage_.empty() ? fallback : "cannot read " + printable(subject_) + ": " + printable(firstMessage_);
 }
 
 }  // namespace kelmira

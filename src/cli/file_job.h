@@ -7,15 +7,26 @@
 
 namespace kelmira {
 
-// What one photograph's work came to: the line that reports it, or why it failed (a
-// sentence that names the file, as "cannot read A.jpg: ...").
+// How one photograph's work ended.
+enum class FileResult {
+  Written,
+  Failed,
+  Skipped,  // left alone for a reason that is no failure (it is a panorama already)
+  Stopped,  // the run was interrupted before it was done
+};
+
+// What one photograph's work came to: the line that reports it, or why it failed or was
+// skipped (a sentence that names the file, as "cannot read A.jpg: ..."). File names in
+// these lines are printable (printable_text.h).
 struct FileOutcome {
-  bool ok = false;
+  FileResult result = FileResult::Failed;
   std::string report;
   std::string warnings;  // lines of questions answered yes on the way
 
-  static FileOutcome written(std::string report) { return {true, std::move(report), {}}; }
-  static FileOutcome failed(std::string reason) { return {false, std::move(reason), {}}; }
+  bool ok() const { return result == FileResult::Written; }
+  static FileOutcome written(std::string report) { return {FileResult::Written, std::move(report), {}}; }
+  static FileOutcome failed(std::string reason) { return {FileResult::Failed, std::move(reason), {}}; }
+  static FileOutcome skipped(std::string reason) { return {FileResult::Skipped, std::move(reason), {}}; }
 };
 
 // Progress that names the step under way ("Reading", "Unwarping", "Writing").
@@ -24,11 +35,13 @@ class StepProgress : public ProgressSink {
   virtual void setLabel(std::string label) = 0;
 };
 
-// The prompts of work nobody watches: a question is answered yes, with a warning kept;
-// any other message is kept as the reason the work failed.
+// The prompts of work nobody watches: any message is kept as the reason the work failed;
+// a question is answered yes with a warning kept, or, when questions are declined, no,
+// and the question kept.
 class RecordingPrompts : public Prompts {
  public:
-  explicit RecordingPrompts(std::string subject) : subject_(std::move(subject)) {}
+  explicit RecordingPrompts(std::string subject, bool declineQuestions = false)
+      : subject_(std::move(subject)), declineQuestions_(declineQuestions) {}
   MessageAnswer showMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) override;
 
   // "cannot read SUBJECT: MESSAGE" for the first message, or the fallback.
@@ -37,6 +50,7 @@ class RecordingPrompts : public Prompts {
 
  private:
   std::string subject_;
+  bool declineQuestions_;
   std::string firstMessage_;
   std::string warnings_;
 };

@@ -1,15 +1,18 @@
 #include "cli/movie_command.h"
 
-#include <cstdio>
-#include <map>
+#include <CLI/CLI.hpp>
 
+#include <cstdio>
+
+#include "cli/cli_command.h"
 #include "cli/command_support.h"
-#include "cli/output_format.h"
+#include "cli/printable_text.h"
 #include "cli/stored_movie_view.h"
 #include "cli/terminal_progress.h"
+#include "export/panorama_export.h"
 #include "image/dib_image.h"
-#include "movie/panorama_movie_export.h"
 #include "movie/quicktime/movie_runtime.h"
+#include "unwarp/row_elevations.h"
 
 namespace kelmira {
 
@@ -25,19 +28,13 @@ bool parseWholeNumberPair(const std::string& text, long& width, long& height) {
 }  // namespace
 
 bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settings) {
-  static const std::map<std::string, OSType> codecs = {
-      {"jpeg", fourCC("jpeg")}, {"cinepak", fourCC("cvid")}, {"sorenson", fourCC("SVQ1")}};
-  static const std::map<std::string, std::uint32_t> qualities = {{"minimum", 0},     {"low", 0x100},
-                                                                  {"normal", 0x200}, {"high", 0x300},
-                                                                  {"maximum", 0x3FF}, {"lossless", 0x400}};
-  static const std::map<std::string, std::uint32_t> corrections = {{"none", 0}, {"partial", 1}, {"full", 2}};
-  const auto codec = codecs.find(options.codec);
-  const auto quality = qualities.find(options.quality);
-  const auto correction = corrections.find(options.correction);
+  const auto codec = movieChoice(kMovieCodecs, options.codec);
+  const auto quality = movieChoice(kMovieQualities, options.quality);
+  const auto correction = movieChoice(kMovieCorrections, options.correction);
   const MovieViewSize stored = options.view.empty() ? readStoredMovieView(windowSettingsPath()) : MovieViewSize{};
   long width = stored.width;
   long height = stored.height;
-  if (codec == codecs.end() || quality == qualities.end() || correction == corrections.end() ||
+  if (!codec || !quality || !correction ||
       (!options.view.empty() && !parseWholeNumberPair(options.view, width, height))) {
     std::fprintf(stderr,
                  "kelmira-cli: movie settings: --codec jpeg|cinepak|sorenson, --quality "
@@ -45,11 +42,10 @@ bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settin
     return false;
   }
   if (!isMovieViewSizeAllowed(width) || !isMovieViewSizeAllowed(height)) {
-    std::fprintf(stderr, "kelmira-cli: --view %s: %s\n", options.view.c_str(), kMovieViewSizeRule);
+    std::fprintf(stderr, "kelmira-cli: --view %s: %s\n", printable(options.view).c_str(), kMovieViewSizeRule);
     return false;
   }
-  settings = {codec->second, quality->second, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
-              correction->second};
+  settings = {*codec, *quality, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), *correction};
   return true;
 }
 
@@ -59,22 +55,29 @@ MovieSettings defaultMovieSettings() {
   return settings;
 }
 
-int writePanoramaMovie(DibImage& panorama, const std::string& outputPath, const MovieSettings& settings,
+int writePanoramaMovie(const DibImage& panorama, const std::string& outputPath, const MovieSettings& settings,
                        TerminalProgress& progress) {
   if (initializeQtml() != noErr) {
     std::fprintf(stderr, "kelmira-cli: the movie toolbox did not start\n");
     return 1;
   }
   progress.setLabel("Movie");
-  const MovieExportResult result = savePanoramaMovie(panorama, outputPath, settings, &progress);
+  ExportRequest request;
+  request.kind = OutputKind::Movie;
+  request.destination = outputPath;
+  request.movie = settings;
+  request.progress = &progress;
+  // A panorama opened from a file is taken as one Kelmira made and never cropped.
+  const RowElevations rows = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama.height()));
+  const ExportResult result = exportPanorama({panorama, rows}, request);
   exitMovies();
   terminateQtml();
-  if (result.code != 0) {
-    std::fprintf(stderr, "kelmira-cli: %s: %s (%d)\n", outputPath.c_str(), result.message.c_str(), result.code);
+  if (!result.ok()) {
+    reportExportFailure(result);
     return 1;
   }
-  std::printf("%s: QuickTime VR panorama movie of a %d x %d panorama, 24 tiles\n", outputPath.c_str(),
-              panorama.width(), panorama.height());
+  std::printf("%s: QuickTime VR panorama movie of a %d x %d panorama, %d tiles\n", printable(outputPath).c_str(),
+              result.width, result.height, kMovieTileCount);
   return 0;
 }
 
@@ -85,6 +88,37 @@ int runMovie(const MovieOptions& options) {
   DibImage panorama;
   if (!loadImage(panorama, options.panoramaPath, progress)) return 1;
   return writePanoramaMovie(panorama, options.outputPath, settings, progress);
+}
+
+namespace {
+
+class MovieCommand final : public CliCommand {
+ public:
+  explicit MovieCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("PANORAMA", options_.panoramaPath, "The panorama")->required();
+    command->add_option("OUT", options_.outputPath, "The movie to write (.mov)")->required();
+    command->add_option("--codec", options_.codec, "jpeg (default), cinepak or sorenson")
+        ->type_name("jpeg|cinepak|sorenson");
+    command->add_option("--quality", options_.quality, "minimum, low, normal (default), high, maximum or lossless")
+        ->type_name("NAME");
+    command
+        ->add_option("--view", options_.view,
+                     "Size of the VR view (default: the size stored by Movie Defaults, else 400x180)")
+        ->type_name("WxH");
+    command->add_option("--correction", options_.correction, "none (default), partial or full")
+        ->type_name("none|partial|full");
+  }
+  int run() override { return runMovie(options_); }
+
+ private:
+  MovieOptions options_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addMovieCommand(CLI::App& app) {
+  return std::make_unique<MovieCommand>(
+      app.add_subcommand("movie", "Write a panorama as a QuickTime VR panorama movie"));
 }
 
 }  // namespace kelmira

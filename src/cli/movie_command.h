@@ -25,7 +25,7 @@ bool movieSettingsFromOptions(const MovieOptions& options, MovieSettings& settin
 MovieSettings defaultMovieSettings();
 
 // Writes `panorama` as a QuickTime VR movie; prints the outcome. Exit status.
-int writePanoramaMovie(DibImage& panorama, const std::string& outputPath, const MovieSettings& settings,
+int writePanoramaMovie(const DibImage& panorama, const std::string& outputPath, const MovieSettings& settings,
                        TerminalProgress& progress);
 
 int runMovie(const MovieOptions& options);

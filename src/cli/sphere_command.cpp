@@ -1,152 +1,108 @@
-#include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "cli/batch_run.h"
+#include "cli/cli_command.h"
 #include "cli/cli_commands.h"
-#include "cli/file_job.h"
+#include "cli/command_options.h"
 #include "cli/command_support.h"
+#include "cli/file_job.h"
+#include "cli/printable_text.h"
 #include "cli/terminal_progress.h"
-#include "image/file_type.h"
-#include "sphere/sphere_photo.h"
-#include "sphere/viewer_page.h"
-#include "workspace/prompts.h"
+#include "export/panorama_export.h"
+#include "image/dib_image.h"
 #include "workspace/workspace.h"
 
 namespace kelmira {
 
 namespace {
 
-// The web viewer's files beside the program: share/kelmira/web next to its bin folder.
-std::string viewerFolder() {
-  std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return "share/kelmira/web";
-  return (program.parent_path() / ".." / "share" / "kelmira" / "web").lexically_normal().string();
-}
-
-bool hasExtension(const std::string& path, std::initializer_list<const char*> extensions) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* wanted : extensions) {
-    if (extension == wanted) return true;
-  }
-  return false;
-}
-
-// Opens the round photograph, places the ring and unwarps it; why not, when it fails.
-std::optional<std::string> unwarpForSphere(const SphereOptions& options, const std::string& roundPath,
-                                           Workspace& workspace, RecordingPrompts& prompts, StepProgress& progress) {
-  progress.setLabel("Reading");
-  if (workspace.openRound(roundPath) != 1) return prompts.reason("cannot read " + roundPath);
-  if (std::optional<std::string> refusal = placeRing(workspace, options.ring, roundPath)) return refusal;
-  progress.setLabel("Unwarping");
-  if (workspace.makePanorama(options.lensThread ? 1 : 0, 0) != 0) {
-    return roundPath + " gives no panorama (crop radius " + std::to_string(workspace.circleRadius()) +
-           " is too small or memory ran out)";
-  }
-  return std::nullopt;
-}
-
-std::string describeSphere(const std::string& path, const Workspace& workspace) {
-  DibImage photo;
-  SphereFrame frame;
-  makeSpherePhoto(workspace.panorama(), workspace.panoramaRows(), photo, frame);
+std::string describeSphere(const std::string& path, const SphereFrame& frame) {
   char line[512];
-  std::snprintf(line, sizeof line, "%s: %d x %d of a %d x %d sphere from row %d, elevations %.1f to %.1f degrees",
-                path.c_str(), frame.fullWidth, frame.height, frame.fullWidth, frame.fullHeight, frame.top,
+  std::snprintf(line, sizeof line, ": %d x %d of a %d x %d sphere from row %d, elevations %.1f to %.1f degrees",
+                frame.fullWidth, frame.height, frame.fullWidth, frame.fullHeight, frame.top,
                 frame.elevationOfRow(frame.top), frame.elevationOfRow(frame.top + frame.height - 1));
-  return line;
-}
-
-bool qualityInRange(const SphereOptions& options) {
-  if (options.quality >= 1 && options.quality <= 100) return true;
-  std::fprintf(stderr, "kelmira-cli: --quality takes 1 to 100\n");
-  return false;
-}
-
-// Prints a single photograph's outcome; the exit status.
-int finish(const FileOutcome& outcome) {
-  std::fputs(outcome.warnings.c_str(), stderr);
-  if (!outcome.ok) {
-    std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
-    return 1;
-  }
-  std::printf("%s\n", outcome.report.c_str());
-  return 0;
+  return printable(path) + line;
 }
 
 }  // namespace
 
-FileOutcome sphereFile(const SphereOptions& options, const std::string& roundPath, const std::string& outputPath,
-                       StepProgress& progress) {
-  RecordingPrompts prompts(roundPath);
+FileOutcome sphereFile(const SphereOptions& options, OutputKind kind, const std::string& roundPath,
+                       const std::string& outputPath, StepProgress& progress, bool unwarpPanoramas) {
+  RecordingPrompts prompts(roundPath, !unwarpPanoramas);
   Workspace workspace(&prompts, &progress, nullptr);
   FileOutcome outcome;
-  if (std::optional<std::string> failure = unwarpForSphere(options, roundPath, workspace, prompts, progress)) {
-    outcome.report = *failure;
+  if (std::optional<FileOutcome> failure = openPhotograph(workspace, prompts, options.ring, roundPath, progress)) {
+    outcome = *failure;
   } else {
-    progress.setLabel("Writing");
-    const ImageErrorCode code =
-        saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), outputPath, options.quality, &progress);
-    outcome.ok = code == ImageError::None;
-    outcome.report =
-        outcome.ok ? describeSphere(outputPath, workspace) : "cannot write " + outputPath + ": " + errorText(code);
+    ExportRequest request = exportRequest(kind, outputPath, progress);
+    request.quality = options.quality;
+    request.title = options.title;
+    DibImage panorama;
+    const ExportResult result =
+        exportRound(roundSourceOf(workspace, roundPath, options.lensThread), request, panorama);
+    outcome = result.ok() ? FileOutcome::written(describeSphere(outputPath, result.frame))
+                          : FileOutcome::failed(printable(result.line()));
   }
   outcome.warnings = prompts.warnings();
   return outcome;
 }
 
 int runSphere(const SphereOptions& options) {
-  if (!hasExtension(options.outputPath, {".jpg", ".jpeg"})) {
-    std::fprintf(stderr, "kelmira-cli: %s: a 360-degree photo is a JPEG: name it .jpg or .jpeg\n",
-                 options.outputPath.c_str());
-    return 2;
+  if (outputKindFor(options.outputPath, OutputKind::SpherePhoto) != OutputKind::SpherePhoto) {
+    return reportMisnamed(options.outputPath, OutputKind::SpherePhoto, 2);
   }
-  if (!qualityInRange(options)) return 1;
+  if (!qualityInRange(options.quality)) return 2;
   TerminalProgress progress(stderr);
-  return finish(sphereFile(options, options.roundPath, options.outputPath, progress));
+  return reportOutcome(
+      sphereFile(options, OutputKind::SpherePhoto, options.roundPath, options.outputPath, progress, true));
 }
 
 int runSphereBatch(const SphereOptions& options, const BatchOptions& batch) {
-  if (!qualityInRange(options)) return 1;
-  return runBatch(batch, "_360.jpg", [&](const std::string& input, const std::string& output, StepProgress& progress) {
-    return sphereFile(options, input, output, progress);
-  });
+  if (!qualityInRange(options.quality)) return 2;
+  return runBatch(batch, OutputKind::SpherePhoto,
+                  [&](const std::string& input, const std::string& output, StepProgress& progress) {
+                    return sphereFile(options, OutputKind::SpherePhoto, input, output, progress, batch.force);
+                  });
 }
 
-int runWeb(const SphereOptions& options) {
-  if (!hasExtension(options.outputPath, {".html", ".htm"})) {
-    std::fprintf(stderr, "kelmira-cli: %s: a web page is named .html or .htm\n", options.outputPath.c_str());
-    return 2;
+namespace {
+
+class SphereCommand final : public CliCommand {
+ public:
+  explicit SphereCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("FILES", paths_, "ROUND OUT.jpg, or the photographs of a batch with --out-dir")
+        ->required()
+        ->type_name("");
+    addBatchOptions(*command, batch_, false);
+    addRingOptions(*command, options_.ring);
+    command->add_flag("--lens-thread", options_.lensThread, "The lens-thread attachment: mirror left to right");
+    command->add_option("--quality", options_.quality, "JPEG quality, 1 to 100 (default 92)")->type_name("N");
   }
-  if (!qualityInRange(options)) return 1;
-  ViewerFiles viewer;
-  const std::string folder = viewerFolder();
-  if (!readViewerFiles(folder, viewer)) {
-    std::fprintf(stderr, "kelmira-cli: the web viewer's files are not in %s (reinstall Kelmira)\n", folder.c_str());
-    return 1;
+
+  int run() override {
+    if (!batch_.outputFolder.empty()) {
+      batch_.inputs = paths_;
+      return runSphereBatch(options_, batch_);
+    }
+    if (!singleRun(subcommand(), paths_, options_.roundPath, options_.outputPath)) return 2;
+    return runSphere(options_);
   }
-  TerminalProgress progress(stderr);
-  RecordingPrompts prompts(options.roundPath);
-  Workspace workspace(&prompts, &progress, nullptr);
-  FileOutcome outcome;
-  if (std::optional<std::string> failure =
-          unwarpForSphere(options, options.roundPath, workspace, prompts, progress)) {
-    outcome.report = *failure;
-  } else {
-    const std::string title =
-        options.title.empty() ? std::filesystem::path(options.outputPath).stem().string() : options.title;
-    progress.setLabel("Writing");
-    const ImageErrorCode code = saveViewerPage(workspace.panorama(), workspace.panoramaRows(), options.outputPath,
-                                               title, options.quality, viewer, &progress);
-    outcome.ok = code == ImageError::None;
-    outcome.report = outcome.ok ? describeSphere(options.outputPath, workspace)
-                                : "cannot write " + options.outputPath + ": " + errorText(code);
-  }
-  outcome.warnings = prompts.warnings();
-  return finish(outcome);
+
+ private:
+  SphereOptions options_;
+  std::vector<std::string> paths_;
+  BatchOptions batch_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addSphereCommand(CLI::App& app) {
+  return std::make_unique<SphereCommand>(app.add_subcommand(
+      "sphere",
+      "Make a 360-degree photo (equirectangular JPEG with Photo Sphere metadata) of a round photograph: ROUND OUT.jpg, "
+      "or any number of photographs with --out-dir DIR, each written there as NAME_360.jpg"));
 }
 
 }  // namespace kelmira

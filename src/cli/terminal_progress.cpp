@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "base/interruption.h"
+
 namespace kelmira {
 
 TerminalProgress::TerminalProgress(std::FILE* stream)
@@ -15,6 +17,8 @@ void TerminalProgress::setLabel(std::string label) {
 }
 
 int TerminalProgress::reportProgress(std::int32_t position, std::int32_t total) {
+  // An interrupted run's work gives up here.
+  if (Interruption::stopped()) return 0;
   if (!enabled_ || total <= 0) return 1;
   const int percent = static_cast<int>(100LL * (position + 1) / total);
   if (percent == shownPercent_) return 1;

@@ -1,17 +1,19 @@
+#include <CLI/CLI.hpp>
+
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 
 #include "cli/batch_run.h"
+#include "cli/cli_command.h"
 #include "cli/cli_commands.h"
+#include "cli/command_options.h"
 #include "cli/command_support.h"
 #include "cli/file_job.h"
 #include "cli/movie_command.h"
-#include "cli/output_format.h"
-#include "cli/save_as_rows_arrive.h"
+#include "cli/printable_text.h"
 #include "cli/terminal_progress.h"
+#include "export/panorama_export.h"
 #include "image/dib_image.h"
-#include "image/file_type.h"
 #include "workspace/workspace.h"
 
 namespace kelmira {
@@ -20,13 +22,11 @@ namespace {
 
 bool isWholeNumber(double value) { return std::isfinite(value) && value == std::trunc(value) && std::abs(value) < 1e9; }
 
-std::string describePanorama(const std::string& path, const Workspace& workspace) {
-  const DibImage& panorama = workspace.panorama();
+std::string describePanorama(const std::string& path, const Workspace& workspace, const DibImage& panorama) {
   char line[512];
-  std::snprintf(line, sizeof line, "%s: %d x %d panorama around (%d, %d), crop radius %d", path.c_str(),
-                panorama.width(), panorama.height(), workspace.circleCentreX(), workspace.circleCentreY(),
-                workspace.circleRadius());
-  std::string report = line;
+  std::snprintf(line, sizeof line, ": %d x %d panorama around (%d, %d), crop radius %d", panorama.width(),
+                panorama.height(), workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius());
+  std::string report = printable(path) + line;
   if (workspace.ringRadius()) {
     std::snprintf(line, sizeof line, ", ring radius %.1f", *workspace.ringRadius());
     report += line;
@@ -34,33 +34,19 @@ std::string describePanorama(const std::string& path, const Workspace& workspace
   return report;
 }
 
-// Unwarps one photograph into `outputPath` in `workspace`; the panorama is written while
+// Unwarps one photograph into `outputPath` as `panorama`; the panorama is written while
 // it is made.
-FileOutcome unwarpInto(Workspace& workspace, RecordingPrompts& prompts, const UnwarpOptions& options,
-                       const std::string& roundPath, const std::string& outputPath, FileType outputType,
-                       StepProgress& progress) {
-  std::error_code ignored;
-  if (std::filesystem::is_regular_file(roundPath, ignored) && identifyFileType(roundPath) == FileTypeNone) {
-    return FileOutcome::failed("cannot read " + roundPath + ": not a picture in a format Kelmira reads");
+FileOutcome unwarpInto(DibImage& panorama, RecordingPrompts& prompts, const UnwarpOptions& options,
+                       const std::string& roundPath, const std::string& outputPath, StepProgress& progress) {
+  Workspace workspace(&prompts, &progress, nullptr);
+  if (std::optional<FileOutcome> failure = openPhotograph(workspace, prompts, options.ring, roundPath, progress)) {
+    return *failure;
   }
-  progress.setLabel("Reading");
-  if (workspace.openRound(roundPath) != 1) return FileOutcome::failed(prompts.reason("cannot read " + roundPath));
-  if (std::optional<std::string> refusal = placeRing(workspace, options.ring, roundPath)) {
-    return FileOutcome::failed(*refusal);
-  }
-
-  progress.setLabel("Unwarping");
-  SaveAsRowsArrive save(outputPath, outputType);
-  if (workspace.makePanorama(options.lensThread ? 1 : 0, 0, &save) != 0) {
-    save.finish();
-    return FileOutcome::failed(roundPath + " gives no panorama (crop radius " +
-                               std::to_string(workspace.circleRadius()) + " is too small or memory ran out)");
-  }
-  progress.setLabel("Writing");
-  std::optional<ImageErrorCode> code = save.finish();
-  if (!code) code = workspace.panorama().saveToFile(outputPath, outputType, &progress);
-  if (*code != ImageError::None) return FileOutcome::failed("cannot write " + outputPath + ": " + errorText(*code));
-  return FileOutcome::written(describePanorama(outputPath, workspace));
+  const ExportResult result =
+      exportRound(roundSourceOf(workspace, roundPath, options.lensThread),
+                  exportRequest(outputKindFor(outputPath), outputPath, progress), panorama);
+  if (!result.ok()) return FileOutcome::failed(printable(result.line()));
+  return FileOutcome::written(describePanorama(outputPath, workspace, panorama));
 }
 
 bool centreIsWhole(const UnwarpOptions& options) {
@@ -74,46 +60,81 @@ bool centreIsWhole(const UnwarpOptions& options) {
 }  // namespace
 
 FileOutcome unwarpFile(const UnwarpOptions& options, const std::string& roundPath, const std::string& outputPath,
-                       StepProgress& progress) {
-  RecordingPrompts prompts(roundPath);
-  Workspace workspace(&prompts, &progress, nullptr);
-  FileOutcome outcome =
-      unwarpInto(workspace, prompts, options, roundPath, outputPath, outputTypeForPath(outputPath), progress);
+                       StepProgress& progress, bool unwarpPanoramas) {
+  RecordingPrompts prompts(roundPath, !unwarpPanoramas);
+  DibImage panorama;
+  FileOutcome outcome = unwarpInto(panorama, prompts, options, roundPath, outputPath, progress);
   outcome.warnings = prompts.warnings();
   return outcome;
 }
 
 int runUnwarp(const UnwarpOptions& options) {
-  const FileType outputType = outputTypeForPath(options.outputPath);
-  if (outputType == FileTypeNone) return reportUnsupportedOutput(options.outputPath);
+  if (!isPanoramaPicture(outputKindFor(options.outputPath))) {
+    return reportMisnamed(options.outputPath, OutputKind::Jpeg, 1);
+  }
   if (!centreIsWhole(options)) return 2;
 
   TerminalProgress progress(stderr);
   RecordingPrompts prompts(options.roundPath);
-  Workspace workspace(&prompts, &progress, nullptr);
-  const FileOutcome outcome =
-      unwarpInto(workspace, prompts, options, options.roundPath, options.outputPath, outputType, progress);
-  std::fputs(prompts.warnings().c_str(), stderr);
-  if (!outcome.ok) {
-    std::fprintf(stderr, "kelmira-cli: %s\n", outcome.report.c_str());
-    return 1;
-  }
-  std::printf("%s\n", outcome.report.c_str());
-  if (options.moviePath.empty()) return 0;
-  DibImage moviePanorama;  // the movie trims its own copy to movie size
-  if (moviePanorama.copyFrom(workspace.panorama()) != ImageError::None) {
-    std::fprintf(stderr, "kelmira-cli: out of memory\n");
-    return 1;
-  }
-  return writePanoramaMovie(moviePanorama, options.moviePath, defaultMovieSettings(), progress);
+  DibImage panorama;
+  FileOutcome outcome = unwarpInto(panorama, prompts, options, options.roundPath, options.outputPath, progress);
+  outcome.warnings = prompts.warnings();
+  if (const int status = reportOutcome(outcome); status != 0 || options.moviePath.empty()) return status;
+  return writePanoramaMovie(panorama, options.moviePath, defaultMovieSettings(), progress);
 }
 
 int runUnwarpBatch(const UnwarpOptions& options, const BatchOptions& batch) {
   if (!centreIsWhole(options)) return 2;
-  return runBatch(batch, "_pano." + batch.format,
+  return runBatch(batch, pictureKindNamed(batch.format),
                   [&](const std::string& input, const std::string& output, StepProgress& progress) {
-                    return unwarpFile(options, input, output, progress);
+                    return unwarpFile(options, input, output, progress, batch.force);
                   });
+}
+
+namespace {
+
+class UnwarpCommand final : public CliCommand {
+ public:
+  explicit UnwarpCommand(CLI::App* command) : CliCommand(command) {
+    command->add_option("FILES", paths_, "ROUND OUT, or the photographs of a batch with --out-dir")
+        ->required()
+        ->type_name("");
+    addBatchOptions(*command, batch_, true);
+    addRingOptions(*command, options_.ring);
+    command->add_flag("--lens-thread", options_.lensThread,
+                      "The lens-thread attachment: mirror the panorama left to right");
+    command->add_option("--movie", options_.moviePath, "Also write the panorama as a QuickTime VR movie")
+        ->type_name("OUT.mov");
+  }
+
+  int run() override {
+    if (!batch_.outputFolder.empty()) {
+      if (!options_.moviePath.empty()) return usageError("--movie writes one panorama's movie; it takes no --out-dir");
+      batch_.inputs = paths_;
+      return runUnwarpBatch(options_, batch_);
+    }
+    if (!singleRun(subcommand(), paths_, options_.roundPath, options_.outputPath)) return 2;
+    return runUnwarp(options_);
+  }
+
+ private:
+  UnwarpOptions options_;
+  std::vector<std::string> paths_;
+  BatchOptions batch_;
+};
+
+}  // namespace
+
+std::unique_ptr<CliCommand> addUnwarpCommand(CLI::App& app) {
+  std::string names;
+  for (const std::string& name : pictureExtensions()) {
+    if (!names.empty()) names += ", ";
+    names += name;
+  }
+  return std::make_unique<UnwarpCommand>(app.add_subcommand(
+      "unwarp", "Unwarp a round photograph into a panorama (" + names +
+                    "): ROUND OUT, or any number of photographs with --out-dir DIR, each written there as "
+                    "NAME_pano.jpg (or the --format given)"));
 }
 
 }  // namespace kelmira

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "image/layer_state.h"
+#include "image/little_endian.h"
 #include "image/stream_reader.h"
 
 namespace kelmira {
@@ -19,22 +20,6 @@ constexpr std::size_t kHeaderBytes = kFileHeaderBytes + kInfoHeaderBytes;
 constexpr std::uint32_t kCompressionNone = 0;
 constexpr std::uint32_t kCompressionRle8 = 1;
 constexpr std::uint32_t kCompressionRle4 = 2;
-
-std::uint32_t readU16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
-
-std::uint32_t readU32(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void storeU16(std::uint8_t* p, std::uint32_t value) {
-  p[0] = static_cast<std::uint8_t>(value);
-  p[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void storeU32(std::uint8_t* p, std::uint32_t value) {
-  storeU16(p, value & 0xFFFF);
-  storeU16(p + 2, value >> 16);
-}
 
 struct Rgb {
   std::uint8_t red = 0;
@@ -78,7 +63,7 @@ void convertRow(const std::uint8_t* in, std::uint8_t* out, std::int64_t width, s
         putIndexed(out, table, in[x]);
         break;
       case 16: {
-        const std::uint32_t value = readU16(in + 2 * x);
+        const std::uint32_t value = readLe16(in + 2 * x);
         out[0] = static_cast<std::uint8_t>(((value >> 10) & 0x1F) * 8 + 7);
         out[1] = static_cast<std::uint8_t>(((value >> 5) & 0x1F) * 8 + 7);
         out[2] = static_cast<std::uint8_t>((value & 0x1F) * 8 + 7);
@@ -194,12 +179,12 @@ PixelBlock readBmp(ImageStream& stream, std::int32_t& width, std::int32_t& heigh
     call.fail(ImageError::BadBmp);
     return nullptr;
   }
-  const std::uint32_t pixelOffset = readU32(&header[10]);
-  const auto fileWidth = static_cast<std::int32_t>(readU32(&header[18]));
-  const auto fileHeight = static_cast<std::int32_t>(readU32(&header[22]));
-  const std::uint32_t bits = readU16(&header[28]);
-  const std::uint32_t compression = readU32(&header[30]);
-  const std::uint32_t coloursUsed = readU32(&header[46]);
+  const std::uint32_t pixelOffset = readLe32(&header[10]);
+  const auto fileWidth = static_cast<std::int32_t>(readLe32(&header[18]));
+  const auto fileHeight = static_cast<std::int32_t>(readLe32(&header[22]));
+  const std::uint32_t bits = readLe16(&header[28]);
+  const std::uint32_t compression = readLe32(&header[30]);
+  const std::uint32_t coloursUsed = readLe32(&header[46]);
   if (fileWidth <= 0) return nullptr;
 
   const bool rle = (compression == kCompressionRle8 && bits == 8) || (compression == kCompressionRle4 && bits == 4);
@@ -210,7 +195,7 @@ PixelBlock readBmp(ImageStream& stream, std::int32_t& width, std::int32_t& heigh
   ColourTable table{};
   std::int64_t consumed = kHeaderBytes;
   // Version 4 and 5 headers are longer than 40 bytes and the colour table follows them.
-  const std::uint32_t infoSize = readU32(&header[14]);
+  const std::uint32_t infoSize = readLe32(&header[14]);
   if (infoSize > 40 && std::uint64_t{14} + infoSize <= pixelOffset) {
     if (!stream.seek(infoSize - 40, ImageStream::Origin::Current)) {
       call.fail(ImageError::FileRead);
@@ -278,14 +263,14 @@ std::int64_t writeBmp(ImageStream& stream, const std::uint8_t* pixels, std::int3
   std::array<std::uint8_t, kHeaderBytes> header{};
   header[0] = 'B';
   header[1] = 'M';
-  storeU32(&header[2], static_cast<std::uint32_t>(kHeaderBytes + imageBytes));
-  storeU32(&header[10], kHeaderBytes);
-  storeU32(&header[14], kInfoHeaderBytes);
-  storeU32(&header[18], static_cast<std::uint32_t>(width));
-  storeU32(&header[22], static_cast<std::uint32_t>(height));
-  storeU16(&header[26], 1);
-  storeU16(&header[28], 24);
-  storeU32(&header[34], static_cast<std::uint32_t>(imageBytes));
+  storeLe32(&header[2], static_cast<std::uint32_t>(kHeaderBytes + imageBytes));
+  storeLe32(&header[10], kHeaderBytes);
+  storeLe32(&header[14], kInfoHeaderBytes);
+  storeLe32(&header[18], static_cast<std::uint32_t>(width));
+  storeLe32(&header[22], static_cast<std::uint32_t>(height));
+  storeLe16(&header[26], 1);
+  storeLe16(&header[28], 24);
+  storeLe32(&header[34], static_cast<std::uint32_t>(imageBytes));
   if (!stream.write(header.data(), header.size())) {
     call.fail(ImageError::FileWrite);
     return 0;

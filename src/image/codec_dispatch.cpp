@@ -1,12 +1,7 @@
 #include "image/codec_dispatch.h"
 
-#include "image/bmp_codec.h"
-#include "image/jpeg_codec.h"
+#include "image/file_format.h"
 #include "image/layer_state.h"
-#include "image/pcx_codec.h"
-#include "image/png_codec.h"
-#include "image/tga_codec.h"
-#include "image/tiff_codec.h"
 
 namespace kelmira {
 
@@ -15,14 +10,8 @@ namespace kelmira {
 // progress report around exactly this call.
 
 PixelBlock decodeStream(ImageStream& stream, FileType type, std::int32_t& width, std::int32_t& height) {
-  switch (type) {
-    case FileTypeJpeg: return readJpeg(stream, width, height);
-    case FileTypeBmp: return readBmp(stream, width, height);
-    case FileTypeTiff: return readTiff(stream, width, height);
-    case FileTypePng: return readPng(stream, width, height);
-    case FileTypePcx: return readPcx(stream, width, height);
-    case FileTypeTga: return readTga(stream, width, height);
-    default: break;
+  if (const FileFormat* format = fileFormatOf(type); format != nullptr && format->decode != nullptr) {
+    return format->decode(stream, width, height);
   }
   LayerCall call;
   call.keepPreviousError();
@@ -33,18 +22,15 @@ PixelBlock decodeStream(ImageStream& stream, FileType type, std::int32_t& width,
 
 std::int64_t encodeStream(ImageStream& stream, FileType type, const std::uint8_t* pixels, std::int32_t width,
                           std::int32_t height, const RowGate* rowsReady) {
-  // JPEG takes rows as they come; BMP files are stored bottom row first, and TIFF is quick.
-  if (type == FileTypeJpeg) return writeJpeg(stream, pixels, width, height, 100, true, {}, rowsReady);
+  const FileFormat* format = fileFormatOf(type);
+  const StreamEncoder encode = format != nullptr ? format->encode : nullptr;
+  if (encode != nullptr && format->encodesRowsAsTheyArrive) return encode(stream, pixels, width, height, rowsReady);
   if (rowsReady != nullptr && !rowsReady->waitFor(height)) {
     LayerCall call;
     call.fail(ImageError::Aborted);
     return 0;
   }
-  switch (type) {
-    case FileTypeBmp: return writeBmp(stream, pixels, width, height);
-    case FileTypeTiff: return writeTiff(stream, pixels, width, height);
-    default: break;
-  }
+  if (encode != nullptr) return encode(stream, pixels, width, height, nullptr);
   LayerCall call;
   call.keepPreviousError();
   return 0;

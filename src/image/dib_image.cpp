@@ -5,11 +5,11 @@
 #include <utility>
 
 #include "image/codec_dispatch.h"
+#include "image/file_format.h"
 #include "image/geometry_ops.h"
 #include "image/jpeg_codec.h"
 #include "image/image_stream.h"
 #include "image/layer_state.h"
-#include "image/metafile_reader.h"
 #include "image/octree_palette.h"
 #include "image/progress_scope.h"
 #include "image/progress_sink.h"
@@ -19,10 +19,6 @@
 namespace kelmira {
 
 namespace {
-
-// Metafiles without a frame of their own are drawn this size (0.01 mm) on grey.
-constexpr std::int32_t kMetafileDefaultSize = 100;
-constexpr RgbColour kMetafileBackground{128, 128, 128};
 
 void endProgress(ProgressSink* sink) {
   if (sink != nullptr) sink->endProgress();
@@ -179,31 +175,18 @@ ImageErrorCode DibImage::resampleFrom(const DibImage& source, std::int32_t width
   return ImageError::None;
 }
 
-int DibImage::fitToMovieSize(std::int32_t width, std::int32_t height, bool force, ProgressSink* progress) {
-  if (width % 96 == 0) {
-    if (height % 4 != 0) {
-      resizeTo(width, height - height % 4, progress);
-    } else if (force) {
-      resizeTo(width, height, progress);
-    }
-    return 1;
-  }
-  const std::int32_t newWidth = width - width % 96;
-  std::int32_t newHeight = static_cast<std::int32_t>(static_cast<double>(newWidth) / width * height);
-  newHeight -= newHeight % 4;
-  resizeTo(newWidth, newHeight, progress);
-  return 1;
+ImageErrorCode DibImage::loadFromFile(const std::string& path, ProgressSink* progress) {
+  return loadFromFile(path, identifyFileType(path), progress);
 }
 
-ImageErrorCode DibImage::loadFromFile(const std::string& path, ProgressSink* progress) {
+ImageErrorCode DibImage::loadFromFile(const std::string& path, FileType type, ProgressSink* progress) {
   free();
-  const FileType type = identifyFileType(path);
   std::int32_t width = 0;
   std::int32_t height = 0;
   PixelBlock block;
   ImageErrorCode code = ImageError::None;
-  if (type == FileTypeWmf || type == FileTypeEmf) {
-    block = readMetafile(path, kMetafileDefaultSize, kMetafileDefaultSize, kMetafileBackground, width, height);
+  if (const FileFormat* format = fileFormatOf(type); format != nullptr && format->decodePath != nullptr) {
+    block = format->decodePath(path, width, height);
     code = lastError();
   } else {
     std::unique_ptr<ImageStream> stream = openForReading(path);
@@ -227,9 +210,7 @@ ImageErrorCode DibImage::loadFromFile(const std::string& path, ProgressSink* pro
 
 ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, ProgressSink* progress) const {
   if (!pixels_) return ImageError::BadParameter;
-  if (type != FileTypeJpeg && type != FileTypeBmp && type != FileTypeTiff) {
-    return ImageError::BadParameter;  // no encoder: never replace the target with an empty file
-  }
+  if (!isWritable(type)) return ImageError::BadParameter;  // no encoder: never replace the target with an empty file
   return saveHeldPixels(
       hold(), path,
       [type](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
@@ -252,7 +233,7 @@ ImageErrorCode DibImage::saveAsJpeg(const std::string& path, int quality, const 
 ImageErrorCode savePictureAsRowsArrive(const HeldPixels& picture, const std::string& path, FileType type,
                                        const RowGate& rowsReady) {
   if (!picture.block) return ImageError::BadParameter;
-  if (type != FileTypeJpeg && type != FileTypeBmp && type != FileTypeTiff) return ImageError::BadParameter;
+  if (!isWritable(type)) return ImageError::BadParameter;
   return saveHeldPixels(
       picture, path,
       [&](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {

@@ -80,13 +80,14 @@ class DibImage {
   ImageErrorCode resizeTo(std::int32_t width, std::int32_t height, ProgressSink* progress = nullptr);
   // Becomes `source` resampled to the given size; unchanged on failure. When another
   // picture is put into this image while the resample reports progress, that picture
-  // stays and the result is dropped with code 14.
+  // stays and the result is dropped with ImageError::Aborted.
   ImageErrorCode resampleFrom(const DibImage& source, std::int32_t width, std::int32_t height,
                               ProgressSink* progress = nullptr);
-  // Trims to a width that is a multiple of 96 and a height that is a multiple of 4.
-  int fitToMovieSize(std::int32_t width, std::int32_t height, bool force, ProgressSink* progress = nullptr);
 
+  // Identifies the file, then reads it.
   ImageErrorCode loadFromFile(const std::string& path, ProgressSink* progress = nullptr);
+  // Reads a file already identified as `type`.
+  ImageErrorCode loadFromFile(const std::string& path, FileType type, ProgressSink* progress = nullptr);
   // JPEG (quality 100, progressive), BMP or TIFF; the target is replaced only by a complete file.
   ImageErrorCode saveToFile(const std::string& path, FileType type, ProgressSink* progress = nullptr) const;
   // A baseline JPEG of the given quality with an XMP packet (none when empty), replaced
@@ -108,7 +109,7 @@ class DibImage {
 // Saves a picture whose rows another thread is still making: JPEG rows are encoded as the
 // gate opens them, other types once all are open. As with every save the target is
 // replaced only by a complete file, so a gate closed short of the picture leaves it as it
-// was (code 14).
+// was (ImageError::Aborted).
 ImageErrorCode savePictureAsRowsArrive(const HeldPixels& picture, const std::string& path, FileType type,
                                        const RowGate& rowsReady);
 

@@ -12,7 +12,7 @@ bool flipRows(std::uint8_t* pixels, std::int32_t rowBytes, std::int32_t rowCount
 
 // Quarter turns of a 3-byte-per-pixel block in place: mode 0 clockwise, 1 half a turn,
 // 2 counter-clockwise. After modes 0 and 2 the block is height pixels wide and width
-// rows high. Code 1 (pixels untouched) when the working copy cannot be had.
+// rows high. ImageError::OutOfMemory (pixels untouched) when the working copy cannot be had.
 bool rotate(std::uint8_t* pixels, std::int32_t width, std::int32_t height, int mode);
 
 // Copies columns left..right-1 of rows top..bottom-1 of the source into dst as a packed

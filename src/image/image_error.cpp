@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <ostream>
 #include <utility>
 
 namespace kelmira {
@@ -45,13 +46,17 @@ constexpr std::array<std::pair<std::uint32_t, const char*>, 32> kErrorTexts{{
 
 }  // namespace
 
-std::string errorText(std::uint32_t code) {
-  for (const auto& [number, text] : kErrorTexts) {
-    if (number == code) return text;
+std::string errorText(ImageErrorCode code) {
+  // Shown as the unsigned number the texts were always looked up by.
+  const auto number = static_cast<std::uint32_t>(code);
+  for (const auto& [listed, text] : kErrorTexts) {
+    if (listed == number) return text;
   }
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "Error #%u!", code);
+  std::snprintf(buffer, sizeof buffer, "Error #%u!", number);
   return buffer;
 }
+
+std::ostream& operator<<(std::ostream& out, ImageErrorCode code) { return out << static_cast<std::int32_t>(code); }
 
 }  // namespace kelmira

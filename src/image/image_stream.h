@@ -35,13 +35,13 @@ class ImageStream {
 
 class LayerCall;
 
-// An encoder's result: the length of what it wrote, or 0 with code 4 when unknown.
+// An encoder's result: the length of what it wrote, or 0 with ImageError::FileWrite when unknown.
 std::int64_t encodedLength(const ImageStream& stream, LayerCall& call);
 
 // Both set the last error: 0, 1 (no memory for the stream) or 2 (cannot open).
 std::unique_ptr<ImageStream> openForReading(const std::string& path);
 std::unique_ptr<ImageStream> openForWriting(const std::string& path);
-// Closes and releases the stream; code 5 when given none, 4 when the close failed.
+// Closes and releases the stream; ImageError::BadParameter when given none, FileWrite when the close failed.
 bool closeStream(std::unique_ptr<ImageStream> stream);
 
 }  // namespace kelmira

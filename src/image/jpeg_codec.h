@@ -15,8 +15,8 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
 
 // Writes an RGB JPEG of the given quality (0..100); returns the file's length, 0 on
 // failure. An XMP packet, when given, goes into the file's APP1 segment (at most 65,000
-// bytes; a longer one fails with code 5). With `rowsReady` each row is read once the gate
-// has opened it, and a gate closed short of the picture fails with code 14.
+// bytes; a longer one fails with ImageError::BadParameter). With `rowsReady` each row is read once the gate
+// has opened it, and a gate closed short of the picture fails with ImageError::Aborted.
 std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width,
                        std::int32_t height, int quality, bool progressive, std::string_view xmpPacket = {},
                        const RowGate* rowsReady = nullptr);

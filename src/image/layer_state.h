@@ -8,7 +8,7 @@
 namespace kelmira {
 
 // Called once per row of a long operation with (row, rowCount); answering false
-// aborts the operation with code 14.
+// aborts the operation with ImageError::Aborted.
 using ProgressCallback = std::function<bool(std::int32_t current, std::int32_t total)>;
 
 // Installs the calling thread's progress callback (an empty function removes it).
@@ -36,7 +36,7 @@ class LayerCall {
   ImageErrorCode code() const { return code_; }
   bool failed() const { return code_ != ImageError::None; }
 
-  // Reports a row when this is the outermost operation; false (and code 14) on abort.
+  // Reports a row when this is the outermost operation; false (and ImageError::Aborted) on abort.
   bool progress(std::int32_t current, std::int32_t total);
 
  private:

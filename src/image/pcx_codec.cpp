@@ -7,6 +7,7 @@
 #include <new>
 
 #include "image/layer_state.h"
+#include "image/little_endian.h"
 #include "image/stream_reader.h"
 
 namespace kelmira {
@@ -27,11 +28,9 @@ struct Header {
   const std::uint8_t* palette;  // 16 entries of red, green, blue
 };
 
-std::uint32_t readU16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
-
 bool knownVersion(std::uint32_t version) { return version == 0 || version == 2 || version == 3 || version == 5; }
 
-// The layouts this decoder turns into pixels; anything else is code 22.
+// The layouts this decoder turns into pixels; anything else is ImageError::BadPcx.
 bool supportedLayout(const Header& h) {
   if (h.width <= 0 || h.height <= 0) return false;
   if (h.bits != 1 && h.bits != 2 && h.bits != 4 && h.bits != 8) return false;
@@ -149,10 +148,10 @@ PixelBlock readPcx(ImageStream& stream, std::int32_t& width, std::int32_t& heigh
   }
   const Header h{raw[1],
                  raw[3],
-                 static_cast<std::int32_t>(readU16(&raw[8])) - static_cast<std::int32_t>(readU16(&raw[4])) + 1,
-                 static_cast<std::int32_t>(readU16(&raw[10])) - static_cast<std::int32_t>(readU16(&raw[6])) + 1,
+                 static_cast<std::int32_t>(readLe16(&raw[8])) - static_cast<std::int32_t>(readLe16(&raw[4])) + 1,
+                 static_cast<std::int32_t>(readLe16(&raw[10])) - static_cast<std::int32_t>(readLe16(&raw[6])) + 1,
                  raw[65],
-                 readU16(&raw[66]),
+                 readLe16(&raw[66]),
                  &raw[16]};
   if (!supportedLayout(h)) {
     call.fail(ImageError::BadPcx);

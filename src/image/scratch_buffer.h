@@ -7,7 +7,7 @@
 namespace kelmira::detail {
 
 // Working storage of the pixel operations. Null instead of an exception when memory
-// runs out, so the operation can report code 1. Elements are default-initialised.
+// runs out, so the operation can report ImageError::OutOfMemory. Elements are default-initialised.
 template <typename T>
 std::unique_ptr<T[]> tryAllocate(std::size_t count) {
   try {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "image/layer_state.h"
+#include "image/little_endian.h"
 #include "image/stream_reader.h"
 
 namespace kelmira {
@@ -13,8 +14,6 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 18;
 constexpr std::uint32_t kTopRowFirst = 0x20;
-
-std::uint32_t readU16(const std::uint8_t* p) { return p[0] | (p[1] << 8); }
 
 bool knownType(std::uint32_t type) { return (type >= 1 && type <= 3) || (type >= 9 && type <= 11); }
 
@@ -46,7 +45,7 @@ Rgb directColour(const std::uint8_t* p, std::size_t bytes) {
   switch (bytes) {
     case 1: return Rgb{p[0], p[0], p[0]};
     case 2: {
-      const std::uint32_t v = readU16(p);
+      const std::uint32_t v = readLe16(p);
       return Rgb{static_cast<std::uint8_t>(((v >> 10) & 31) * 8), static_cast<std::uint8_t>(((v >> 5) & 31) * 8),
                  static_cast<std::uint8_t>((v & 31) * 8)};
     }
@@ -113,11 +112,11 @@ PixelBlock readTga(ImageStream& stream, std::int32_t& width, std::int32_t& heigh
   const std::uint32_t idLength = header[0];
   const bool hasColourMap = header[1] == 1;
   const std::uint32_t type = header[2];
-  const std::uint32_t mapFirst = readU16(&header[3]);
-  const std::uint32_t mapLength = readU16(&header[5]);
+  const std::uint32_t mapFirst = readLe16(&header[3]);
+  const std::uint32_t mapLength = readLe16(&header[5]);
   const std::uint32_t mapDepth = header[7];
-  const auto fileWidth = static_cast<std::int32_t>(readU16(&header[12]));
-  const auto fileHeight = static_cast<std::int32_t>(readU16(&header[14]));
+  const auto fileWidth = static_cast<std::int32_t>(readLe16(&header[12]));
+  const auto fileHeight = static_cast<std::int32_t>(readLe16(&header[14]));
   const std::uint32_t depth = header[16];
   const bool topRowFirst = (header[17] & kTopRowFirst) != 0;
   const std::size_t pixelBytes = bytesOfDepth(depth);

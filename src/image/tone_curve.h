@@ -9,7 +9,7 @@ namespace kelmira {
 // (a NaN counts as 0); brightness 0 and contrast 0 give the identity.
 std::array<std::uint8_t, 256> toneTable(double brightness, double contrast);
 
-// Applies toneTable(brightness, contrast) to all three channels in place. Code 5 for a
+// Applies toneTable(brightness, contrast) to all three channels in place. ImageError::BadParameter for a
 // NaN value.
 bool adjustBrightnessContrast(std::uint8_t* pixels, std::int32_t width, std::int32_t height, double brightness,
                               double contrast);

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/decimal_text.h"
+#include "movie/quicktime/atom_walker.h"
 #include "movie/quicktime/big_endian.h"
-#include "movie/quicktime/classic_atom_reader.h"
+#include "movie/quicktime/sample_table.h"
 
 namespace kelmira {
 
@@ -586,24 +589,28 @@ class MovieDumper {
   }
 
   void dumpVrSamples(const TrackFacts& track, int indent) {
-    const auto count = sampleCount(track.tables);
-    if (!count) {
+    const std::optional<SampleSizes> sizes = sampleSizes(track.tables);
+    if (!sizes) {
       error(indent, "no readable sample size table");
       return;
     }
-    for (std::uint32_t i = 0; i < *count && i < kMaxDumpedSamples; ++i) {
-      const auto where = locateSample(track.tables, i);
-      if (!where) {
+    const std::uint32_t shown = std::min(sizes->count, kMaxDumpedSamples);
+    // Shown whatever their descriptions; the sample description table is dumped above.
+    std::vector<SamplePlacement> placements;
+    expandSampleTable(track.tables, std::numeric_limits<std::uint32_t>::max(), shown, placements);
+    for (std::uint32_t i = 0; i < shown; ++i) {
+      if (i >= placements.size()) {
         error(indent, format("sample %u: not found in the sample tables", i + 1));
         return;
       }
+      const SamplePlacement& where = placements[i];
       line(indent,
-           format("sample %u offset %llu size %u", i + 1, static_cast<unsigned long long>(where->offset), where->size));
-      if (where->offset > size_ || where->size > size_ - where->offset) {
+           format("sample %u offset %llu size %u", i + 1, static_cast<unsigned long long>(where.offset), where.size));
+      if (where.offset > size_ || where.size > size_ - where.offset) {
         error(indent + 1, "sample lies outside the file");
         continue;
       }
-      dumpContainerBytes(data_ + where->offset, where->size, indent + 1);
+      dumpContainerBytes(data_ + where.offset, where.size, indent + 1);
     }
   }
 

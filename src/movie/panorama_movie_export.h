@@ -16,8 +16,9 @@ struct MovieExportResult {
 
 // Saves the panorama as a QuickTime VR panorama movie. A refused movie (movieRefusal)
 // touches nothing. Otherwise the panorama is first brought to
-// movie size in place (width a multiple of 96, height a multiple of 4) and keeps it. The
-// destination is replaced only by a complete movie; no temporary file is left behind.
+// movie size in place (fitToMovieSize) and keeps it. The destination is replaced only by a
+// complete movie, and not when `progress` answers 0 (stop) to its last report; no temporary
+// file is left behind.
 // The movie toolbox must be initialised.
 MovieExportResult savePanoramaMovie(DibImage& panorama, const std::string& destination, const MovieSettings& settings,
                                     ProgressSink* progress = nullptr);

@@ -15,13 +15,13 @@
 #include "movie/quicktime/movie_flattener.h"
 #include "movie/quicktime/track.h"
 #include "movie/quicktime/user_data.h"
+#include "movie/rules/movie_size.h"
 #include "movie/vr_atom_containers.h"
 
 namespace kelmira {
 
 namespace {
 
-constexpr int kTileCount = 24;
 constexpr OSType kCreator = fourCC("TVOD");
 constexpr std::int16_t kCurrentScript = -2;
 constexpr std::int16_t kSystemScript = -1;
@@ -141,11 +141,11 @@ OSErr writeTileMovie(GraphicsImportComponent importer, const std::string& file, 
   Rect bounds;
   if (const OSErr error = graphicsImportGetBoundsRect(importer, &bounds); error != noErr) return error;
   const int width = bounds.right - bounds.left;
-  const int tileHeight = (bounds.bottom - bounds.top) / kTileCount;
+  const int tileHeight = (bounds.bottom - bounds.top) / kMovieTileCount;
   const Rect tileBounds{bounds.top, bounds.left, static_cast<std::int16_t>(bounds.top + tileHeight), bounds.right};
 
   // The tiles are compressed side by side, one per processor core, and added in order.
-  std::vector<Tile> tiles(kTileCount);
+  std::vector<Tile> tiles(kMovieTileCount);
   std::mutex importerInUse;
   parallelFor(
       tiles.size(), 0,
@@ -154,7 +154,7 @@ OSErr writeTileMovie(GraphicsImportComponent importer, const std::string& file, 
                                        quality, depth);
       },
       [&](std::size_t handedOut) {
-        if (progress != nullptr) progress->reportProgress(static_cast<std::int32_t>(handedOut - 1), kTileCount);
+        if (progress != nullptr) progress->reportProgress(static_cast<std::int32_t>(handedOut - 1), kMovieTileCount);
       });
 
   FileHolder movieFile;

@@ -16,9 +16,9 @@ class ProgressSink;
 // quarter turn counter-clockwise and saved as a BMP file. Each returns QuickTime's
 // result code and releases what it made.
 
-// The whole movie: 24 tiles into `tileMovieFile`, the VR movie beside the destination,
-// then flattened into `destination`. paramErr (-50), with nothing written, when the image
-// is wider than tall (the panorama was taller than wide).
+// The whole movie: kMovieTileCount tiles into `tileMovieFile`, the VR movie beside the
+// destination, then flattened into `destination`. paramErr, with nothing written, when the
+// image is wider than tall (the panorama was taller than wide).
 OSErr buildQtvrMovie(const std::string& imageFile, const std::string& tileMovieFile, const std::string& destination,
                      const MovieSettings& settings, ProgressSink* progress = nullptr);
 

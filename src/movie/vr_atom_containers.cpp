@@ -5,6 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "movie/quicktime/image_compression.h"
+#include "movie/rules/movie_size.h"
+
 namespace kelmira {
 
 namespace {
@@ -101,7 +104,7 @@ ByteBuffer hotSpotInfo(QTAtomID nameAtomId) {
 
 // The short pi 3.14159 and 180 / 3.14159, so the angles match byte for byte.
 double halfFieldOfView(std::int32_t tileWidth, std::int32_t tileHeight) {
-  return std::atan(tileWidth * 3.14159 / static_cast<double>(24 * static_cast<std::int64_t>(tileHeight))) *
+  return std::atan(tileWidth * 3.14159 / static_cast<double>(kMovieTileCount * static_cast<std::int64_t>(tileHeight))) *
          57.29582790879778;
 }
 
@@ -112,10 +115,10 @@ OSErr buildWorld(AtomContainer* world, std::uint32_t correctionMode, OSType node
   if (OSErr err = insertData(world, kParentAtomIsContainer, "vrsc", 1, 1, worldHeader())) return err;
   if (OSErr err = insertData(world, kParentAtomIsContainer, "imgp", 1, 1, {}, &imaging)) return err;
   if (OSErr err =
-          insertData(world, imaging, "impn", 0, 0, panoramaImaging(kImagingModeMotion, correctionMode, 0x100, 1)))
+          insertData(world, imaging, "impn", 0, 0, panoramaImaging(kImagingModeMotion, correctionMode, codecLowQuality, 1)))
     return err;
   if (OSErr err =
-          insertData(world, imaging, "impn", 0, 0, panoramaImaging(kImagingModeStatic, correctionMode, 0x300, 0)))
+          insertData(world, imaging, "impn", 0, 0, panoramaImaging(kImagingModeStatic, correctionMode, codecHighQuality, 0)))
     return err;
   if (OSErr err = insertData(world, kParentAtomIsContainer, "vrnp", 1, 1, {}, &nodeParent)) return err;
   if (OSErr err = insertData(world, nodeParent, "vrni", 1, 0, {}, &nodeId)) return err;
@@ -163,7 +166,7 @@ float panoramaHalfFieldOfView(std::int32_t tileWidth, std::int32_t tileHeight) {
 
 QTAtomContainer buildPanoramaSample(std::int32_t imageRefTrackIndex, std::int32_t tileWidth, std::int32_t tileHeight) {
   const double t = halfFieldOfView(tileWidth, tileHeight);
-  const std::uint32_t stripLength = static_cast<std::uint32_t>(24 * static_cast<std::int64_t>(tileHeight));
+  const std::uint32_t stripLength = static_cast<std::uint32_t>(kMovieTileCount * static_cast<std::int64_t>(tileHeight));
   const float halfView = static_cast<float>(t);
   const float fullView = static_cast<float>(2 * t);
   ByteBuffer data;
@@ -183,11 +186,11 @@ QTAtomContainer buildPanoramaSample(std::int32_t imageRefTrackIndex, std::int32_
   w.s32(tileWidth);    // imageSizeX
   w.u32(stripLength);  // imageSizeY
   w.u16(1);            // imageNumFramesX
-  w.u16(24);           // imageNumFramesY
+  w.u16(kMovieTileCount);  // imageNumFramesY
   w.s32(tileWidth);    // hotSpotSizeX
   w.u32(stripLength);  // hotSpotSizeY
   w.u16(1);            // hotSpotNumFramesX
-  w.u16(24);           // hotSpotNumFramesY
+  w.u16(kMovieTileCount);  // hotSpotNumFramesY
   w.u32(0);            // flags
   w.u32(0);            // panoType
   w.u32(0);

@@ -66,14 +66,23 @@ std::string photoSphereXmp(const SphereFrame& frame) {
   return xmp.str();
 }
 
-ImageErrorCode saveSpherePhoto(const DibImage& panorama, const RowElevations& rows, const std::string& path,
-                               int quality, ProgressSink* progress) {
+ImageErrorCode makeSpherePhotoToSave(const DibImage& panorama, const RowElevations& rows, DibImage& photo,
+                                     SphereFrame& frame, SphereFrame* made) {
   if (!panorama.hasPixels() || rows.size() != static_cast<std::size_t>(panorama.height())) {
     return ImageError::BadParameter;
   }
+  if (!makeSpherePhoto(panorama, rows, photo, frame)) return ImageError::OutOfMemory;
+  if (made != nullptr) *made = frame;
+  return ImageError::None;
+}
+
+ImageErrorCode saveSpherePhoto(const DibImage& panorama, const RowElevations& rows, const std::string& path,
+                               int quality, ProgressSink* progress, SphereFrame* made) {
   DibImage photo;
   SphereFrame frame;
-  if (!makeSpherePhoto(panorama, rows, photo, frame)) return ImageError::OutOfMemory;
+  if (const ImageErrorCode code = makeSpherePhotoToSave(panorama, rows, photo, frame, made); code != ImageError::None) {
+    return code;
+  }
   return photo.saveAsJpeg(path, quality, photoSphereXmp(frame), progress);
 }
 

@@ -30,14 +30,20 @@ struct SphereFrame {
 // nothing made, when the panorama is empty or its rows are unknown.
 bool makeSpherePhoto(const DibImage& panorama, const RowElevations& rows, DibImage& photo, SphereFrame& frame);
 
+// makeSpherePhoto for a save: ImageError::BadParameter for an empty panorama or rows that are
+// not its rows, OutOfMemory when the photo cannot be made; `made`, when given, receives the frame.
+ImageErrorCode makeSpherePhotoToSave(const DibImage& panorama, const RowElevations& rows, DibImage& photo,
+                                     SphereFrame& frame, SphereFrame* made);
+
 // The XMP packet (Google's Photo Sphere GPano fields) that makes viewers show a photo so
 // framed as a 360-degree panorama.
 std::string photoSphereXmp(const SphereFrame& frame);
 
 // Makes the 360-degree photo of the panorama and writes it as a JPEG with its Photo Sphere
-// metadata; the file is replaced only when complete. An image layer code.
+// metadata; the file is replaced only when complete. `made`, when given, receives where the
+// photo lies on the sphere. An image layer code.
 ImageErrorCode saveSpherePhoto(const DibImage& panorama, const RowElevations& rows, const std::string& path,
-                               int quality, ProgressSink* progress = nullptr);
+                               int quality, ProgressSink* progress = nullptr, SphereFrame* made = nullptr);
 
 inline constexpr int kDefaultSphereQuality = 92;
 

@@ -143,13 +143,12 @@ std::string makeViewerPage(const std::string& jpegBytes, const SphereFrame& fram
 
 ImageErrorCode saveViewerPage(const DibImage& panorama, const RowElevations& rows, const std::string& path,
                               const std::string& title, int quality, const ViewerFiles& viewer,
-                              ProgressSink* progress) {
-  if (!panorama.hasPixels() || rows.size() != static_cast<std::size_t>(panorama.height())) {
-    return ImageError::BadParameter;
-  }
+                              ProgressSink* progress, SphereFrame* made) {
   DibImage photo;
   SphereFrame frame;
-  if (!makeSpherePhoto(panorama, rows, photo, frame)) return ImageError::OutOfMemory;
+  if (const ImageErrorCode code = makeSpherePhotoToSave(panorama, rows, photo, frame, made); code != ImageError::None) {
+    return code;
+  }
   // The photo is made as a file first, the very bytes a 360-degree photo would have.
   ReplacementFile scratch(path + ".jpg");
   if (!scratch.created()) return ImageError::FileOpen;

@@ -23,9 +23,10 @@ std::string makeViewerPage(const std::string& jpegBytes, const SphereFrame& fram
                            const ViewerFiles& viewer);
 
 // Makes the 360-degree photo of the panorama and writes its web page to `path` (replaced
-// only when complete). An image layer code.
+// only when complete); `made`, when given, receives where its photo lies on the sphere. An
+// image layer code.
 ImageErrorCode saveViewerPage(const DibImage& panorama, const RowElevations& rows, const std::string& path,
                               const std::string& title, int quality, const ViewerFiles& viewer,
-                              ProgressSink* progress = nullptr);
+                              ProgressSink* progress = nullptr, SphereFrame* made = nullptr);
 
 }  // namespace kelmira

@@ -18,7 +18,9 @@ namespace kelmira {
 
 namespace {
 
-constexpr std::uint32_t kQualityByPosition[] = {0x400, 0x3FF, 0, 0x100, 0x200, 0x300};
+constexpr CodecQ kQualityByPosition[] = {codecLosslessQuality, codecMaxQuality, codecMinQuality,
+                                         codecLowQuality,      codecNormalQuality, codecHighQuality};
+constexpr std::uint32_t kCorrectionByPosition[] = {kNoCorrection, kPartialCorrection, kFullCorrection};
 
 }  // namespace
 
@@ -97,9 +99,9 @@ void MoviePropertiesDialog::saveMovie() {
   int height = 0;
   if (!readInteger(viewWidth_, width) || !readInteger(viewHeight_, height)) return refuse("Please enter an integer.");
   if (!isMovieViewSizeAllowed(width) || !isMovieViewSizeAllowed(height)) return refuse(kMovieViewSizeRule);
-  chosen_.codecType = compressor == 0 ? fourCC("SVQ1") : compressor == 2 ? fourCC("jpeg") : fourCC("cvid");
-  chosen_.codecQuality = quality <= 5 ? kQualityByPosition[quality] : 0x200;
-  chosen_.correctionMode = static_cast<std::uint32_t>(correction);
+  chosen_.codecType = compressor == 0 ? kSorensonCodecType : compressor == 2 ? kJPEGCodecType : kCinepakCodecType;
+  chosen_.codecQuality = quality <= 5 ? kQualityByPosition[quality] : codecNormalQuality;
+  chosen_.correctionMode = kCorrectionByPosition[correction];
   chosen_.viewWidth = width;
   chosen_.viewHeight = height;
   accept();

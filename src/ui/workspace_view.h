@@ -21,7 +21,7 @@ class WorkspaceView : public QWidget, private WorkspaceHost {
   const Workspace& workspace() const { return workspace_; }
   WorkspaceDisplay& display() { return display_; }
   const WorkspaceDisplay& display() const { return display_; }
-  int refreshDisplay() { return workspace_.refreshDisplay(); }
+  WorkspaceResult refreshDisplay() { return workspace_.refreshDisplay(); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;

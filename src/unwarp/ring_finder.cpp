@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/parallel_for.h"
+#include "unwarp/centre_votes.h"
 #include "unwarp/circle_fit.h"
 #include "unwarp/grey_picture.h"
 #include "unwarp/mirror_profile_table.h"
@@ -43,17 +44,12 @@ struct Point {
 // Every strong edge votes for the centres of the circles it could lie on: the points along
 // its gradient on both sides. Concentric edges (the ring, the housing, the camera's image)
 // pile their votes on one centre.
-// std::lround for the picture's coordinates, without a call into the maths library for each
-// of the millions of votes: the fraction v - trunc(v) is exact below 2^52.
-inline int roundHalfAway(double v) {
-  const auto whole = static_cast<std::int64_t>(v);
-  const double fraction = v - static_cast<double>(whole);
-  return static_cast<int>(whole + (fraction >= 0.5) - (fraction <= -0.5));
-}
-
 std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, double maxRadius) {
   const int w = grey.width(), h = grey.height();
-  std::vector<float> gx(std::size_t(w) * h, 0), gy(std::size_t(w) * h, 0), magnitude(std::size_t(w) * h, 0);
+  EdgeGradients edges{w, h, {}, {}, {}};
+  edges.gx.assign(std::size_t(w) * h, 0);
+  edges.gy.assign(std::size_t(w) * h, 0);
+  edges.magnitude.assign(std::size_t(w) * h, 0);
   for (int y = 1; y + 1 < h; ++y) {
     for (int x = 1; x + 1 < w; ++x) {
       const float dx = (grey.at(x + 1, y - 1) + 2 * grey.at(x + 1, y) + grey.at(x + 1, y + 1)) -
@@ -61,44 +57,15 @@ std::vector<Point> voteForCentres(const GreyPicture& grey, double minRadius, dou
       const float dy = (grey.at(x - 1, y + 1) + 2 * grey.at(x, y + 1) + grey.at(x + 1, y + 1)) -
                        (grey.at(x - 1, y - 1) + 2 * grey.at(x, y - 1) + grey.at(x + 1, y - 1));
       const std::size_t i = std::size_t(y) * w + x;
-      gx[i] = dx;
-      gy[i] = dy;
-      magnitude[i] = std::sqrt(dx * dx + dy * dy);
+      edges.gx[i] = dx;
+      edges.gy[i] = dy;
+      edges.magnitude[i] = std::sqrt(dx * dx + dy * dy);
     }
   }
-  const double keepFraction = std::min(0.15, double(kMaxVoters) / double(magnitude.size()));
-  const double threshold = std::max(percentile(magnitude, 1 - keepFraction), 8.0);
-  // Each thread counts the votes of a band of rows; the counts are whole numbers, so adding
-  // the bands' counts gives exactly what one thread counting them all would.
-  const unsigned bands = std::min(workerThreads(), 8u);
-  std::vector<std::vector<float>> bandVotes(bands);
-  parallelFor(bands, bands, [&](std::size_t band) {
-    std::vector<float>& votes = bandVotes[band];
-    votes.assign(std::size_t(w) * h, 0);
-    // Signed: a picture of fewer than two rows has no rows to vote, not four billion.
-    const std::int64_t rows = std::max(h - 2, 0);
-    const int firstRow = 1 + static_cast<int>(rows * std::int64_t(band) / bands);
-    const int endRow = 1 + static_cast<int>(rows * std::int64_t(band + 1) / bands);
-    for (int y = firstRow; y < endRow; ++y) {
-      for (int x = 1; x + 1 < w; ++x) {
-        const std::size_t i = std::size_t(y) * w + x;
-        if (magnitude[i] < threshold) continue;
-        const double ux = gx[i] / magnitude[i], uy = gy[i] / magnitude[i];
-        for (double d = minRadius; d <= maxRadius; d += 1) {
-          for (const double side : {-1.0, 1.0}) {
-            const int cx = roundHalfAway(x + side * d * ux);
-            const int cy = roundHalfAway(y + side * d * uy);
-            if (cx < 0 || cy < 0 || cx >= w || cy >= h) continue;
-            votes[std::size_t(cy) * w + cx] += 1;
-          }
-        }
-      }
-    }
-  });
-  std::vector<float>& votes = bandVotes[0];
-  for (unsigned band = 1; band < bands; ++band) {
-    for (std::size_t i = 0; i < votes.size(); ++i) votes[i] += bandVotes[band][i];
-  }
+  const double keepFraction = std::min(0.15, double(kMaxVoters) / double(edges.magnitude.size()));
+  const double threshold = std::max(percentile(edges.magnitude, 1 - keepFraction), 8.0);
+  const std::vector<float> votes =
+      countCentreVotes(edges, threshold, minRadius, maxRadius, std::min(workerThreads(), 8u));
   // A 5 x 5 box gathers the votes of a centre that is not on a pixel.
   std::vector<float> pooled(votes.size(), 0);
   for (int y = 2; y + 2 < h; ++y)

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -87,24 +88,39 @@ void renderBands(std::uint32_t rows, std::uint64_t pixels, const RenderBand& ren
     renderBand(first, count);
     finishedBands.add(first);
   };
+  // An exception on either thread stops both and reaches the caller; one escaping the
+  // helper, or leaving it unjoined, would end the program.
+  std::exception_ptr helperProblem;
   std::thread helper;
   if (pixels >= kThreadingThreshold && workerThreads() > 1) {
     try {
       helper = std::thread([&] {
-        for (std::uint32_t first, count; take(first, count);) render(first, count);
+        try {
+          for (std::uint32_t first, count; take(first, count);) render(first, count);
+        } catch (...) {
+          helperProblem = std::current_exception();
+          nextRow.store(rows);
+        }
       });
     } catch (const std::system_error&) {
       // No second thread to be had: this one does all rows.
     }
   }
   std::uint32_t reported = 0;
-  for (std::uint32_t first, count; take(first, count);) {
-    for (; reported < first + count; ++reported) {
-      if (progress) progress(reported, rows);
+  try {
+    for (std::uint32_t first, count; take(first, count);) {
+      for (; reported < first + count; ++reported) {
+        if (progress) progress(reported, rows);
+      }
+      render(first, count);
     }
-    render(first, count);
+  } catch (...) {
+    nextRow.store(rows);
+    if (helper.joinable()) helper.join();
+    throw;
   }
   if (helper.joinable()) helper.join();
+  if (helperProblem) std::rethrow_exception(helperProblem);
   for (; reported < rows; ++reported) {
     if (progress) progress(reported, rows);
   }

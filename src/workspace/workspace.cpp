@@ -7,6 +7,7 @@
 #include "image/neighbourhood_filter.h"
 #include "image/progress_sink.h"
 #include "image/tone_curve.h"
+#include "movie/rules/movie_size.h"
 #include "unwarp/panorama_maker.h"
 #include "workspace/prompts.h"
 #include "workspace/workspace_host.h"
@@ -67,19 +68,21 @@ void Workspace::waitCursor(bool waiting) {
   if (host_ != nullptr) host_->setWaitCursor(waiting);
 }
 
-int Workspace::refreshDisplay() { return refreshDisplay(progress_); }
+WorkspaceResult Workspace::refreshDisplay() { return refreshDisplay(progress_); }
 
-int Workspace::refreshDisplay(ProgressSink* progress) {
+WorkspaceResult Workspace::refreshDisplay(ProgressSink* progress) {
   if (viewer_ != nullptr) viewer_->refreshDisplay(progress);
-  return 0;
+  return WorkspaceResult::Done;
 }
 
-int Workspace::openRound(const std::string& path) {
-  const ImageErrorCode code = roundImage_.loadFromFile(path, progress_);
+WorkspaceResult Workspace::openRound(const std::string& path) { return openRound(path, identifyFileType(path)); }
+
+WorkspaceResult Workspace::openRound(const std::string& path, FileType type) {
+  const ImageErrorCode code = roundImage_.loadFromFile(path, type, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
   if (code != ImageError::None) {
-    tell(errorText(static_cast<std::uint32_t>(code)), false);
-    return 0;
+    tell(errorText(code), false);
+    return WorkspaceResult::Failed;
   }
   const CropCircle circle = initialCropCircle(roundImage_.width(), roundImage_.height());
   circleCentreX_ = circle.centreX;
@@ -87,7 +90,7 @@ int Workspace::openRound(const std::string& path) {
   if (looksLikePanorama(roundImage_.width(), roundImage_.height()) &&
       !ask(withPath("%s appears to be a panorama.  Do you wish to continue?", path))) {
     roundImage_.free();
-    return 0;
+    return WorkspaceResult::Declined;
   }
   circleRadius_ = circle.radius;
   centreHandleSize_ = circle.centreHandleSize;
@@ -96,7 +99,7 @@ int Workspace::openRound(const std::string& path) {
   if (findRingOnOpen_) locateRing();
   state_ = WorkspaceState::RoundShown;
   panorama_.free();
-  return 1;
+  return WorkspaceResult::Done;
 }
 
 std::optional<FoundRing> Workspace::findRingInRound() const {
@@ -133,17 +136,17 @@ void Workspace::placeCircle(std::int32_t x, std::int32_t y, std::int32_t radius)
   ringRadius_.reset();
 }
 
-int Workspace::openPanorama(const std::string& path) {
+WorkspaceResult Workspace::openPanorama(const std::string& path) {
   const ImageErrorCode code = panorama_.loadFromFile(path, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
   if (code != ImageError::None) {
-    tell(errorText(static_cast<std::uint32_t>(code)), false);
-    return -1;
+    tell(errorText(code), false);
+    return WorkspaceResult::Failed;
   }
   if (static_cast<double>(panorama_.width()) / panorama_.height() < 2 &&
       !ask(withPath("%s appears to be a round image.  Do you wish to continue?", path))) {
     panorama_.free();
-    return -1;
+    return WorkspaceResult::Declined;
   }
   circleCentreX_ = panorama_.width() / 2;
   circleCentreY_ = panorama_.height() / 2;
@@ -152,11 +155,12 @@ int Workspace::openPanorama(const std::string& path) {
   state_ = WorkspaceState::PanoramaOpened;
   resetCropLines();
   refreshDisplay();
-  return 0;
+  return WorkspaceResult::Done;
 }
 
-int Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/, PanoramaRowListener* listener) {
-  if (!roundImage_.hasPixels()) return -1;
+WorkspaceResult Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/,
+                                       PanoramaRowListener* listener) {
+  if (!roundImage_.hasPixels()) return WorkspaceResult::Failed;
   waitCursor(true);
   RowProgress report;
   if (progress_ != nullptr) {
@@ -168,7 +172,7 @@ int Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/
                                      panorama_, report, ringRadius_, listener);
   if (made != 0) {
     waitCursor(false);
-    return -1;
+    return WorkspaceResult::Failed;
   }
   if (progress_ != nullptr) progress_->endProgress();
   panoramaRows_ = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
@@ -176,31 +180,31 @@ int Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/
   state_ = WorkspaceState::PanoramaShown;
   waitCursor(false);
   resetCropLines();
-  return 0;
+  return WorkspaceResult::Done;
 }
 
-int Workspace::resetCropLines() {
-  if (!panorama_.hasPixels()) return -1;
+WorkspaceResult Workspace::resetCropLines() {
+  if (!panorama_.hasPixels()) return WorkspaceResult::Failed;
   state_ = WorkspaceState::PanoramaShown;
   cropTop_ = 0;
   cropBottom_ = panorama_.height() - 1;
-  return 0;
+  return WorkspaceResult::Done;
 }
 
-int Workspace::cropPanorama() {
-  if (!panorama_.hasPixels() || state_ != WorkspaceState::PanoramaShown) return -1;
+WorkspaceResult Workspace::cropPanorama() {
+  if (!panorama_.hasPixels() || state_ != WorkspaceState::PanoramaShown) return WorkspaceResult::Failed;
   const std::int32_t rows = cropBottom_ - cropTop_ + 1;
   // Lines outside the picture can only come from a drag not yet released.
   if (rows < 1 || cropTop_ < 0 || cropBottom_ >= panorama_.height()) {
     tell("Crop lines values are invalid.", true);
-    return -1;
+    return WorkspaceResult::Failed;
   }
   // Both new pictures are made before either slot changes: a refusal loses nothing.
   DibImage cropped;
   DibImage undo;
   if (cropped.allocate(panorama_.width(), rows) != ImageError::None || undo.copyFrom(panorama_) != ImageError::None) {
     tell("Out of memory!", true);
-    return -1;
+    return WorkspaceResult::Failed;
   }
   copyRect(panorama_.pixels(), cropped.beginAccess(), panorama_.width(), panorama_.height(), 3, 0, cropTop_,
            panorama_.width(), cropBottom_ + 1);
@@ -213,12 +217,12 @@ int Workspace::cropPanorama() {
   ++panoramaRevision_;
   resetCropLines();
   refreshDisplay();
-  return 0;
+  return WorkspaceResult::Done;
 }
 
-int Workspace::undo() {
+WorkspaceResult Workspace::undo() {
   if ((state_ != WorkspaceState::PanoramaOpened && state_ != WorkspaceState::PanoramaShown) || undoImage_.width() <= 0 || undoImage_.height() <= 0) {
-    return -1;
+    return WorkspaceResult::Failed;
   }
   // The undo picture becomes the panorama and its slot is emptied: a copy would only be freed.
   panorama_.swap(undoImage_);
@@ -229,7 +233,7 @@ int Workspace::undo() {
   ++panoramaRevision_;
   refreshDisplay();
   resetCropLines();
-  return 0;
+  return WorkspaceResult::Done;
 }
 
 void Workspace::backToRound() {
@@ -237,27 +241,29 @@ void Workspace::backToRound() {
   refreshDisplay();
 }
 
-int Workspace::snapshotAdjustBase() {
+WorkspaceResult Workspace::snapshotAdjustBase() {
   adjustBase_.copyFrom(panorama_);
   adjustBaseRevision_ = panoramaRevision_;
-  return 0;
+  return WorkspaceResult::Done;
 }
 
-int Workspace::restoreAdjustBase() {
-  if (!replaceWithCopy(panorama_, adjustBase_)) return -1;
+WorkspaceResult Workspace::restoreAdjustBase() {
+  if (!replaceWithCopy(panorama_, adjustBase_)) return WorkspaceResult::Failed;
   panorama_.buildPalette();
   panoramaRevision_ = adjustBaseRevision_;  // the same picture as before the tools opened
   refreshDisplay();
-  return 0;
+  return WorkspaceResult::Done;
 }
 
 void Workspace::freeAdjustBase() { adjustBase_.free(); }
 
-int Workspace::applyAdjustments(int quality, double brightness, double contrast) {
-  if (!adjustBase_.hasPixels()) return -1;
+WorkspaceResult Workspace::applyAdjustments(int quality, double brightness, double contrast) {
+  if (!adjustBase_.hasPixels()) return WorkspaceResult::Failed;
   DibImage base;
   DibImage adjusted;
-  if (base.copyFrom(adjustBase_) != ImageError::None || adjusted.copyFrom(adjustBase_) != ImageError::None) return -1;
+  if (base.copyFrom(adjustBase_) != ImageError::None || adjusted.copyFrom(adjustBase_) != ImageError::None) {
+    return WorkspaceResult::Failed;
+  }
   // Each call starts again from the base, so settings never accumulate.
   const std::int32_t width = adjusted.width();
   const std::int32_t height = adjusted.height();
@@ -272,7 +278,7 @@ int Workspace::applyAdjustments(int quality, double brightness, double contrast)
   ++panoramaRevision_;
   // A preview runs whole before the tools take more input, so it reports no progress.
   refreshDisplay(nullptr);
-  return 0;
+  return WorkspaceResult::Done;
 }
 
 bool Workspace::hasDisplayedImage() const {
@@ -288,7 +294,7 @@ void Workspace::fitPanoramaToMovieSize() {
   if (!panorama_.hasPixels()) return;
   const std::int32_t width = panorama_.width();
   const std::int32_t height = panorama_.height();
-  panorama_.fitToMovieSize(width, height, false, progress_);
+  fitToMovieSize(panorama_, width, height, false, progress_);
   if (panorama_.width() == width && panorama_.height() == height) return;
   panoramaRows_ = panoramaRows_.resampled(panorama_.height());
   ++panoramaRevision_;

@@ -7,6 +7,7 @@
 #include "image/dib_image.h"
 #include "unwarp/ring_finder.h"
 #include "unwarp/row_elevations.h"
+#include "workspace/workspace_result.h"
 
 namespace kelmira {
 
@@ -47,25 +48,29 @@ class Workspace {
   // The display that shows this job, or none.
   void setViewer(WorkspaceViewer* viewer) { viewer_ = viewer; }
 
+  // Every command ends Done, Failed or, where it asked a question that was answered no,
+  // Declined.
   void reset(bool freeImages);
-  int openRound(const std::string& path);
-  int openPanorama(const std::string& path);
+  WorkspaceResult openRound(const std::string& path);
+  // Opens a photograph already identified as `type`.
+  WorkspaceResult openRound(const std::string& path, FileType type);
+  WorkspaceResult openPanorama(const std::string& path);
   // A listener sees the panorama's rows as they are made (a save can start on them).
-  int makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);
-  int cropPanorama();
-  int resetCropLines();
-  int undo();
+  WorkspaceResult makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);
+  WorkspaceResult cropPanorama();
+  WorkspaceResult resetCropLines();
+  WorkspaceResult undo();
   void backToRound();
-  int snapshotAdjustBase();
-  int restoreAdjustBase();
+  WorkspaceResult snapshotAdjustBase();
+  WorkspaceResult restoreAdjustBase();
   void freeAdjustBase();
-  int applyAdjustments(int quality, double brightness, double contrast);
+  WorkspaceResult applyAdjustments(int quality, double brightness, double contrast);
   bool hasDisplayedImage() const;
-  // Trims the panorama to a width that is a multiple of 96 and a height that is a
-  // multiple of 4, as every saved panorama is.
+  // Trims the panorama to the size a movie takes (fitToMovieSize), as every saved
+  // panorama is.
   void fitPanoramaToMovieSize();
   // Builds the display of the current state again (through the viewer) and repaints.
-  int refreshDisplay();
+  WorkspaceResult refreshDisplay();
 
   // Whether Open Round looks for the mirror's ring and puts the circle on it when it is
   // sure of it. Off unless asked, so the circle sits where it always has.
@@ -114,7 +119,7 @@ class Workspace {
   bool ask(const std::string& text);
   void tell(const std::string& text, bool stopIcon);
   void waitCursor(bool waiting);
-  int refreshDisplay(ProgressSink* progress);
+  WorkspaceResult refreshDisplay(ProgressSink* progress);
 
   Prompts* prompts_;
   ProgressSink* progress_;

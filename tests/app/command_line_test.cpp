@@ -17,6 +17,9 @@ TEST(WindowCommandLine, AFileAtMostAndNoUnknownOptions) {
   EXPECT_EQ(readWindowArguments({"kelmira", "-"}).file, "-");  // a file of that name
   EXPECT_NE(readWindowArguments({"kelmira", "a.jpg", "b.jpg"}).error, "");
   EXPECT_NE(readWindowArguments({"kelmira", "--open", "a.jpg"}).error.find("unknown option --open"), std::string::npos);
+  // After "--" every argument is a file, whatever it looks like.
+  EXPECT_EQ(readWindowArguments({"kelmira", "--", "-name.jpg"}).file, "-name.jpg");
+  EXPECT_NE(readWindowArguments({"kelmira", "--", "a.jpg", "--"}).error, "");
 }
 
 // The manual page is made from this text: its usage line and its items in columns.

@@ -63,5 +63,28 @@ TEST(FileDialogs, TheSaveDialogKeepsTheProposedNameAndGivesPlainExtensions) {
   EXPECT_EQ(chosen.toStdString(), dir.file("room.mov"));
 }
 
+// The type left chosen in the real dialog reaches the window: the 360-degree photo is told
+// from a JPEG only by it, and the dialog shows its entries with their details hidden.
+TEST(FileDialogs, TheSaveDialogTellsWhichTypeWasChosen) {
+  test::TempDir dir;
+  const QString folder = QString::fromStdString(dir.path().string());
+  QtFileDialogs dialogs;
+  for (const int pick : {0, 1, 2}) {
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+      ASSERT_NE(types, nullptr);
+      types->setCurrentIndex(pick);
+      emit types->activated(pick);
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    int chosen = -1;
+    dialogs.saveFileName(nullptr, "Save", "JPEG Files (*.JPG)|*.JPG|360\u00b0 photo (*.jpg)|*.JPG|All files (*.*)|*.*||",
+                         folder + "/room.jpg", &chosen);
+    EXPECT_EQ(chosen, pick);
+  }
+}
+
 }  // namespace
 }  // namespace kelmira

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTest>
 #include <QApplication>
 #include <QComboBox>
@@ -14,16 +16,23 @@
 #include <QPainter>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <atomic>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <regex>
+#include <thread>
 #include <set>
 
 #include "app/application.h"
+#include "app/control_ids.h"
 #include "ui/advanced_image_tools_dialog.h"
 #include "app/image_button.h"
+#include "base/interruption.h"
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_defaults_dialog.h"
 #include "ui/movie_properties_dialog.h"
@@ -67,7 +76,7 @@ class MainDialogTest : public testing::Test {
   }
   std::set<int> visibleButtons() {
     std::set<int> ids;
-    for (int id : {1000, 1003, 1004, 1005, 1006, 1007, 1009, 1010, 1044, 1045, 1047, 1048, 1049, 1050, 1060, 1076})
+    for (int id : {control::MakePano, control::SaveMovie, control::OpenRound, control::OpenPano, control::SaveImage, control::Crop, control::NewRestart, control::BackToRound, control::Undo, control::Help, control::Up, control::Down, control::Left, control::Right, control::Advanced, control::MirrorSelection})
       if (window().button(id)->isVisible()) ids.insert(id);
     return ids;
   }
@@ -76,10 +85,10 @@ class MainDialogTest : public testing::Test {
   void openPatternPanorama(const std::string& name, int width, int height) {
     DibImage pano;
     const auto pixels = test::patternPixels(width, height);
-    ASSERT_EQ(pano.copyFromPixels(pixels.data(), width, height), 0);
-    ASSERT_EQ(pano.saveToFile(dir.file(name), FileTypeBmp), 0);
+    ASSERT_EQ(pano.copyFromPixels(pixels.data(), width, height), ImageError::None);
+    ASSERT_EQ(pano.saveToFile(dir.file(name), FileTypeBmp), ImageError::None);
     files.answers << QString::fromStdString(dir.file(name));
-    click(1005);
+    click(control::OpenPano);
   }
 
   test::TempDir dir;
@@ -95,25 +104,25 @@ TEST_F(MainDialogTest, TheWholeJobByMouseFromRoundPhotographToSavedJpeg) {
   MainDialog& w = window();
   EXPECT_EQ(w.windowTitle(), "Kelmira - Version 2.1000");
   EXPECT_EQ(w.size(), QSize(750, 540));
-  EXPECT_EQ(visibleButtons(), (std::set<int>{1004, 1005, 1045, 1076}));
+  EXPECT_EQ(visibleButtons(), (std::set<int>{control::OpenRound, control::OpenPano, control::Help, control::MirrorSelection}));
   EXPECT_FALSE(w.workspaceView().isVisible());
   EXPECT_EQ(w.progressBar()->geometry(), QRect(576, 350, 130, 20));
   EXPECT_EQ(w.infoText(), "");
-  EXPECT_EQ(w.button(1004)->geometry(), QRect(555, 44, 175, 67));
+  EXPECT_EQ(w.button(control::OpenRound)->geometry(), QRect(555, 44, 175, 67));
 
   files.answers << samplePath();
-  click(1004);
+  click(control::OpenRound);
   EXPECT_EQ(files.lastTitle(), "Select a raw image file");
   ASSERT_EQ(w.displayMode(), DisplayMode::Round);
-  EXPECT_EQ(visibleButtons(), (std::set<int>{1000, 1009}));
+  EXPECT_EQ(visibleButtons(), (std::set<int>{control::MakePano, control::NewRestart}));
   EXPECT_EQ(w.workspaceView().geometry(), QRect(64, 63, 476, 344));
   EXPECT_TRUE(w.workspaceView().isVisible());
   EXPECT_EQ(w.progressBar()->geometry(), QRect(578, 397, 127, 20));
   EXPECT_EQ(w.infoText(), "JPG 1600 x 1200");
 
-  click(1000);
+  click(control::MakePano);
   ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
-  EXPECT_EQ(visibleButtons(), (std::set<int>{1003, 1006, 1007, 1009, 1010, 1044, 1060}));
+  EXPECT_EQ(visibleButtons(), (std::set<int>{control::SaveMovie, control::SaveImage, control::Crop, control::NewRestart, control::BackToRound, control::Undo, control::Advanced}));
   EXPECT_EQ(w.workspaceView().geometry(), QRect(57, 137, 638, 155));
   EXPECT_EQ(w.progressBar()->geometry(), QRect(450, 47, 240, 20));
   EXPECT_FALSE(w.progressBar()->isVisible());
@@ -128,15 +137,15 @@ TEST_F(MainDialogTest, TheWholeJobByMouseFromRoundPhotographToSavedJpeg) {
   QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(300, 20));
   const int top = view.workspace().cropTop();
   EXPECT_EQ(top, static_cast<int>(20 / (155.0 / 288)));
-  click(1007);
+  click(control::Crop);
   EXPECT_EQ(w.infoText(), QString("PANO 1809 x %1").arg(288 - top));
 
   files.answers << QString::fromStdString(dir.file("room.jpg"));
-  click(1006);
+  click(control::SaveImage);
   EXPECT_EQ(files.lastTitle(), "Save current image as a panorama image file");
   EXPECT_EQ(files.lastInitialName(), "mirror-sample_pano.jpg");
   DibImage saved;
-  ASSERT_EQ(saved.loadFromFile(dir.file("room.jpg")), 0);
+  ASSERT_EQ(saved.loadFromFile(dir.file("room.jpg")), ImageError::None);
   EXPECT_EQ(saved.width(), 1728);  // cut to a multiple of 96
   EXPECT_EQ(saved.height() % 4, 0);
   EXPECT_EQ(saved.height(), static_cast<int>(1728.0 / 1809 * (288 - top)) / 4 * 4);
@@ -144,26 +153,26 @@ TEST_F(MainDialogTest, TheWholeJobByMouseFromRoundPhotographToSavedJpeg) {
   EXPECT_EQ(view.workspace().cropBottom(), saved.height() - 1);
   EXPECT_FALSE(w.hasUnsavedPanorama());
 
-  click(1010);  // Back to Round
+  click(control::BackToRound);  // Back to Round
   EXPECT_EQ(w.displayMode(), DisplayMode::Round);
-  click(1009);  // New/Re-Start
+  click(control::NewRestart);  // New/Re-Start
   EXPECT_EQ(w.displayMode(), DisplayMode::Start);
-  EXPECT_EQ(visibleButtons(), (std::set<int>{1004, 1005, 1045, 1076}));
+  EXPECT_EQ(visibleButtons(), (std::set<int>{control::OpenRound, control::OpenPano, control::Help, control::MirrorSelection}));
   EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
 }
 
 TEST_F(MainDialogTest, AGuardedCommandDuringALongTaskGetsTheBusyMessage) {
   MainDialog& w = window();
   files.answers << samplePath();
-  click(1004);
+  click(control::OpenRound);
   // The unwarp pumps messages between its rows: a click delivered then must not run.
   bool clicked = false;
   QTimer::singleShot(0, [&] {
     clicked = true;
     EXPECT_TRUE(w.busy());
-    QTest::mouseClick(w.button(1009), Qt::LeftButton);
+    QTest::mouseClick(w.button(control::NewRestart), Qt::LeftButton);
   });
-  click(1000);
+  click(control::MakePano);
   EXPECT_TRUE(clicked);
   EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Kelmira is busy doing another task."}));
   EXPECT_EQ(prompts.icons.back(), MessageIcon::Information);
@@ -192,41 +201,41 @@ TEST_F(MainDialogTest, AGuardedCommandDuringALongTaskGetsTheBusyMessage) {
 TEST_F(MainDialogTest, OpenPanoAndTheSaveRefusals) {
   DibImage pano;
   const auto pixels = test::patternPixels(1000, 150);
-  ASSERT_EQ(pano.copyFromPixels(pixels.data(), 1000, 150), 0);
-  ASSERT_EQ(pano.saveToFile(dir.file("beach.jpg"), FileTypeJpeg), 0);
+  ASSERT_EQ(pano.copyFromPixels(pixels.data(), 1000, 150), ImageError::None);
+  ASSERT_EQ(pano.saveToFile(dir.file("beach.jpg"), FileTypeJpeg), ImageError::None);
 
   MainDialog& w = window(false);
   files.answers << QString::fromStdString(dir.file("beach.jpg"));
-  click(1005);
+  click(control::OpenPano);
   EXPECT_EQ(files.lastTitle(), "Select a panoramic image file");
   ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
-  EXPECT_EQ(visibleButtons(), (std::set<int>{1003, 1006, 1007, 1009, 1044, 1060}));  // no Back to Round
+  EXPECT_EQ(visibleButtons(), (std::set<int>{control::SaveMovie, control::SaveImage, control::Crop, control::NewRestart, control::Undo, control::Advanced}));  // no Back to Round
   EXPECT_EQ(w.infoText(), "PANO 1000 x 150");
   EXPECT_FALSE(w.hasUnsavedPanorama());
 
-  click(1003);  // Save Movie without the movie toolbox
+  click(control::SaveMovie);  // Save Movie without the movie toolbox
   EXPECT_EQ(lastMessage(), "When this application was started, QuickTime was not installed.\n\nSaving is disabled.");
   EXPECT_EQ(files.titles.size(), 1);
 
   files.answers << QString::fromStdString(dir.file("beach_pano"));
-  click(1006);
+  click(control::SaveImage);
   EXPECT_EQ(files.lastInitialName(), "beach_pano.jpg");
   EXPECT_EQ(lastMessage(), "There is a problem.  File format has not been selected.");
 
   files.answers << QString::fromStdString(dir.path().string() + "/no/such/folder/beach.jpg");
-  click(1006);
+  click(control::SaveImage);
   EXPECT_EQ(lastMessage(), "error on file open");
   EXPECT_EQ(prompts.icons.back(), MessageIcon::Stop);
 
   files.answers << "";  // Cancel writes nothing
   const std::size_t before = prompts.messages.size();
-  click(1006);
+  click(control::SaveImage);
   EXPECT_EQ(prompts.messages.size(), before);
 
   files.answers << QString::fromStdString(dir.file("beach_pano.bmp"));
-  click(1006);
+  click(control::SaveImage);
   DibImage saved;
-  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), 0);
+  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), ImageError::None);
   EXPECT_EQ(saved.width(), 960);
   EXPECT_EQ(saved.height(), 144);
 }
@@ -239,8 +248,8 @@ TEST_F(MainDialogTest, EscapeAsksBeforeThrowingAwayAnUnsavedPanorama) {
 
   w.show();
   files.answers << samplePath();
-  click(1004);
-  click(1000);
+  click(control::OpenRound);
+  click(control::MakePano);
   ASSERT_TRUE(w.hasUnsavedPanorama());
   prompts.answer = MessageAnswer::No;
   QTest::keyClick(&w, Qt::Key_Escape);
@@ -256,7 +265,7 @@ TEST_F(MainDialogTest, EscapeAsksBeforeThrowingAwayAnUnsavedPanorama) {
 // questions included.
 TEST_F(MainDialogTest, AFileGivenAtStartOpensAsOpenRoundDoes) {
   MainDialog& w = window();
-  w.openRoundFile(samplePath());
+  w.openRoundFile(samplePath().toStdString());
   ASSERT_EQ(w.displayMode(), DisplayMode::Round);
   EXPECT_EQ(w.infoText(), "JPG 1600 x 1200");
   EXPECT_TRUE(files.titles.isEmpty());  // no file dialog
@@ -264,20 +273,20 @@ TEST_F(MainDialogTest, AFileGivenAtStartOpensAsOpenRoundDoes) {
   // A panorama-shaped picture gets the plausibility question.
   DibImage wide;
   const auto pixels = test::patternPixels(900, 300);
-  ASSERT_EQ(wide.copyFromPixels(pixels.data(), 900, 300), 0);
-  ASSERT_EQ(wide.saveToFile(dir.file("wide.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(wide.copyFromPixels(pixels.data(), 900, 300), ImageError::None);
+  ASSERT_EQ(wide.saveToFile(dir.file("wide.bmp"), FileTypeBmp), ImageError::None);
   prompts.answer = MessageAnswer::No;
-  w.openRoundFile(QString::fromStdString(dir.file("wide.bmp")));
+  w.openRoundFile(dir.file("wide.bmp"));
   EXPECT_NE(lastMessage().find("wide.bmp appears to be a panorama.  Do you wish to continue?"), std::string::npos)
       << lastMessage();
 
   // An unsaved panorama is asked about first.
   prompts.answer = MessageAnswer::Yes;
-  w.openRoundFile(samplePath());
-  click(1000);
+  w.openRoundFile(samplePath().toStdString());
+  click(control::MakePano);
   ASSERT_TRUE(w.hasUnsavedPanorama());
   prompts.answer = MessageAnswer::No;
-  w.openRoundFile(samplePath());
+  w.openRoundFile(samplePath().toStdString());
   EXPECT_EQ(lastMessage(), "Discard the unsaved panorama?");
   EXPECT_EQ(w.displayMode(), DisplayMode::Panorama);
 }
@@ -291,16 +300,16 @@ TEST_F(MainDialogTest, SettingsHelpAndTheSaveMovieName) {
   EXPECT_EQ(w.attachmentType(), 1);
   EXPECT_EQ(w.mirrorType(), 0);
 
-  click(1045);  // Help opens the manual shipped beside the program
+  click(control::Help);  // Help opens the manual shipped beside the program
   ASSERT_EQ(shell.urls.size(), 1);
   EXPECT_TRUE(shell.urls[0].isLocalFile());
   EXPECT_TRUE(shell.urls[0].toLocalFile().endsWith("share/kelmira/manual/index.html"));
 
   files.answers << samplePath();
-  click(1004);
-  click(1000);
+  click(control::OpenRound);
+  click(control::MakePano);
   files.answers << "";
-  click(1003);
+  click(control::SaveMovie);
   EXPECT_EQ(files.lastTitle(), "Save current image to a quicktime VR movie file");
   EXPECT_EQ(files.lastInitialName(), "mirror-sample.mov");
   EXPECT_TRUE(files.lastFilter().startsWith("MOVIE Files (*.MOV)|*.MOV|"));
@@ -315,7 +324,7 @@ TEST_F(MainDialogTest, SettingsHelpAndTheSaveMovieName) {
     EXPECT_EQ(properties->movieWidthField()->text(), "640");
     QTest::mouseClick(properties->saveMovieButton(), Qt::LeftButton);
   });
-  click(1003);
+  click(control::SaveMovie);
   EXPECT_EQ(w.movieSettings().codecType, fourCC("jpeg"));
   EXPECT_EQ(w.movieSettings().codecQuality, 0x200u);
   EXPECT_EQ(w.movieSettings().viewWidth, 640);
@@ -347,25 +356,25 @@ void pickAttachment(MirrorPropertiesDialog& dialog, int row, QPushButton* closeW
 TEST_F(MainDialogTest, MirrorSelectionOfTheLensThreadMirrorsTheNextPanorama) {
   MainDialog& w = window();
   whenShown<MirrorPropertiesDialog>([](MirrorPropertiesDialog& d) { pickAttachment(d, 1, d.okButton()); });
-  click(1076);
+  click(control::MirrorSelection);
   EXPECT_EQ(w.attachmentType(), 1);
   EXPECT_EQ(w.mirrorType(), 0);
   EXPECT_EQ(settings.readInt("EQUIPMENT", "ATTACHMENT", -1), 1);
 
   // Cancel changes nothing, in the window or the store.
   whenShown<MirrorPropertiesDialog>([](MirrorPropertiesDialog& d) { pickAttachment(d, 0, d.cancelButton()); });
-  click(1076);
+  click(control::MirrorSelection);
   EXPECT_EQ(w.attachmentType(), 1);
   EXPECT_EQ(settings.readInt("EQUIPMENT", "ATTACHMENT", -1), 1);
 
   files.answers << samplePath();
-  click(1004);
-  click(1000);
+  click(control::OpenRound);
+  click(control::MakePano);
   const DibImage& mirrored = w.workspaceView().workspace().panorama();
   Workspace standard(nullptr, nullptr, nullptr);
   standard.setFindRingOnOpen(w.findRingOnOpen());  // the circle where the window put it
-  ASSERT_EQ(standard.openRound(samplePath().toStdString()), 1);
-  ASSERT_EQ(standard.makePanorama(0, 0), 0);
+  ASSERT_EQ(standard.openRound(samplePath().toStdString()), WorkspaceResult::Done);
+  ASSERT_EQ(standard.makePanorama(0, 0), WorkspaceResult::Done);
   const DibImage& expected = standard.panorama();
   ASSERT_EQ(mirrored.width(), expected.width());
   ASSERT_EQ(mirrored.height(), expected.height());
@@ -381,8 +390,8 @@ TEST_F(MainDialogTest, MirrorSelectionOfTheLensThreadMirrorsTheNextPanorama) {
 TEST_F(MainDialogTest, AdvancedPreviewsInTheWindowAndCancelGivesThePanoramaBack) {
   MainDialog& w = window();
   files.answers << samplePath();
-  click(1004);
-  click(1000);
+  click(control::OpenRound);
+  click(control::MakePano);
   Workspace& workspace = w.workspaceView().workspace();
   const std::vector<std::uint8_t> before(workspace.panorama().pixels(),
                                          workspace.panorama().pixels() + 3 * 1809 * 288);
@@ -400,14 +409,14 @@ TEST_F(MainDialogTest, AdvancedPreviewsInTheWindowAndCancelGivesThePanoramaBack)
     EXPECT_FALSE(workspace.adjustBase().pixels() == nullptr);
     QTest::mouseClick(d.cancelButton(), Qt::LeftButton);
   });
-  click(1060);
+  click(control::Advanced);
   EXPECT_EQ(changes, 3);
   EXPECT_TRUE(unchanged());
   EXPECT_FALSE(workspace.adjustBase().hasPixels());
 
   // Accept without touching a slider: nothing was applied.
   whenShown<AdvancedImageToolsDialog>([](AdvancedImageToolsDialog& d) { QTest::mouseClick(d.acceptButton(), Qt::LeftButton); });
-  click(1060);
+  click(control::Advanced);
   EXPECT_TRUE(unchanged());
 
   // Accept after a release keeps the adjusted panorama; Undo gives the one from before.
@@ -418,10 +427,10 @@ TEST_F(MainDialogTest, AdvancedPreviewsInTheWindowAndCancelGivesThePanoramaBack)
     QCoreApplication::processEvents();
     QTest::mouseClick(d.acceptButton(), Qt::LeftButton);
   });
-  click(1060);
+  click(control::Advanced);
   EXPECT_FALSE(unchanged());
   EXPECT_FALSE(workspace.adjustBase().hasPixels());
-  click(1044);  // Undo
+  click(control::Undo);  // Undo
   EXPECT_TRUE(unchanged());
   EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
 }
@@ -445,17 +454,17 @@ TEST_F(MainDialogTest, AdvancedDuringASaveIsRefusedAndTheFileHoldsWhatTheWindowS
       QCoreApplication::processEvents();
       QTest::mouseClick(tools->acceptButton(), Qt::LeftButton);
     });
-    QTest::mouseClick(w.button(1060), Qt::LeftButton);
+    QTest::mouseClick(w.button(control::Advanced), Qt::LeftButton);
   });
   files.answers << QString::fromStdString(dir.file("beach_pano.bmp"));
-  click(1006);
+  click(control::SaveImage);
   EXPECT_FALSE(toolsOpened);
   EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Kelmira is busy doing another task."}));
   EXPECT_FALSE(w.busy());
 
   const DibImage& shown = w.workspaceView().workspace().panorama();
   DibImage saved;
-  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), 0);
+  ASSERT_EQ(saved.loadFromFile(dir.file("beach_pano.bmp")), ImageError::None);
   ASSERT_EQ(saved.width(), 960);
   ASSERT_EQ(shown.width(), 960);
   ASSERT_EQ(saved.height(), shown.height());
@@ -474,7 +483,7 @@ TEST_F(MainDialogTest, TheBusyFlagHoldsUntilTheCommandEnds) {
     EXPECT_FALSE(w.progressBar()->isVisible());
     checked = true;
   };
-  click(1004);  // cancelled
+  click(control::OpenRound);  // cancelled
   EXPECT_TRUE(checked);
   EXPECT_FALSE(w.busy());
 }
@@ -482,20 +491,20 @@ TEST_F(MainDialogTest, TheBusyFlagHoldsUntilTheCommandEnds) {
 TEST_F(MainDialogTest, EveryCommandThatWouldDropAnUnsavedPanoramaAsksFirst) {
   MainDialog& w = window();
   files.answers << samplePath();
-  click(1004);
-  click(1000);
+  click(control::OpenRound);
+  click(control::MakePano);
   ASSERT_TRUE(w.hasUnsavedPanorama());
   const std::uint64_t made = w.workspaceView().workspace().panoramaRevision();
 
   // No keeps everything as it was.
   prompts.answer = MessageAnswer::No;
-  click(1009);  // New/Re-Start
+  click(control::NewRestart);  // New/Re-Start
   EXPECT_EQ(w.displayMode(), DisplayMode::Panorama);
-  click(1010);  // Back to Round keeps the panorama: no question
+  click(control::BackToRound);  // Back to Round keeps the panorama: no question
   ASSERT_EQ(w.displayMode(), DisplayMode::Round);
-  click(1000);  // Make Pano would replace it
+  click(control::MakePano);  // Make Pano would replace it
   EXPECT_EQ(w.displayMode(), DisplayMode::Round);
-  click(1009);  // New/Re-Start from the round view
+  click(control::NewRestart);  // New/Re-Start from the round view
   EXPECT_EQ(w.displayMode(), DisplayMode::Round);
   EXPECT_EQ(w.workspaceView().workspace().panoramaRevision(), made);
   EXPECT_EQ(prompts.messages, std::vector<std::string>(3, "Discard the unsaved panorama?"));
@@ -503,13 +512,13 @@ TEST_F(MainDialogTest, EveryCommandThatWouldDropAnUnsavedPanoramaAsksFirst) {
 
   // Yes goes on; once saved, nothing is asked.
   prompts.answer = MessageAnswer::Yes;
-  click(1000);
+  click(control::MakePano);
   ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
   EXPECT_NE(w.workspaceView().workspace().panoramaRevision(), made);
   files.answers << QString::fromStdString(dir.file("kept.bmp"));
-  click(1006);
+  click(control::SaveImage);
   ASSERT_FALSE(w.hasUnsavedPanorama());
-  click(1009);
+  click(control::NewRestart);
   EXPECT_EQ(w.displayMode(), DisplayMode::Start);
   EXPECT_EQ(prompts.messages.size(), 4u);
 }
@@ -522,7 +531,7 @@ TEST_F(MainDialogTest, ARefusedMovieLeavesThePanoramaAsItWas) {
 
   files.answers << QString::fromStdString(dir.file("tall.mov"));
   whenShown<MoviePropertiesDialog>([](MoviePropertiesDialog& d) { QTest::mouseClick(d.saveMovieButton(), Qt::LeftButton); });
-  click(1003);
+  click(control::SaveMovie);
   EXPECT_EQ(prompts.messages, (std::vector<std::string>{"The panorama must be wider than it is high to make a movie."}));
   EXPECT_EQ(prompts.icons.back(), MessageIcon::Stop);
   EXPECT_EQ(w.workspaceView().workspace().panorama().width(), 300);  // not trimmed to 288 x 384
@@ -530,6 +539,80 @@ TEST_F(MainDialogTest, ARefusedMovieLeavesThePanoramaAsItWas) {
   EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.file("tall.mov"))));
   EXPECT_FALSE(w.hasUnsavedPanorama());
 }
+
+// The program ended by a signal (the session closing, Ctrl-C in its terminal) while Save
+// Image or Save Movie writes: the save stops, the old file stays as it was, no temporary
+// is left beside it or in the temporary folder, and nothing is told, there being no one to
+// answer. The signal is marked as the program's signal thread marks it, from another
+// thread, once the target's temporary is there.
+class StoppedMidSave : public MainDialogTest, public testing::WithParamInterface<bool> {
+ protected:
+  ~StoppedMidSave() override {
+    Interruption::clearForTest();
+    if (temporaryFolder_) {
+      setenv("TMPDIR", temporaryFolder_->c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+  }
+  void useTemporaryFolder(const std::string& folder) {
+    if (const char* was = std::getenv("TMPDIR")) temporaryFolder_ = was;
+    setenv("TMPDIR", folder.c_str(), 1);
+  }
+
+ private:
+  std::optional<std::string> temporaryFolder_;
+};
+
+TEST_P(StoppedMidSave, TheOldFileStaysAndNoTemporaryIsLeft) {
+  const bool asMovie = GetParam();
+  namespace fs = std::filesystem;
+  const std::string temporaryFolder = dir.file("tmp");
+  fs::create_directories(temporaryFolder);
+  useTemporaryFolder(temporaryFolder);
+  MainDialog& w = window();
+  // Large enough for the save to take a while; already of movie size.
+  openPatternPanorama("wide.bmp", 6720, 1152);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  const std::string target = dir.file(asMovie ? "wide.mov" : "wide_pano.jpg");
+  const test::Bytes old{'o', 'l', 'd'};
+  test::writeFileBytes(target, old);
+
+  std::atomic<bool> saving{true}, stoppedMidSave{false};
+  std::thread signal([&] {
+    const std::string temporaryPrefix = fs::path(target).filename().string() + ".";
+    while (saving) {
+      for (const auto& entry : fs::directory_iterator(dir.path())) {
+        if (entry.path().filename().string().starts_with(temporaryPrefix)) {
+          Interruption::stopForTest(SIGTERM);
+          stoppedMidSave = true;
+          return;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  files.answers << QString::fromStdString(target);
+  if (asMovie) {
+    whenShown<MoviePropertiesDialog>(
+        [](MoviePropertiesDialog& d) { QTest::mouseClick(d.saveMovieButton(), Qt::LeftButton); });
+  }
+  click(asMovie ? control::SaveMovie : control::SaveImage);
+  saving = false;
+  signal.join();
+
+  ASSERT_TRUE(stoppedMidSave) << "the save was over before its temporary was seen";
+  EXPECT_EQ(test::readFileBytes(target), old);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::recursive_directory_iterator(dir.path())) left.push_back(entry.path().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{temporaryFolder, dir.file("wide.bmp"), target}));
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+  EXPECT_TRUE(shell.urls.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(SaveImageAndSaveMovie, StoppedMidSave, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "Movie" : "Image"; });
 
 // How much the crop circle panel of the window differs from the round background with
 // the given instructions written on it.
@@ -553,11 +636,42 @@ double panelDifference(MainDialog& w, RingInstructions which) {
   return sum / (panel.width() * panel.height());
 }
 
+// A command is one action: its button, its key and the context menu run it, inside the
+// one busy guard.
+TEST_F(MainDialogTest, TheButtonTheKeyAndTheMenuRunOneActionInsideOneBusyGuard) {
+  MainDialog& w = window();
+  QSignalSpy crops(w.commandAction(control::Crop), &QAction::triggered);
+  EXPECT_EQ(w.commandAction(control::Crop)->text(), "Crop");
+  EXPECT_FALSE(w.findRingAction()->isEnabled());  // only the round screen offers it
+  EXPECT_TRUE(w.actions().contains(w.findRingAction()));
+  EXPECT_EQ(w.findRingAction()->shortcut(), QKeySequence(Qt::Key_F));
+  files.answers << samplePath();
+  click(control::OpenRound);
+  ASSERT_TRUE(w.findRingAction()->isEnabled());
+
+  // While Make Pano pumps messages between its rows the window is busy: the key, the
+  // menu's entry and a button's action are each refused with the busy message.
+  bool ran = false;
+  QTimer::singleShot(0, [&] {
+    ran = true;
+    QTest::keyClick(&w, Qt::Key_F);
+    w.findRingAction()->trigger();
+    w.commandAction(control::NewRestart)->trigger();
+  });
+  click(control::MakePano);
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(prompts.messages, std::vector<std::string>(3, "Kelmira is busy doing another task."));
+  EXPECT_EQ(w.displayMode(), DisplayMode::Panorama);  // New/Re-Start did not run
+  EXPECT_FALSE(w.findRingAction()->isEnabled());
+  click(control::Crop);
+  EXPECT_EQ(crops.count(), 1);
+}
+
 TEST_F(MainDialogTest, OpenRoundPutsTheCircleOnTheRingAndTheFKeyFindsItAgain) {
   MainDialog& w = window();
   EXPECT_TRUE(w.findRingOnOpen());  // on unless the settings say otherwise
   files.answers << samplePath();
-  click(1004);
+  click(control::OpenRound);
   ASSERT_EQ(w.displayMode(), DisplayMode::Round);
   Workspace& workspace = w.workspaceView().workspace();
   ASSERT_TRUE(workspace.ringRadius());
@@ -576,13 +690,13 @@ TEST_F(MainDialogTest, OpenRoundPutsTheCircleOnTheRingAndTheFKeyFindsItAgain) {
   EXPECT_EQ(workspace.circleCentreY(), 600);
 
   // A photograph without a ring: the circle where it always sits, and the panel says so.
-  click(1009);
+  click(control::NewRestart);
   DibImage pattern;
   const auto pixels = test::patternPixels(800, 600);
-  ASSERT_EQ(pattern.copyFromPixels(pixels.data(), 800, 600), 0);
-  ASSERT_EQ(pattern.saveToFile(dir.file("pattern.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(pattern.copyFromPixels(pixels.data(), 800, 600), ImageError::None);
+  ASSERT_EQ(pattern.saveToFile(dir.file("pattern.bmp"), FileTypeBmp), ImageError::None);
   files.answers << QString::fromStdString(dir.file("pattern.bmp"));
-  click(1004);
+  click(control::OpenRound);
   EXPECT_EQ(workspace.circleCentreX(), 400);
   EXPECT_EQ(workspace.circleRadius(), 240);
   EXPECT_FALSE(workspace.ringRadius());
@@ -600,7 +714,7 @@ TEST_F(MainDialogTest, WithTheFinderOffTheRoundScreenIsAsItAlwaysWas) {
   MainDialog& w = window();
   EXPECT_FALSE(w.findRingOnOpen());
   files.answers << samplePath();
-  click(1004);
+  click(control::OpenRound);
   Workspace& workspace = w.workspaceView().workspace();
   EXPECT_EQ(workspace.circleCentreX(), 800);
   EXPECT_EQ(workspace.circleRadius(), 480);
@@ -617,8 +731,8 @@ TEST_F(MainDialogTest, WithTheFinderOffTheRoundScreenIsAsItAlwaysWas) {
 TEST_F(MainDialogTest, SaveImageWritesA360PhotoAndItsWebPageOfThePanoramaOnScreen) {
   MainDialog& w = window();
   files.answers << samplePath();
-  click(1004);
-  click(1000);
+  click(control::OpenRound);
+  click(control::MakePano);
   ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
   const auto bytesOf = [](const std::string& path) {
     const test::Bytes bytes = test::readFileBytes(path);
@@ -637,7 +751,7 @@ TEST_F(MainDialogTest, SaveImageWritesA360PhotoAndItsWebPageOfThePanoramaOnScree
   // The 360-degree type is offered after the described three.
   files.answers << QString::fromStdString(dir.file("room_360.jpg"));
   files.chosenFilters << 4;
-  click(1006);
+  click(control::SaveImage);
   EXPECT_TRUE(files.lastFilter().contains(QString::fromUtf8("|360\u00b0 photo (*.jpg)|*.JPG|Web page (*.html)|*.HTML|")));
   const double wholeTop = topElevation(dir.file("room_360.jpg"));
   EXPECT_NEAR(wholeTop, 17.2, 0.2);  // the ring's inner edge
@@ -647,23 +761,23 @@ TEST_F(MainDialogTest, SaveImageWritesA360PhotoAndItsWebPageOfThePanoramaOnScree
   // A JPEG under the JPEG type stays a plain panorama image.
   files.answers << QString::fromStdString(dir.file("plain.jpg"));
   files.chosenFilters << 2;
-  click(1006);
+  click(control::SaveImage);
   EXPECT_EQ(bytesOf(dir.file("plain.jpg")).find("GPano"), std::string::npos);
 
   // Cropped, the photo keeps the elevations of the rows kept: it starts further down.
   Workspace& workspace = w.workspaceView().workspace();
   workspace.setCropLines(20, 120);
-  click(1007);
+  click(control::Crop);
   ASSERT_EQ(workspace.panorama().height(), 101) << lastMessage();
   files.answers << QString::fromStdString(dir.file("cropped_360.jpg"));
   files.chosenFilters << 4;
-  click(1006);
+  click(control::SaveImage);
   EXPECT_LT(topElevation(dir.file("cropped_360.jpg")), wholeTop - 2);
 
   // The web page, by its name, whatever type is chosen.
   files.answers << QString::fromStdString(dir.file("room.html"));
   files.chosenFilters << 0;
-  click(1006);
+  click(control::SaveImage);
   const std::string page = bytesOf(dir.file("room.html"));
   EXPECT_NE(page.find("<title>room</title>"), std::string::npos);
   EXPECT_NE(page.find("pannellum.viewer("), std::string::npos);
@@ -684,11 +798,11 @@ TEST_F(MainDialogTest, InAGermanSessionTheSavedWebPageShowsAndTheVersionKeepsIts
     application.startUp();
     MainDialog& w = window();
     files.answers << samplePath();
-    click(1004);
-    click(1000);
+    click(control::OpenRound);
+    click(control::MakePano);
     ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
     files.answers << QString::fromStdString(dir.file("garden.html"));
-    click(1006);
+    click(control::SaveImage);
     EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
     dialog.reset();
     application.shutDown();
@@ -715,7 +829,7 @@ TEST_F(MainDialogTest, InAGermanSessionTheSavedWebPageShowsAndTheVersionKeepsIts
   ASSERT_EQ(pclose(pipe), 0) << report;
   // Not blank: the sample's blue sky at the top of the view.
   DibImage first;
-  ASSERT_EQ(first.loadFromFile(dir.file("web-first.png")), 0);
+  ASSERT_EQ(first.loadFromFile(dir.file("web-first.png")), ImageError::None);
   double red = 0, blue = 0;
   for (int y = 20; y < 120; ++y)
     for (int x = 100; x < 700; ++x) {

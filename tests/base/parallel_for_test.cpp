@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <set>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -38,6 +41,40 @@ TEST(ParallelFor, DoesEveryItemOnceAndReportsOnlyFromTheCallingThread) {
     EXPECT_EQ(reports.back(), done.size());
   }
   parallelFor(0, 3, [](std::size_t) { FAIL() << "no items, no work"; });
+}
+
+// An exception on any thread, in the work or in the progress report, reaches the caller
+// once every item under way has finished, and no item is begun after it.
+TEST(ParallelFor, AnExceptionOnAnyThreadReachesTheCaller) {
+  const std::thread::id caller = std::this_thread::get_id();
+  for (const bool onHelper : {true, false}) {
+    for (const unsigned threads : {1u, 2u, 5u}) {
+      SCOPED_TRACE(std::to_string(threads) + (onHelper ? " helper" : " caller"));
+      std::atomic<int> begun{0}, ended{0};
+      std::atomic<bool> thrown{false};
+      const auto work = [&](std::size_t) {
+        ++begun;
+        // The first item on the chosen kind of thread throws (on one thread, every thread is the caller).
+        const bool here = (std::this_thread::get_id() != caller) == onHelper || threads == 1;
+        if (here && !thrown.exchange(true)) throw std::runtime_error("bad picture");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ++ended;
+      };
+      try {
+        parallelFor(200, threads, work);
+        ADD_FAILURE() << "no exception";
+      } catch (const std::runtime_error& problem) {
+        EXPECT_STREQ(problem.what(), "bad picture");
+      }
+      EXPECT_EQ(ended.load(), begun.load() - 1);  // all but the one that threw finished
+      EXPECT_LT(begun.load(), 200);
+    }
+  }
+  // The helpers may take every item before the caller does, so the report of the end is
+  // the only one that is sure to come.
+  EXPECT_THROW(parallelFor(
+                   50, 3, [](std::size_t) {}, [&](std::size_t) { throw 42; }),
+               int);
 }
 
 TEST(ParallelFor, TheEnvironmentCanLimitTheThreads) {

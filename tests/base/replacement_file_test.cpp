@@ -19,7 +19,7 @@ mode_t permissionsOf(const std::string& path) {
 
 void paintSmallPicture(DibImage& picture) {
   const auto pixels = test::patternPixels(8, 4);
-  EXPECT_EQ(picture.copyFromPixels(pixels.data(), 8, 4), 0);
+  EXPECT_EQ(picture.copyFromPixels(pixels.data(), 8, 4), ImageError::None);
 }
 
 TEST(ReplacementFile, AReplacedFileKeepsItsPermissionsAndItsLinks) {
@@ -31,7 +31,7 @@ TEST(ReplacementFile, AReplacedFileKeepsItsPermissionsAndItsLinks) {
   const std::string shared = dir.file("shared.bmp");
   test::writeFileBytes(shared, {'o', 'l', 'd'});
   ASSERT_EQ(::chmod(shared.c_str(), 0640), 0);
-  ASSERT_EQ(picture.saveToFile(shared, FileTypeBmp), 0);
+  ASSERT_EQ(picture.saveToFile(shared, FileTypeBmp), ImageError::None);
   EXPECT_EQ(permissionsOf(shared), 0640u);
   EXPECT_GT(std::filesystem::file_size(shared), 3u);
 
@@ -42,17 +42,17 @@ TEST(ReplacementFile, AReplacedFileKeepsItsPermissionsAndItsLinks) {
   ASSERT_EQ(::chmod(real.c_str(), 0604), 0);
   std::filesystem::create_symlink("real/pano.bmp", dir.path() / "middle.bmp");
   std::filesystem::create_symlink(dir.path() / "middle.bmp", dir.path() / "pano.bmp");
-  ASSERT_EQ(picture.saveToFile(dir.file("pano.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(picture.saveToFile(dir.file("pano.bmp"), FileTypeBmp), ImageError::None);
   EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "pano.bmp"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "middle.bmp"));
   EXPECT_EQ(permissionsOf(real), 0604u);
   DibImage readBack;
-  ASSERT_EQ(readBack.loadFromFile(real), 0);
+  ASSERT_EQ(readBack.loadFromFile(real), ImageError::None);
   EXPECT_EQ(readBack.width(), 8);
 
   // A dangling link makes the file where it points.
   std::filesystem::create_symlink("made-later.bmp", dir.path() / "dangling.bmp");
-  ASSERT_EQ(picture.saveToFile(dir.file("dangling.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(picture.saveToFile(dir.file("dangling.bmp"), FileTypeBmp), ImageError::None);
   EXPECT_TRUE(std::filesystem::is_regular_file(dir.path() / "made-later.bmp"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "dangling.bmp"));
 

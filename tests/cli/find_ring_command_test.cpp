@@ -28,7 +28,7 @@ TEST(KelmiraCliFindRing, PrintsTheRingAndUnwarpsAroundIt) {
   truth.seed = 77;
   DibImage photo;
   test::makeSyntheticRingPhoto(truth, photo, dir.path().string());
-  ASSERT_EQ(photo.saveToFile(dir.file("round.jpg"), FileTypeJpeg), 0);
+  ASSERT_EQ(photo.saveToFile(dir.file("round.jpg"), FileTypeJpeg), ImageError::None);
 
   const RunResult found = runCli("find-ring " + dir.file("round.jpg"));
   ASSERT_EQ(found.status, 0) << found.output;
@@ -61,7 +61,7 @@ TEST(KelmiraCliFindRing, PrintsTheRingAndUnwarpsAroundIt) {
   EXPECT_NEAR(ringRadius, radius, 0.05);  // the radius find-ring printed
   EXPECT_NEAR(cropRadius, 0.8 * 430, 4);
   DibImage panorama;
-  ASSERT_EQ(panorama.loadFromFile(dir.file("auto.bmp")), 0);
+  ASSERT_EQ(panorama.loadFromFile(dir.file("auto.bmp")), ImageError::None);
   EXPECT_EQ(panorama.width(), static_cast<int>(0.6 * cropRadius * 6.283185307179586));
   EXPECT_EQ(panorama.height(), static_cast<int>(0.6 * cropRadius));
   EXPECT_NE(unwarped.output.find("around (700, 560)"), std::string::npos) << unwarped.output;
@@ -69,7 +69,7 @@ TEST(KelmiraCliFindRing, PrintsTheRingAndUnwarpsAroundIt) {
   // No mirror: said so, status 1; auto asks for a sure ring.
   DibImage flat;
   flat.allocate(640, 480);
-  ASSERT_EQ(flat.saveToFile(dir.file("flat.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(flat.saveToFile(dir.file("flat.bmp"), FileTypeBmp), ImageError::None);
   const RunResult none = runCli("find-ring " + dir.file("flat.bmp"));
   EXPECT_EQ(none.status, 1);
   EXPECT_NE(none.output.find("no mirror ring found"), std::string::npos) << none.output;
@@ -82,7 +82,7 @@ TEST(KelmiraCliFindRing, AGivenRingRadiusOfHalfTheHeightIsTheDescribedUnwarp) {
   test::TempDir dir;
   DibImage scene;
   test::paintTexturedPanorama(scene, 1356, 216, 3);
-  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), ImageError::None);
   ASSERT_EQ(runCli("simulate " + dir.file("scene.bmp") + " " + dir.file("round.bmp") + " --size 1000x750").status, 0);
   // 750 high: R = 375 gives crop radius 300 and the scale 750 x 0.117096, to the bit.
   ASSERT_EQ(runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("plain.bmp")).status, 0);
@@ -91,7 +91,7 @@ TEST(KelmiraCliFindRing, AGivenRingRadiusOfHalfTheHeightIsTheDescribedUnwarp) {
   // A larger ring reaches further out: a bigger panorama at a larger scale.
   ASSERT_EQ(runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("bigger.bmp") + " --ring-radius 400").status, 0);
   DibImage bigger;
-  ASSERT_EQ(bigger.loadFromFile(dir.file("bigger.bmp")), 0);
+  ASSERT_EQ(bigger.loadFromFile(dir.file("bigger.bmp")), ImageError::None);
   EXPECT_EQ(bigger.height(), static_cast<int>(0.6 * 320));
   for (const char* bad : {"abc", "-5", "3", "auto2"}) {
     EXPECT_NE(runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("x.bmp") + " --ring-radius " + bad).status, 0)
@@ -108,7 +108,7 @@ TEST(KelmiraCliFindRing, APictureTooNarrowForARingHasNoneWithAnyNumberOfThreads)
     DibImage picture;
     test::paintTexturedPanorama(picture, width, height, 3);
     const std::string name = dir.file(std::to_string(width) + "x" + std::to_string(height) + ".bmp");
-    ASSERT_EQ(picture.saveToFile(name, FileTypeBmp), 0);
+    ASSERT_EQ(picture.saveToFile(name, FileTypeBmp), ImageError::None);
     for (const int threads : {1, 3, 5}) {
       const RunResult found = runCli("find-ring " + name, "KELMIRA_THREADS=" + std::to_string(threads));
       EXPECT_EQ(found.status, 1) << width << " x " << height << ", " << threads << " threads: " << found.output;

@@ -38,7 +38,7 @@ TEST(KelmiraCli, SimulateThenUnwarpGivesThePanoramaBack) {
   // An 800 x 600 photograph gets crop radius 240, so a 904 x 144 panorama.
   DibImage scene;
   paintPanorama(scene, 904, 144);
-  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), ImageError::None);
 
   for (const char* centre : {"", " --centre 430,290"}) {
     SCOPED_TRACE(centre);
@@ -50,7 +50,7 @@ TEST(KelmiraCli, SimulateThenUnwarpGivesThePanoramaBack) {
     EXPECT_NE(unwarped.output.find("904 x 144"), std::string::npos) << unwarped.output;
 
     DibImage back;
-    ASSERT_EQ(back.loadFromFile(dir.file("back.tif")), 0);
+    ASSERT_EQ(back.loadFromFile(dir.file("back.tif")), ImageError::None);
     ASSERT_EQ(back.width(), 904);
     ASSERT_EQ(back.height(), 144);
     EXPECT_LT(meanAbsoluteDifference(scene, back, 2), 6.0);
@@ -61,8 +61,8 @@ TEST(KelmiraCli, SimulateThenUnwarpGivesThePanoramaBack) {
   ASSERT_EQ(runCli("unwarp --lens-thread " + dir.file("round.bmp") + " " + dir.file("mirrored.bmp")).status, 0);
   DibImage standard;
   DibImage mirrored;
-  ASSERT_EQ(standard.loadFromFile(dir.file("standard.bmp")), 0);
-  ASSERT_EQ(mirrored.loadFromFile(dir.file("mirrored.bmp")), 0);
+  ASSERT_EQ(standard.loadFromFile(dir.file("standard.bmp")), ImageError::None);
+  ASSERT_EQ(mirrored.loadFromFile(dir.file("mirrored.bmp")), ImageError::None);
   ASSERT_EQ(mirrored.mirrorHorizontally(), 1);
   EXPECT_EQ(meanAbsoluteDifference(standard, mirrored, 0), 0.0);
 }
@@ -93,11 +93,33 @@ TEST(KelmiraCli, FailuresSayWhyAndLeaveExistingFilesAlone) {
   EXPECT_EQ(files, 2);
 }
 
+// A command line that asks for what cannot be is a usage error, status 2, and writes nothing.
+TEST(KelmiraCli, EveryUsageErrorIsStatusTwo) {
+  test::TempDir dir;
+  const std::string round = std::string(std::getenv("KELMIRA_SOURCE_DIR")) + "/samples/mirror-sample.jpg";
+  const std::string to = " " + dir.file("a");
+  const std::string batch = " --out-dir " + dir.file("o");
+  for (const std::string& arguments : {
+           "sphere " + round + to + ".jpg --quality 0",
+           "sphere " + round + to + ".jpg --quality 101",
+           "sphere " + round + batch + " --quality 0",
+           "web " + round + to + ".html --quality 200",
+           "web " + round + to + ".htm --quality -5",
+           "movie " + round + to + ".mov --quality best",
+           "unwarp " + round + batch + " --jobs 0",
+           "unwarp " + round + to + ".jpg --no-such-option",
+       }) {
+    const RunResult run = runCli(arguments);
+    EXPECT_EQ(run.status, 2) << arguments << "\n" << run.output;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
 TEST(KelmiraCli, InfoNamesTheTypeAndSize) {
   test::TempDir dir;
   DibImage image;
   paintPanorama(image, 33, 17);
-  ASSERT_EQ(image.saveToFile(dir.file("picture.jpg"), FileTypeJpeg), 0);
+  ASSERT_EQ(image.saveToFile(dir.file("picture.jpg"), FileTypeJpeg), ImageError::None);
   RunResult info = runCli("info " + dir.file("picture.jpg"));
   EXPECT_EQ(info.status, 0);
   EXPECT_NE(info.output.find("type: 1 (JPEG)"), std::string::npos) << info.output;
@@ -148,11 +170,11 @@ TEST(KelmiraCli, UnwarpAndInfoReadPngPcxAndTga) {
   test::TempDir dir;
   DibImage scene;
   paintPanorama(scene, 452, 72);
-  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(scene.saveToFile(dir.file("scene.bmp"), FileTypeBmp), ImageError::None);
   ASSERT_EQ(runCli("simulate " + dir.file("scene.bmp") + " " + dir.file("round.bmp") + " --size 400x300").status, 0);
   ASSERT_EQ(runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("from-bmp.bmp")).status, 0);
   DibImage round;
-  ASSERT_EQ(round.loadFromFile(dir.file("round.bmp")), 0);
+  ASSERT_EQ(round.loadFromFile(dir.file("round.bmp")), ImageError::None);
   writeLosslessCopies(round, dir);
   const test::Bytes reference = test::readFileBytes(dir.file("from-bmp.bmp"));
   ASSERT_FALSE(reference.empty());
@@ -197,7 +219,7 @@ TEST(KelmiraCliMovie, PanoramaToMovieAndTheRefusals) {
   test::TempDir dir;
   DibImage panorama;
   paintPanorama(panorama, 2048, 400);
-  ASSERT_EQ(panorama.saveToFile(dir.file("wide.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(panorama.saveToFile(dir.file("wide.bmp"), FileTypeBmp), ImageError::None);
 
   const RunResult made = runCli("movie " + dir.file("wide.bmp") + " " + dir.file("room.mov") + " --codec cinepak");
   ASSERT_EQ(made.status, 0) << made.output;
@@ -211,12 +233,12 @@ TEST(KelmiraCliMovie, PanoramaToMovieAndTheRefusals) {
   // Refusals touch no file: the old movie stays as it was.
   const test::Bytes before = test::readFileBytes(dir.file("room.mov"));
   paintPanorama(panorama, 300, 400);
-  ASSERT_EQ(panorama.saveToFile(dir.file("tall.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(panorama.saveToFile(dir.file("tall.bmp"), FileTypeBmp), ImageError::None);
   const RunResult tall = runCli("movie " + dir.file("tall.bmp") + " " + dir.file("room.mov"));
   EXPECT_NE(tall.status, 0);
   EXPECT_NE(tall.output.find("The panorama must be wider than it is high to make a movie."), std::string::npos);
   paintPanorama(panorama, 90, 20);
-  ASSERT_EQ(panorama.saveToFile(dir.file("small.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(panorama.saveToFile(dir.file("small.bmp"), FileTypeBmp), ImageError::None);
   const RunResult small = runCli("movie " + dir.file("small.bmp") + " " + dir.file("room.mov"));
   EXPECT_NE(small.output.find("The panorama is too small to make a movie."), std::string::npos);
   EXPECT_NE(runCli("movie " + dir.file("wide.bmp") + " " + dir.file("x.mov") + " --codec h264").status, 0);

@@ -31,7 +31,7 @@ TEST(KelmiraCliSphere, WritesA360PhotoWithItsPhotoSphereFields) {
   ASSERT_EQ(made.status, 0) << made.output;
   EXPECT_NE(made.output.find("1809 x 253 of a 1809 x 904 sphere from row 366"), std::string::npos) << made.output;
   DibImage photo;
-  ASSERT_EQ(photo.loadFromFile(dir.file("room_360.jpg")), 0);
+  ASSERT_EQ(photo.loadFromFile(dir.file("room_360.jpg")), ImageError::None);
   EXPECT_EQ(photo.width(), 1809);
   EXPECT_EQ(photo.height(), 253);
   const std::string bytes = text(dir.file("room_360.jpg"));
@@ -90,7 +90,7 @@ TEST(KelmiraCliWeb, APageThatPansThePhotoInABrowserAndAsksForNothing) {
 
   // The view shows the sample's sky above and its grass below.
   DibImage first;
-  ASSERT_EQ(first.loadFromFile(dir.file("web-first.png")), 0);
+  ASSERT_EQ(first.loadFromFile(dir.file("web-first.png")), ImageError::None);
   ASSERT_EQ(first.width(), 800);
   EXPECT_GT(meanChannel(first, 20, 120, 2), meanChannel(first, 20, 120, 0) + 40) << "blue sky at the top";
   EXPECT_GT(meanChannel(first, 380, 460, 1), meanChannel(first, 380, 460, 2) + 20) << "green grass at the bottom";

@@ -76,8 +76,8 @@ TEST(ReadBmp, TrueColourDepthsAndRowOrder) {
 
   const test::Decoded up = test::decodeBytes(dir, bmpFile({3, 2, 24}, bottomUp), readBmp);
   const test::Decoded down = test::decodeBytes(dir, bmpFile({3, -2, 24}, topDown), readBmp);
-  EXPECT_EQ(up.error, 0);
-  EXPECT_EQ(down.error, 0);
+  EXPECT_EQ(up.error, ImageError::None);
+  EXPECT_EQ(down.error, ImageError::None);
   EXPECT_EQ(up.width, 3);
   EXPECT_EQ(down.height, 2);
   EXPECT_EQ(up.bytes(), expected);
@@ -110,7 +110,7 @@ TEST(ReadBmp, PaletteDepthsAndShortColourTables) {
   // right after entry 1: entry 2 is read from the pixel bytes, the rest is missing.
   const test::Decoded d8 =
       test::decodeBytes(dir, bmpFile({4, 1, 8, 0, 256, numberedTable(2)}, {1, 0, 2, 3}), readBmp);
-  EXPECT_EQ(d8.error, 0);
+  EXPECT_EQ(d8.error, ImageError::None);
   EXPECT_EQ(d8.bytes(), (Bytes{11, 12, 13, 1, 2, 3, 2, 0, 1, 0, 0, 0}));
 
   // A colours-used count far beyond 256 still fits the table.
@@ -139,13 +139,13 @@ TEST(ReadBmp, RunLengthEncodedFiles) {
       0, 2, 0, 1, 9, 9,     // up past the top: dropped
       0, 0, 200, 7, 0, 1};  // more dropped rows, then the end
   const test::Decoded d8 = test::decodeBytes(dir, bmpFile({4, 3, 8, 1, 0, numberedTable(10)}, rle8), readBmp);
-  EXPECT_EQ(d8.error, 0);
+  EXPECT_EQ(d8.error, ImageError::None);
   EXPECT_EQ(d8.bytes(), numberedPixels({-1, -1, 4, -1, 1, 2, 3, -1, 5, 5, 5, 6}));
 
   // RLE4, 5 x 2: runs alternate nibbles, literals take five nibbles padded to four bytes.
   const Bytes rle4{5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 1, 0x11, 0, 1};
   const test::Decoded d4 = test::decodeBytes(dir, bmpFile({5, 2, 4, 2, 0, numberedTable(8)}, rle4), readBmp);
-  EXPECT_EQ(d4.error, 0);
+  EXPECT_EQ(d4.error, ImageError::None);
   EXPECT_EQ(d4.bytes(), numberedPixels({3, 4, 5, 6, 7, 1, 2, 1, 2, 1}));
 
   // Cut inside a literal: what was painted stays, with a read error.
@@ -196,9 +196,9 @@ TEST(WriteBmp, OnePixelFileByteForByte) {
   test::TempDir dir;
   const std::string path = dir.file("one.bmp");
   const std::uint8_t pixel[3] = {10, 20, 30};
-  ImageErrorCode error = -1;
+  ImageErrorCode error = static_cast<ImageErrorCode>(-1);
   EXPECT_EQ(test::encodeFile(path, [&](ImageStream& s) { return writeBmp(s, pixel, 1, 1); }, error), 58);
-  EXPECT_EQ(error, 0);
+  EXPECT_EQ(error, ImageError::None);
   Bytes expected{'B', 'M'};
   for (std::uint32_t field : {58u, 0u, 54u, 40u, 1u, 1u}) test::putU32(expected, field);
   test::putU16(expected, 1);
@@ -215,7 +215,7 @@ TEST(WriteBmp, RoundTripAndProgress) {
   test::TempDir dir;
   const std::string path = dir.file("pattern.bmp");
   const std::vector<std::uint8_t> picture = test::patternPixels(5, 4);
-  ImageErrorCode error = -1;
+  ImageErrorCode error = static_cast<ImageErrorCode>(-1);
   const std::int64_t written =
       test::encodeFile(path, [&](ImageStream& s) { return writeBmp(s, picture.data(), 5, 4); }, error);
   EXPECT_EQ(written, 54 + 16 * 4);

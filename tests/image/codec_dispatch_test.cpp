@@ -19,7 +19,7 @@ TEST(CodecDispatch, TypesWithoutACodecLeaveTheLastErrorAlone) {
   for (FileType type : {FileTypeNone, FileTypeWmf, FileTypeEmf, FileTypeMovie}) {
     std::unique_ptr<ImageStream> stream = openForReading(path);
     ASSERT_TRUE(stream);
-    closeStream(nullptr);  // leaves code 5 behind
+    closeStream(nullptr);  // leaves ImageError::BadParameter behind
     std::int32_t width = -1, height = -1;
     EXPECT_EQ(decodeStream(*stream, type, width, height), nullptr);
     EXPECT_EQ(lastError(), ImageError::BadParameter) << type;
@@ -28,9 +28,9 @@ TEST(CodecDispatch, TypesWithoutACodecLeaveTheLastErrorAlone) {
     closeStream(std::move(stream));
 
     const std::string out = dir.file("out.bin");
-    ImageErrorCode error = -1;
+    ImageErrorCode error = static_cast<ImageErrorCode>(-1);
     EXPECT_EQ(test::encodeFile(out, [&](ImageStream& s) { return encodeStream(s, type, pixel, 1, 1); }, error), 0);
-    EXPECT_EQ(error, 0) << "the open before it succeeded";
+    EXPECT_EQ(error, ImageError::None) << "the open before it succeeded";
     EXPECT_TRUE(test::readFileBytes(out).empty());
   }
 }
@@ -39,10 +39,10 @@ TEST(CodecDispatch, EncodersAndDecodersByType) {
   test::TempDir dir;
   const std::vector<std::uint8_t> picture = test::patternPixels(6, 4, 5);
   const auto encodeAs = [&](FileType type, const std::string& name) {
-    ImageErrorCode error = -1;
+    ImageErrorCode error = static_cast<ImageErrorCode>(-1);
     const std::int64_t written =
         test::encodeFile(dir.file(name), [&](ImageStream& s) { return encodeStream(s, type, picture.data(), 6, 4); }, error);
-    EXPECT_EQ(error, 0);
+    EXPECT_EQ(error, ImageError::None);
     const Bytes file = test::readFileBytes(dir.file(name));
     EXPECT_EQ(written, static_cast<std::int64_t>(file.size()));
     return file;
@@ -55,7 +55,7 @@ TEST(CodecDispatch, EncodersAndDecodersByType) {
     std::unique_ptr<ImageStream> stream = openForReading(dir.file(name));
     std::int32_t width = 0, height = 0;
     PixelBlock pixels = decodeStream(*stream, type, width, height);
-    EXPECT_EQ(lastError(), 0);
+    EXPECT_EQ(lastError(), ImageError::None);
     closeStream(std::move(stream));
     return pixels ? Bytes(pixels.get(), pixels.get() + 3 * width * height) : Bytes();
   };

@@ -21,7 +21,7 @@ struct Decoded {
   PixelBlock pixels;
   std::int32_t width = -1;
   std::int32_t height = -1;
-  ImageErrorCode error = -1;
+  ImageErrorCode error = static_cast<ImageErrorCode>(-1);
 
   Bytes bytes() const {
     if (!pixels) return {};

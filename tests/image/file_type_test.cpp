@@ -61,12 +61,12 @@ TEST(FileType, ContentWinsOverTheExtension) {
 
 TEST(FileType, PathsWithoutAFileAndTheLastError) {
   test::TempDir dir;
-  closeStream(nullptr);  // leaves code 5 behind
-  ASSERT_NE(lastError(), 0);
+  closeStream(nullptr);  // leaves ImageError::BadParameter behind
+  ASSERT_NE(lastError(), ImageError::None);
   EXPECT_EQ(identifyFileType(dir.file("missing.BMP")), FileTypeBmp);
-  EXPECT_EQ(lastError(), 0);
+  EXPECT_EQ(lastError(), ImageError::None);
   EXPECT_EQ(fileTypeFromContent(dir.file("missing.bmp")), FileTypeNone);
-  EXPECT_EQ(lastError(), 0);
+  EXPECT_EQ(lastError(), ImageError::None);
   // The extension is taken from the last dot of the whole path.
   EXPECT_EQ(fileTypeFromExtension("/photos.bmp/picture"), FileTypeNone);
   EXPECT_EQ(fileTypeFromExtension("picture."), FileTypeNone);

@@ -63,10 +63,10 @@ void writeWithLibjpeg(const std::string& path, int width, int height, const Byte
 
 Bytes encodeJpeg(const test::TempDir& dir, const Bytes& pixels, int width, int height, int quality, bool progressive) {
   const std::string path = dir.file("encoded.jpg");
-  ImageErrorCode error = -1;
+  ImageErrorCode error = static_cast<ImageErrorCode>(-1);
   const std::int64_t written = test::encodeFile(
       path, [&](ImageStream& s) { return writeJpeg(s, pixels.data(), width, height, quality, progressive); }, error);
-  EXPECT_EQ(error, 0);
+  EXPECT_EQ(error, ImageError::None);
   Bytes file = test::readFileBytes(path);
   EXPECT_EQ(written, static_cast<std::int64_t>(file.size()));
   return file;
@@ -92,7 +92,7 @@ TEST(JpegCodec, RoundTripsBaselineAndProgressive) {
     EXPECT_EQ(findMarker(file, 0xC0) != std::string::npos, !progressive);
 
     const test::Decoded decoded = test::decodeBytes(dir, file, readJpeg);
-    EXPECT_EQ(decoded.error, 0);
+    EXPECT_EQ(decoded.error, ImageError::None);
     EXPECT_EQ(decoded.width, 48);
     EXPECT_EQ(decoded.height, 32);
     EXPECT_LE(maxDifference(decoded.bytes(), picture), 6) << "progressive " << progressive;
@@ -106,7 +106,7 @@ TEST(JpegCodec, GreyscaleCmykAndYcckFiles) {
   for (int i = 0; i < 16 * 8; ++i) grey.push_back(static_cast<std::uint8_t>(40 + i));
   writeWithLibjpeg(path, 16, 8, grey, 1, JCS_GRAYSCALE, JCS_GRAYSCALE);
   const test::Decoded g = test::decodeFile(path, readJpeg);
-  ASSERT_EQ(g.error, 0);
+  ASSERT_EQ(g.error, ImageError::None);
   const Bytes greyPixels = g.bytes();
   ASSERT_EQ(greyPixels.size(), 3 * grey.size());
   for (std::size_t i = 0; i < grey.size(); ++i) {
@@ -120,7 +120,7 @@ TEST(JpegCodec, GreyscaleCmykAndYcckFiles) {
   for (int i = 0; i < 8 * 8; ++i) cmyk.insert(cmyk.end(), {200, 100, 50, 128});
   writeWithLibjpeg(path, 8, 8, cmyk, 4, JCS_CMYK, JCS_CMYK);
   const test::Decoded c = test::decodeFile(path, readJpeg);
-  EXPECT_EQ(c.error, 0);
+  EXPECT_EQ(c.error, ImageError::None);
   const Bytes cmykPixels = c.bytes();
   ASSERT_EQ(cmykPixels.size(), 3u * 64);
   for (std::size_t i = 0; i < cmykPixels.size(); i += 3) {
@@ -216,7 +216,7 @@ TEST(JpegCodec, BrokenFilesAndBadArguments) {
   EXPECT_EQ(test::decodeBytes(dir, commented, readJpeg).bytes(), test::decodeBytes(dir, good, readJpeg).bytes());
 
   const std::string path = dir.file("out.jpg");
-  ImageErrorCode error = -1;
+  ImageErrorCode error = static_cast<ImageErrorCode>(-1);
   EXPECT_EQ(test::encodeFile(path, [&](ImageStream& s) { return writeJpeg(s, picture.data(), 0, 16, 90, false); }, error), 0);
   EXPECT_EQ(error, ImageError::BadParameter);
   const Bytes wide(3 * 70000, 128);
@@ -236,7 +236,7 @@ TEST(JpegCodec, ProgressAbortKeepsTheFirstRow) {
   EXPECT_LE(maxDifference(pixels, picture, 0, 48), 6);
   EXPECT_EQ(Bytes(pixels.begin() + 48, pixels.end()), Bytes(pixels.size() - 48, 0));
 
-  ImageErrorCode error = -1;
+  ImageErrorCode error = static_cast<ImageErrorCode>(-1);
   EXPECT_EQ(test::encodeFile(dir.file("a.jpg"), [&](ImageStream& s) { return writeJpeg(s, picture.data(), 16, 16, 90, true); }, error), 0);
   EXPECT_EQ(error, ImageError::Aborted);
 }

@@ -9,17 +9,17 @@ namespace kelmira {
 namespace {
 
 TEST(ErrorText, KnownCodesAndTheGenericText) {
-  EXPECT_EQ(errorText(0), "no err");
-  EXPECT_EQ(errorText(1), "out of memory");
-  EXPECT_EQ(errorText(6), "bad BMP file");
-  EXPECT_EQ(errorText(14), "callback returned FALSE - operation aborted");
-  EXPECT_EQ(errorText(16), "internal PNG lib behavior - contact Plimsett s.w.");
-  EXPECT_EQ(errorText(29), "a call to BitBlt failed.");
-  EXPECT_EQ(errorText(31), "not enough room in the output palette to store the colors from this image");
-  EXPECT_EQ(errorText(32), "bad TGA File");
-  EXPECT_EQ(errorText(35), "a call to the fn CreateDIBitmap failed");
+  EXPECT_EQ(errorText(static_cast<ImageErrorCode>(0)), "no err");
+  EXPECT_EQ(errorText(static_cast<ImageErrorCode>(1)), "out of memory");
+  EXPECT_EQ(errorText(static_cast<ImageErrorCode>(6)), "bad BMP file");
+  EXPECT_EQ(errorText(static_cast<ImageErrorCode>(14)), "callback returned FALSE - operation aborted");
+  EXPECT_EQ(errorText(static_cast<ImageErrorCode>(16)), "internal PNG lib behavior - contact Plimsett s.w.");
+  EXPECT_EQ(errorText(static_cast<ImageErrorCode>(29)), "a call to BitBlt failed.");
+  EXPECT_EQ(errorText(static_cast<ImageErrorCode>(31)), "not enough room in the output palette to store the colors from this image");
+  EXPECT_EQ(errorText(static_cast<ImageErrorCode>(32)), "bad TGA File");
+  EXPECT_EQ(errorText(static_cast<ImageErrorCode>(35)), "a call to the fn CreateDIBitmap failed");
   for (std::uint32_t unlisted : {8u, 12u, 33u, 34u, 36u, 37u, 39u, 4000000000u}) {
-    EXPECT_EQ(errorText(unlisted), "Error #" + std::to_string(unlisted) + "!");
+    EXPECT_EQ(errorText(static_cast<ImageErrorCode>(unlisted)), "Error #" + std::to_string(unlisted) + "!");
   }
 }
 
@@ -31,12 +31,12 @@ bool innerOperation(int rows) {
   return true;
 }
 
-bool outerOperation(int rows, ImageErrorCode failWith = 0) {
+bool outerOperation(int rows, ImageErrorCode failWith = ImageError::None) {
   LayerCall call;
   innerOperation(rows);
   for (int row = 0; row < rows; ++row)
     if (!call.progress(row, rows)) return false;
-  if (failWith != 0) call.fail(failWith);
+  if (failWith != ImageError::None) call.fail(failWith);
   return !call.failed();
 }
 
@@ -49,7 +49,7 @@ TEST(LayerState, OnlyTheOutermostOperationReportsAndAbortGivesCode14) {
   });
   EXPECT_TRUE(outerOperation(3));
   EXPECT_EQ(rows, (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(lastError(), 0);
+  EXPECT_EQ(lastError(), ImageError::None);
   EXPECT_EQ(layerNestingDepth(), 0);
 
   int calls = 0;
@@ -65,7 +65,7 @@ TEST(LayerState, OnlyTheOutermostOperationReportsAndAbortGivesCode14) {
   EXPECT_FALSE(outerOperation(2, ImageError::BadBmp));
   EXPECT_EQ(lastError(), ImageError::BadBmp);
   EXPECT_TRUE(outerOperation(2));
-  EXPECT_EQ(lastError(), 0);  // every operation sets the last error, success included
+  EXPECT_EQ(lastError(), ImageError::None);  // every operation sets the last error, success included
 }
 
 TEST(LayerState, ThreadsKeepTheirOwnErrorAndCallback) {
@@ -73,14 +73,14 @@ TEST(LayerState, ThreadsKeepTheirOwnErrorAndCallback) {
   setProgressCallback([&](std::int32_t, std::int32_t) { return ++mainCalls, true; });
   outerOperation(1, ImageError::BadJpeg);
 
-  ImageErrorCode seenOnOtherThread = -1;
+  ImageErrorCode seenOnOtherThread = static_cast<ImageErrorCode>(-1);
   std::thread other([&] {
     seenOnOtherThread = lastError();
     outerOperation(4);  // no callback installed on this thread
     outerOperation(1, ImageError::BadTiff);
   });
   other.join();
-  EXPECT_EQ(seenOnOtherThread, 0);
+  EXPECT_EQ(seenOnOtherThread, ImageError::None);
   EXPECT_EQ(lastError(), ImageError::BadJpeg);
   EXPECT_EQ(mainCalls, 1);
   setProgressCallback({});

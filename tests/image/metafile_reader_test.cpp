@@ -43,7 +43,7 @@ TEST(ReadMetafile, NoRendererHereSoCode27ForFilesThatExist) {
 
   // Loading goes to the metafile reader by content or by extension.
   DibImage image;
-  ASSERT_EQ(image.allocate(2, 2), 0);
+  ASSERT_EQ(image.allocate(2, 2), ImageError::None);
   EXPECT_EQ(image.loadFromFile(dir.file("a.wmf")), ImageError::BadMetafile);
   EXPECT_FALSE(image.hasPixels());
   test::writeFileBytes(dir.file("c.bin"), enhanced);

@@ -60,7 +60,7 @@ TEST(ReadPcx, TwentyFourBitPlanesAndRuns) {
       0xC8, 2,               // green and blue 2: one run over both planes
   };
   const test::Decoded d = test::decodeBytes(dir, test::pcxFile(header, lines), readPcx);
-  EXPECT_EQ(d.error, 0);
+  EXPECT_EQ(d.error, ImageError::None);
   EXPECT_EQ(d.width, 3);
   EXPECT_EQ(d.height, 2);
   EXPECT_EQ(d.bytes(), (Bytes{10, 20, 0xC5, 10, 21, 30, 10, 22, 31, 1, 2, 2, 1, 2, 2, 1, 2, 2}));
@@ -69,7 +69,7 @@ TEST(ReadPcx, TwentyFourBitPlanesAndRuns) {
   const PcxHeader narrow = pcxHeader(8, 1, 1, 3, 2);
   const Bytes crossing{0xC7, 50, 60, 61, 0xC2, 70, 0xC2, 80};
   const test::Decoded cut = test::decodeBytes(dir, test::pcxFile(narrow, crossing), readPcx);
-  EXPECT_EQ(cut.error, 0);
+  EXPECT_EQ(cut.error, ImageError::None);
   EXPECT_EQ(cut.bytes(), (Bytes{50, 50, 50, 50, 50, 50, 60, 70, 80, 61, 70, 80}));
 }
 
@@ -78,7 +78,7 @@ TEST(ReadPcx, EightBitColourTableOrGreyRamp) {
   const PcxHeader header = pcxHeader(8, 3, 0, 1, 4);
   const Bytes pixels{0, 7, 0xC1, 200, 0xC1, 255};  // 200 and 255 need run codes
   const test::Decoded coloured = test::decodeBytes(dir, test::pcxFile(header, join({pixels, tailPalette()})), readPcx);
-  EXPECT_EQ(coloured.error, 0);
+  EXPECT_EQ(coloured.error, ImageError::None);
   EXPECT_EQ(coloured.bytes(), join({tableColour(0), tableColour(7), tableColour(200), tableColour(255)}));
 
   // Without the 0x0C marker before the last 768 bytes the table is a grey ramp.
@@ -167,7 +167,7 @@ TEST(ReadPcx, BadHeadersGiveCode22) {
   }
   // An offset window decodes like one at the origin.
   const test::Decoded offset = test::decodeBytes(dir, with([](PcxHeader& h) { h.xmin = 100, h.xmax = 101, h.ymin = 7, h.ymax = 8; }), readPcx);
-  EXPECT_EQ(offset.error, 0);
+  EXPECT_EQ(offset.error, ImageError::None);
   EXPECT_EQ(offset.bytes(), Bytes(12, 1));
 
   const test::Decoded huge =
@@ -220,7 +220,7 @@ TEST(ReadPcx, RunLengthRoundTrip) {
     }
   }
   const test::Decoded d = test::decodeBytes(dir, test::pcxFile(header, data), readPcx);
-  EXPECT_EQ(d.error, 0);
+  EXPECT_EQ(d.error, ImageError::None);
   EXPECT_EQ(d.bytes(), expected);
 }
 

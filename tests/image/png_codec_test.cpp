@@ -43,7 +43,7 @@ TEST(ReadPng, ColourAndGreyDepthsComeOutAsStored) {
   const Bytes picture = test::patternPixels(5, 3);
   PngPicture rgb = test::pngPicture(5, 3, PNG_COLOR_TYPE_RGB, 8, samplesOf(picture));
   const test::Decoded plain = decodePng(dir, rgb);
-  EXPECT_EQ(plain.error, 0);
+  EXPECT_EQ(plain.error, ImageError::None);
   EXPECT_EQ(plain.width, 5);
   EXPECT_EQ(plain.height, 3);
   EXPECT_EQ(plain.bytes(), picture);
@@ -67,7 +67,7 @@ TEST(ReadPng, ColourAndGreyDepthsComeOutAsStored) {
   };
   for (const GreyCase& g : greys) {
     const test::Decoded d = decodePng(dir, test::pngPicture(5, 1, PNG_COLOR_TYPE_GRAY, g.depth, g.samples));
-    EXPECT_EQ(d.error, 0) << g.depth;
+    EXPECT_EQ(d.error, ImageError::None) << g.depth;
     Bytes expected;
     for (std::uint8_t level : g.levels) expected.insert(expected.end(), {level, level, level});
     EXPECT_EQ(d.bytes(), expected) << g.depth << "-bit grey";
@@ -82,7 +82,7 @@ TEST(ReadPng, PalettesOfEveryDepthDecodeToTheirColours) {
     PngPicture indexed = test::pngPicture(4, 2, PNG_COLOR_TYPE_PALETTE, depth, {0, top, 1, 0, top, 0, 0, 1});
     indexed.palette.assign(palette.begin(), palette.begin() + std::min<std::size_t>(palette.size(), std::size_t{1} << depth));
     const test::Decoded d = decodePng(dir, indexed);
-    EXPECT_EQ(d.error, 0) << depth;
+    EXPECT_EQ(d.error, ImageError::None) << depth;
     const png_color t = palette[top];
     EXPECT_EQ(d.bytes(), (Bytes{10, 20, 30, t.red, t.green, t.blue, 40, 50, 60, 10, 20, 30,  //
                                 t.red, t.green, t.blue, 10, 20, 30, 10, 20, 30, 40, 50, 60}))
@@ -167,7 +167,7 @@ TEST(ReadPng, InterlacedFilesMatchPlainOnesAndReportEachRowOnce) {
   {
     test::ProgressRecorder progress;
     const test::Decoded d = decodePng(dir, file);
-    EXPECT_EQ(d.error, 0);
+    EXPECT_EQ(d.error, ImageError::None);
     EXPECT_EQ(d.bytes(), picture);
     EXPECT_EQ(progress.calls, test::rowRun(11));
   }
@@ -211,7 +211,7 @@ Bytes handMadeRgb() {
 TEST(ReadPng, HandMadeChunksAgreeWithLibpngsWriter) {
   test::TempDir dir;
   const test::Decoded d = test::decodeBytes(dir, handMadeRgb(), readPng);
-  EXPECT_EQ(d.error, 0);
+  EXPECT_EQ(d.error, ImageError::None);
   EXPECT_EQ(d.bytes(), (Bytes{10, 20, 30, 40, 50, 60, 70, 80, 90, 75, 85, 95}));
 }
 

@@ -43,16 +43,16 @@ TEST(RowGate, SavingAsRowsArriveWritesTheSameFileOrNone) {
   const int width = 640, height = 200;
   const auto pattern = test::patternPixels(width, height);
   DibImage finished;
-  ASSERT_EQ(finished.copyFromPixels(pattern.data(), width, height), 0);
+  ASSERT_EQ(finished.copyFromPixels(pattern.data(), width, height), ImageError::None);
 
   for (const FileType type : {FileTypeJpeg, FileTypeBmp, FileTypeTiff}) {
     SCOPED_TRACE(type);
     const std::string whole = dir.file("whole");
     const std::string streamed = dir.file("streamed");
-    ASSERT_EQ(finished.saveToFile(whole, type), 0);
+    ASSERT_EQ(finished.saveToFile(whole, type), ImageError::None);
 
     DibImage growing;
-    ASSERT_EQ(growing.allocate(width, height), 0);
+    ASSERT_EQ(growing.allocate(width, height), ImageError::None);
     RowGate gate;
     auto saved = std::async(std::launch::async,
                             [&, picture = growing.hold()] { return savePictureAsRowsArrive(picture, streamed, type, gate); });
@@ -63,7 +63,7 @@ TEST(RowGate, SavingAsRowsArriveWritesTheSameFileOrNone) {
       gate.open(end);
     }
     growing.endAccess();
-    EXPECT_EQ(saved.get(), 0);
+    EXPECT_EQ(saved.get(), ImageError::None);
     EXPECT_EQ(test::readFileBytes(streamed), test::readFileBytes(whole));
 
     test::writeFileBytes(streamed, {'o', 'l', 'd'});

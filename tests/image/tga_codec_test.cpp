@@ -68,7 +68,7 @@ TEST(ReadTga, TrueColourDepthsAndBothRowOrders) {
         dir, test::tgaFile(tgaHeader(2, 4, 3, depth), bgrRows(picture, 4, true, extra)), readTga);
     const test::Decoded down = test::decodeBytes(
         dir, test::tgaFile(tgaHeader(2, 4, 3, depth, kTopFirst), bgrRows(picture, 4, false, extra)), readTga);
-    EXPECT_EQ(up.error, 0);
+    EXPECT_EQ(up.error, ImageError::None);
     EXPECT_EQ(up.width, 4);
     EXPECT_EQ(up.height, 3);
     EXPECT_EQ(up.bytes(), picture) << int{depth};
@@ -80,7 +80,7 @@ TEST(ReadTga, TrueColourDepthsAndBothRowOrders) {
   const Bytes expected{248, 248, 248, 0, 0, 0, 248, 0, 0, 0, 248, 0, 0, 0, 248, 128, 128, 128};
   for (std::uint8_t depth : {15, 16}) {
     const test::Decoded d = test::decodeBytes(dir, test::tgaFile(tgaHeader(2, 6, 1, depth), fives), readTga);
-    EXPECT_EQ(d.error, 0);
+    EXPECT_EQ(d.error, ImageError::None);
     EXPECT_EQ(d.bytes(), expected) << int{depth};
   }
 
@@ -97,7 +97,7 @@ TEST(ReadTga, ColourMapsReachOnlyTheirEntries) {
   const Bytes map24{3, 2, 1, 6, 5, 4, 9, 8, 7};
   const test::Decoded d8 = test::decodeBytes(
       dir, test::tgaFile(withColourMap(tgaHeader(1, 6, 1, 8), 2, 3, 24), join({map24, {0, 1, 2, 3, 4, 5}})), readTga);
-  EXPECT_EQ(d8.error, 0);
+  EXPECT_EQ(d8.error, ImageError::None);
   EXPECT_EQ(d8.bytes(), (Bytes{0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}));
 
   // 16-bit indices above 255 have no entry; 15-bit entries are 5-5-5.
@@ -106,14 +106,14 @@ TEST(ReadTga, ColourMapsReachOnlyTheirEntries) {
       dir,
       test::tgaFile(withColourMap(tgaHeader(1, 4, 1, 16), 0, 2, 15), join({map15, littleEndian16({1, 0, 256, 0xFFFF})})),
       readTga);
-  EXPECT_EQ(d16.error, 0);
+  EXPECT_EQ(d16.error, ImageError::None);
   EXPECT_EQ(d16.bytes(), (Bytes{0, 248, 0, 248, 0, 0, 0, 0, 0, 0, 0, 0}));
 
   // A map that runs past entry 255 is read to its end; entries past the table drop.
   const Bytes map32{0, 10, 20, 99, 1, 10, 20, 99, 2, 10, 20, 99, 3, 10, 20, 99};
   const test::Decoded past = test::decodeBytes(
       dir, test::tgaFile(withColourMap(tgaHeader(1, 3, 1, 8), 254, 4, 32), join({map32, {254, 255, 0}})), readTga);
-  EXPECT_EQ(past.error, 0);
+  EXPECT_EQ(past.error, ImageError::None);
   EXPECT_EQ(past.bytes(), (Bytes{20, 10, 0, 20, 10, 1, 0, 0, 0}));
 
   // A true-colour file may carry a map; it is skipped, not used.
@@ -139,7 +139,7 @@ TEST(ReadTga, RunLengthPacketsCrossRowEnds) {
   const Bytes expected{200, 0, 0, 3, 2, 1, 6, 5, 4,  //
                        200, 0, 0, 200, 0, 0, 200, 0, 0};
   const test::Decoded d = test::decodeBytes(dir, test::tgaFile(tgaHeader(10, 3, 2, 24), packets), readTga);
-  EXPECT_EQ(d.error, 0);
+  EXPECT_EQ(d.error, ImageError::None);
   EXPECT_EQ(d.bytes(), expected);
 
   // The same picture top row first, packed differently.

@@ -65,12 +65,12 @@ TEST(TiffCodec, RoundTripAndTheTagsWritten) {
   test::TempDir dir;
   const std::string path = dir.file("pattern.tif");
   const std::vector<std::uint8_t> picture = test::patternPixels(7, 5);
-  ImageErrorCode error = -1;
+  ImageErrorCode error = static_cast<ImageErrorCode>(-1);
   writeTiffFile(path, Bytes(picture.begin(), picture.end()), 7, 5, error);
-  EXPECT_EQ(error, 0);
+  EXPECT_EQ(error, ImageError::None);
 
   const test::Decoded decoded = test::decodeFile(path, readTiff);
-  EXPECT_EQ(decoded.error, 0);
+  EXPECT_EQ(decoded.error, ImageError::None);
   EXPECT_EQ(decoded.width, 7);
   EXPECT_EQ(decoded.height, 5);
   EXPECT_EQ(decoded.bytes(), Bytes(picture.begin(), picture.end()));
@@ -109,11 +109,11 @@ TEST(TiffCodec, ReadsHandMadeGreyAndLzwFiles) {
   test::TempDir dir;
   const Bytes rgb{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
   const test::Decoded colour = test::decodeBytes(dir, tiffFile(3, 2, 3, 2, rgb), readTiff);
-  EXPECT_EQ(colour.error, 0);
+  EXPECT_EQ(colour.error, ImageError::None);
   EXPECT_EQ(colour.bytes(), rgb);
 
   const test::Decoded grey = test::decodeBytes(dir, tiffFile(2, 2, 1, 1, {0, 100, 200, 255}), readTiff);
-  EXPECT_EQ(grey.error, 0);
+  EXPECT_EQ(grey.error, ImageError::None);
   EXPECT_EQ(grey.bytes(), (Bytes{0, 0, 0, 100, 100, 100, 200, 200, 200, 255, 255, 255}));
 
   const std::string path = dir.file("lzw.tif");
@@ -169,7 +169,7 @@ TEST(TiffCodec, ProgressAbortFreesTheBlock) {
   test::TempDir dir;
   const std::string path = dir.file("abort.tif");
   const Bytes picture(3 * 4 * 4, 77);
-  ImageErrorCode error = -1;
+  ImageErrorCode error = static_cast<ImageErrorCode>(-1);
   writeTiffFile(path, picture, 4, 4, error);
   test::ScopedProgress abort([](std::int32_t, std::int32_t) { return false; });
   const test::Decoded d = test::decodeFile(path, readTiff);

@@ -127,7 +127,7 @@ std::array<std::uint8_t, 3> colourOf(const std::optional<Vec3>& ray, bool camera
 }
 
 void paint(const PaintedRig& rig, bool cameraBelow, DibImage& photo) {
-  EXPECT_EQ(photo.allocate(rig.photo.width, rig.photo.height), 0);
+  EXPECT_EQ(photo.allocate(rig.photo.width, rig.photo.height), ImageError::None);
   std::uint8_t* p = photo.beginAccess();
   for (int y = 0; y < rig.photo.height; ++y) {
     for (int x = 0; x < rig.photo.width; ++x, p += 3) {

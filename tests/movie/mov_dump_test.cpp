@@ -7,7 +7,6 @@
 #include <sstream>
 #include <string>
 
-#include "movie/quicktime/classic_atom_reader.h"
 #include "movie/vr_atom_containers.h"
 #include "support/session_locale.h"
 #include "support/movie_test_support.h"
@@ -251,34 +250,6 @@ TEST(MovDump, BrokenFilesGiveErrorLinesNeverACrash) {
   text = dump(deep, &ok);
   EXPECT_FALSE(ok);
   EXPECT_NE(text.find("error: atoms nested too deeply"), std::string::npos);
-}
-
-TEST(MovDump, SampleLocationsFollowChunksAndSizes) {
-  // Two samples in chunk 1, then two a chunk from chunk 2 on: chunk 3 holds only sample 5.
-  const ByteBuffer stsc = {0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 2,
-                           0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1};
-  const ByteBuffer stsz = {0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 5,  0, 0, 0, 10,
-                           0, 0, 0, 20, 0, 0, 0, 30, 0, 0, 0, 40, 0, 0, 0, 50};
-  const ByteBuffer stco = {0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0x10, 0, 0, 0, 0x20, 0, 0, 0, 0x30, 0};
-  SampleTablePayloads tables;
-  tables.stsc = stsc.data();
-  tables.stscSize = stsc.size();
-  tables.stsz = stsz.data();
-  tables.stszSize = stsz.size();
-  tables.chunkOffsets = stco.data();
-  tables.chunkOffsetsSize = stco.size();
-  const std::pair<std::uint64_t, std::uint32_t> expected[] = {
-      {0x1000, 10}, {0x100A, 20}, {0x2000, 30}, {0x201E, 40}, {0x3000, 50}};
-  for (std::uint32_t i = 0; i < 5; ++i) {
-    const auto where = locateSample(tables, i);
-    ASSERT_TRUE(where) << i;
-    EXPECT_EQ(where->offset, expected[i].first) << i;
-    EXPECT_EQ(where->size, expected[i].second) << i;
-  }
-  EXPECT_FALSE(locateSample(tables, 5));
-  EXPECT_EQ(sampleCount(tables), 5u);
-  tables.stscSize = 20;  // the run table cut short
-  EXPECT_FALSE(locateSample(tables, 0));
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ namespace kelmira {
 namespace {
 
 void paint(DibImage& image, int width, int height) {
-  ASSERT_EQ(image.allocate(width, height), 0);
+  ASSERT_EQ(image.allocate(width, height), ImageError::None);
   std::uint8_t* p = image.beginAccess();
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x, p += 3) {
@@ -101,7 +101,7 @@ TEST_F(PanoramaMovieExportTest, TheMovieHasTheTracksTheViewerNeedsAndEveryTileDe
 
   // Every tile, as FFmpeg decodes it, is a band of rows of the turned panorama.
   DibImage turned;
-  ASSERT_EQ(turned.copyFrom(panorama), 0);
+  ASSERT_EQ(turned.copyFrom(panorama), ImageError::None);
   ASSERT_NE(turned.rotateImage(2), 0);  // 392 x 2016: tiles of 392 x 84
   const std::size_t frameBytes = 3u * 392 * 84;
   std::FILE* pipe = popen(("ffmpeg -v error -ignore_editlist 1 -i " + movie + " -map 0:v:0 -f rawvideo -pix_fmt rgb24 -")

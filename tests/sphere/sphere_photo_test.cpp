@@ -61,13 +61,13 @@ class SpherePhotoTest : public testing::Test {
 
 TEST_F(SpherePhotoTest, TheBandsOfTheModelLandOnTheRowsOfTheirElevations) {
   writeModelRound(dir.file("model.bmp"), 1600, 1200);
-  ASSERT_EQ(workspace.openRound(dir.file("model.bmp")), 1);
-  ASSERT_EQ(workspace.makePanorama(0, 0), 0);
+  ASSERT_EQ(workspace.openRound(dir.file("model.bmp")), WorkspaceResult::Done);
+  ASSERT_EQ(workspace.makePanorama(0, 0), WorkspaceResult::Done);
   ASSERT_EQ(workspace.panorama().width(), 1809);  // radius 480: trunc(0.6 x 480 x 2 pi)
   const std::string path = dir.file("sphere.jpg");
-  ASSERT_EQ(saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, kDefaultSphereQuality), 0);
+  ASSERT_EQ(saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, kDefaultSphereQuality), ImageError::None);
   DibImage photo;
-  ASSERT_EQ(photo.loadFromFile(path), 0);
+  ASSERT_EQ(photo.loadFromFile(path), ImageError::None);
 
   // The whole sphere would be 1809 x 904; its top row here is the one holding the model's
   // highest elevation, that of radius 1.76 (+17.2 degrees).
@@ -100,8 +100,8 @@ TEST_F(SpherePhotoTest, TheBandsOfTheModelLandOnTheRowsOfTheirElevations) {
 
 TEST_F(SpherePhotoTest, ACropKeepsTheElevationsOfTheRowsItKeeps) {
   writeModelRound(dir.file("model.bmp"), 800, 600);
-  ASSERT_EQ(workspace.openRound(dir.file("model.bmp")), 1);
-  ASSERT_EQ(workspace.makePanorama(0, 0), 0);
+  ASSERT_EQ(workspace.openRound(dir.file("model.bmp")), WorkspaceResult::Done);
+  ASSERT_EQ(workspace.makePanorama(0, 0), WorkspaceResult::Done);
   DibImage whole;
   SphereFrame wholeFrame;
   ASSERT_TRUE(makeSpherePhoto(workspace.panorama(), workspace.panoramaRows(), whole, wholeFrame));
@@ -109,7 +109,7 @@ TEST_F(SpherePhotoTest, ACropKeepsTheElevationsOfTheRowsItKeeps) {
   const RowElevations before = workspace.panoramaRows();
   // Keep rows 30 to 99 of the 144.
   workspace.setCropLines(30, 99);
-  ASSERT_EQ(workspace.cropPanorama(), 0);
+  ASSERT_EQ(workspace.cropPanorama(), WorkspaceResult::Done);
   ASSERT_EQ(workspace.panoramaRows().size(), 70u);
   EXPECT_EQ(workspace.panoramaRows().top(), before.at(30));
   EXPECT_EQ(workspace.panoramaRows().bottom(), before.at(99));
@@ -129,17 +129,17 @@ TEST_F(SpherePhotoTest, ACropKeepsTheElevationsOfTheRowsItKeeps) {
     }
 
   // Undo gives the whole range back.
-  ASSERT_EQ(workspace.undo(), 0);
+  ASSERT_EQ(workspace.undo(), WorkspaceResult::Done);
   EXPECT_EQ(workspace.panoramaRows().size(), before.size());
   EXPECT_EQ(workspace.panoramaRows().top(), before.top());
 }
 
 TEST_F(SpherePhotoTest, ExiftoolReadsTheFramingAsAPhotoSphere) {
   writeModelRound(dir.file("model.bmp"), 800, 600);
-  ASSERT_EQ(workspace.openRound(dir.file("model.bmp")), 1);
-  ASSERT_EQ(workspace.makePanorama(0, 0), 0);
+  ASSERT_EQ(workspace.openRound(dir.file("model.bmp")), WorkspaceResult::Done);
+  ASSERT_EQ(workspace.makePanorama(0, 0), WorkspaceResult::Done);
   const std::string path = dir.file("sphere.jpg");
-  ASSERT_EQ(saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, 80), 0);
+  ASSERT_EQ(saveSpherePhoto(workspace.panorama(), workspace.panoramaRows(), path, 80), ImageError::None);
   DibImage photo;
   SphereFrame frame;
   ASSERT_TRUE(makeSpherePhoto(workspace.panorama(), workspace.panoramaRows(), photo, frame));

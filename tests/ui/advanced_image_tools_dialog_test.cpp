@@ -52,9 +52,9 @@ class AdvancedImageToolsTest : public testing::Test {
       for (int x = 0; x < 400; ++x, p += 3) p[0] = p[1] = p[2] = x < 200 ? 60 : 200;
     panorama.endAccess();
     panorama.saveToFile(dir.file("halves.bmp"), FileTypeBmp);
-    EXPECT_EQ(view.workspace().openPanorama(dir.file("halves.bmp")), 0);
+    EXPECT_EQ(view.workspace().openPanorama(dir.file("halves.bmp")), WorkspaceResult::Done);
     view.show();
-    EXPECT_EQ(view.workspace().snapshotAdjustBase(), 0);
+    EXPECT_EQ(view.workspace().snapshotAdjustBase(), WorkspaceResult::Done);
   }
   std::uint8_t panoramaAt(int x, int y) const { return view.workspace().panorama().pixels()[3 * (y * 400 + x)]; }
 

@@ -61,7 +61,7 @@ TEST_F(WorkspaceViewTest, NothingOpenIsAllBlack) {
 
 TEST_F(WorkspaceViewTest, TheCropCircleIsDrawnWhereTheWorkspacePutsIt) {
   show(800, 700);
-  ASSERT_EQ(view.workspace().openRound(writeGreyPicture(dir.file("round.bmp"), 1600, 1200)), 1);
+  ASSERT_EQ(view.workspace().openRound(writeGreyPicture(dir.file("round.bmp"), 1600, 1200)), WorkspaceResult::Done);
   view.refreshDisplay();
   const QImage image = grab();
   // Centre (400, 300), radii 24, 240, 278 and 319, cross arms 800 long.
@@ -79,7 +79,7 @@ TEST_F(WorkspaceViewTest, TheCropCircleIsDrawnWhereTheWorkspacePutsIt) {
 
 TEST_F(WorkspaceViewTest, DraggingWithTheMouseMovesTheCentre) {
   show(800, 600);
-  ASSERT_EQ(view.workspace().openRound(writeGreyPicture(dir.file("round.bmp"), 1600, 1200)), 1);
+  ASSERT_EQ(view.workspace().openRound(writeGreyPicture(dir.file("round.bmp"), 1600, 1200)), WorkspaceResult::Done);
   view.refreshDisplay();
   QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(300, 200));
   EXPECT_EQ(view.display().dragMode(), DragMode::MovingCentre);
@@ -96,7 +96,7 @@ TEST_F(WorkspaceViewTest, DraggingWithTheMouseMovesTheCentre) {
 
 TEST_F(WorkspaceViewTest, CropLinesAreDottedAndWhatCropRemovesIsBlack) {
   show(900, 300);
-  ASSERT_EQ(view.workspace().openPanorama(writeGreyPicture(dir.file("pano.bmp"), 1800, 150)), 0);
+  ASSERT_EQ(view.workspace().openPanorama(writeGreyPicture(dir.file("pano.bmp"), 1800, 150)), WorkspaceResult::Done);
   grab();  // the first paint fixes the vertical scale: 2 display rows a panorama row
   ASSERT_EQ(view.display().panoVerticalScale(), 2.0);
   QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(450, 10));
@@ -122,14 +122,14 @@ TEST_F(WorkspaceViewTest, CropLinesAreDottedAndWhatCropRemovesIsBlack) {
     EXPECT_GT(other, 200) << row;
   }
 
-  ASSERT_EQ(view.workspace().cropPanorama(), 0);
+  ASSERT_EQ(view.workspace().cropPanorama(), WorkspaceResult::Done);
   EXPECT_EQ(view.workspace().panorama().height(), 91);
 }
 
 TEST_F(WorkspaceViewTest, ARoundTripThroughTheMirrorWithTheCentrePlacedByTheMouse) {
   // A 640 x 480 photograph gets crop radius 192, so a 723 x 115 panorama.
   DibImage scene;
-  ASSERT_EQ(scene.allocate(723, 115), 0);
+  ASSERT_EQ(scene.allocate(723, 115), ImageError::None);
   std::uint8_t* p = scene.beginAccess();
   for (int y = 0; y < 115; ++y)
     for (int x = 0; x < 723; ++x, p += 3) {
@@ -139,20 +139,20 @@ TEST_F(WorkspaceViewTest, ARoundTripThroughTheMirrorWithTheCentrePlacedByTheMous
     }
   scene.endAccess();
   DibImage round;
-  ASSERT_EQ(round.allocate(640, 480), 0);
+  ASSERT_EQ(round.allocate(640, 480), ImageError::None);
   const auto viewOf = [](DibImage& image) {
     return ImageView{image.beginAccess(), std::uint32_t(image.width()), std::uint32_t(image.height()), 3,
                      3u * image.width()};
   };
   ASSERT_TRUE(simulateRing(viewOf(scene), viewOf(round), 350, 250));
-  ASSERT_EQ(round.saveToFile(dir.file("round.bmp"), FileTypeBmp), 0);
+  ASSERT_EQ(round.saveToFile(dir.file("round.bmp"), FileTypeBmp), ImageError::None);
 
   show(640, 480);
-  ASSERT_EQ(view.workspace().openRound(dir.file("round.bmp")), 1);
+  ASSERT_EQ(view.workspace().openRound(dir.file("round.bmp")), WorkspaceResult::Done);
   view.refreshDisplay();
   ASSERT_EQ(view.display().roundDisplayScale(), 1.0);
   QTest::mouseClick(&view, Qt::LeftButton, Qt::NoModifier, QPoint(350, 250));
-  ASSERT_EQ(view.workspace().makePanorama(0, 0), 0);
+  ASSERT_EQ(view.workspace().makePanorama(0, 0), WorkspaceResult::Done);
   const DibImage& back = view.workspace().panorama();
   ASSERT_EQ(back.width(), 723);
   ASSERT_EQ(back.height(), 115);

@@ -35,7 +35,7 @@ TEST(PanoramaMaker, CircleAndPanoramaSizesFollowThePhotograph) {
 TEST(PanoramaMaker, LensThreadGivesTheMirrorImage) {
   DibImage round;
   const auto pixels = test::patternPixels(320, 240);
-  ASSERT_EQ(round.copyFromPixels(pixels.data(), 320, 240), 0);
+  ASSERT_EQ(round.copyFromPixels(pixels.data(), 320, 240), ImageError::None);
   DibImage standard;
   DibImage lensThread;
   ASSERT_EQ(makePanoramaImage(round, 160, 120, 100, false, standard), 0);
@@ -81,7 +81,7 @@ class RowCopier : public PanoramaRowListener {
 TEST(PanoramaMaker, AListenerSeesEachRowFinishedAsItStays) {
   DibImage round;
   const auto pixels = test::patternPixels(1203, 901);
-  ASSERT_EQ(round.copyFromPixels(pixels.data(), 1203, 901), 0);
+  ASSERT_EQ(round.copyFromPixels(pixels.data(), 1203, 901), ImageError::None);
   for (const bool lensThread : {false, true}) {
     SCOPED_TRACE(lensThread ? "lens thread" : "standard");
     DibImage plain;

@@ -44,14 +44,14 @@ TEST(RowElevations, CropsKeepTheirRowsAndResizesFollowThePicturesRows) {
   const int from = 52, to = 37;
   std::vector<double> values(from);
   DibImage picture;
-  ASSERT_EQ(picture.allocate(3, from), 0);
+  ASSERT_EQ(picture.allocate(3, from), ImageError::None);
   std::uint8_t* p = picture.beginAccess();
   for (int y = 0; y < from; ++y) {
     values[y] = 5.0 * y;
     std::fill(p + 9 * y, p + 9 * y + 9, static_cast<std::uint8_t>(5 * y));
   }
   picture.endAccess();
-  ASSERT_EQ(picture.resizeTo(3, to), 0);
+  ASSERT_EQ(picture.resizeTo(3, to), ImageError::None);
   const RowElevations resized = RowElevations(values).resampled(to);
   ASSERT_EQ(resized.size(), static_cast<std::size_t>(to));
   for (int y = 0; y < to; ++y) EXPECT_EQ(static_cast<int>(resized.at(y)), picture.pixels()[9 * y]) << y;

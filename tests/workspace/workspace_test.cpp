@@ -31,9 +31,9 @@ class WorkspaceTest : public testing::Test {
   }
   // A workspace showing a 376 x 60 panorama made from a round photograph with radius 100.
   void makeSmallPanorama() {
-    ASSERT_EQ(workspace.openRound(picture("round.bmp", 250, 250)), 1);
+    ASSERT_EQ(workspace.openRound(picture("round.bmp", 250, 250)), WorkspaceResult::Done);
     ASSERT_EQ(workspace.circleRadius(), 100);
-    ASSERT_EQ(workspace.makePanorama(0, 0), 0);
+    ASSERT_EQ(workspace.makePanorama(0, 0), WorkspaceResult::Done);
   }
 
   test::TempDir dir;
@@ -44,34 +44,35 @@ class WorkspaceTest : public testing::Test {
 };
 
 TEST_F(WorkspaceTest, EveryOperationMovesTheStateAsTheTableSays) {
+  using enum WorkspaceResult;
   struct Step {
     const char* what;
-    std::function<int(Workspace&)> run;
-    int result;
+    std::function<WorkspaceResult(Workspace&)> run;
+    WorkspaceResult result;
     WorkspaceState stateAfter;
   };
   const std::string round = picture("round.bmp", 250, 250);
   const std::string pano = picture("pano.bmp", 400, 100);
   const std::string missing = dir.file("missing.bmp");
   const Step steps[] = {
-      {"make pano with nothing open", [&](Workspace& w) { return w.makePanorama(0, 0); }, -1, WorkspaceState::Empty},
-      {"open round", [&](Workspace& w) { return w.openRound(round); }, 1, WorkspaceState::RoundShown},
-      {"open round that fails", [&](Workspace& w) { return w.openRound(missing); }, 0, WorkspaceState::RoundShown},
-      {"make pano after it: the slot is empty", [&](Workspace& w) { return w.makePanorama(0, 0); }, -1, WorkspaceState::RoundShown},
-      {"open round once more", [&](Workspace& w) { return w.openRound(round); }, 1, WorkspaceState::RoundShown},
-      {"make pano", [&](Workspace& w) { return w.makePanorama(0, 0); }, 0, WorkspaceState::PanoramaShown},
-      {"back to round", [&](Workspace& w) { return w.backToRound(), 0; }, 0, WorkspaceState::RoundShown},
-      {"undo in the round view", [&](Workspace& w) { return w.undo(); }, -1, WorkspaceState::RoundShown},
-      {"open pano", [&](Workspace& w) { return w.openPanorama(pano); }, 0, WorkspaceState::PanoramaShown},
-      {"open pano that fails", [&](Workspace& w) { return w.openPanorama(missing); }, -1, WorkspaceState::PanoramaShown},
-      {"undo with nothing to undo", [&](Workspace& w) { return w.undo(); }, -1, WorkspaceState::PanoramaShown},
-      {"open round again", [&](Workspace& w) { return w.openRound(round); }, 1, WorkspaceState::RoundShown},
-      {"make pano again", [&](Workspace& w) { return w.makePanorama(0, 0); }, 0, WorkspaceState::PanoramaShown},
-      {"crop", [&](Workspace& w) { return w.cropPanorama(); }, 0, WorkspaceState::PanoramaShown},
-      {"undo the crop", [&](Workspace& w) { return w.undo(); }, 0, WorkspaceState::PanoramaShown},
-      {"snapshot", [&](Workspace& w) { return w.snapshotAdjustBase(); }, 0, WorkspaceState::PanoramaShown},
-      {"adjust", [&](Workspace& w) { return w.applyAdjustments(40, 0.1, 0.1); }, 0, WorkspaceState::PanoramaShown},
-      {"reset", [&](Workspace& w) { return w.reset(true), 0; }, 0, WorkspaceState::Empty},
+      {"make pano with nothing open", [&](Workspace& w) { return w.makePanorama(0, 0); }, Failed, WorkspaceState::Empty},
+      {"open round", [&](Workspace& w) { return w.openRound(round); }, Done, WorkspaceState::RoundShown},
+      {"open round that fails", [&](Workspace& w) { return w.openRound(missing); }, Failed, WorkspaceState::RoundShown},
+      {"make pano after it: the slot is empty", [&](Workspace& w) { return w.makePanorama(0, 0); }, Failed, WorkspaceState::RoundShown},
+      {"open round once more", [&](Workspace& w) { return w.openRound(round); }, Done, WorkspaceState::RoundShown},
+      {"make pano", [&](Workspace& w) { return w.makePanorama(0, 0); }, Done, WorkspaceState::PanoramaShown},
+      {"back to round", [&](Workspace& w) { return w.backToRound(), Done; }, Done, WorkspaceState::RoundShown},
+      {"undo in the round view", [&](Workspace& w) { return w.undo(); }, Failed, WorkspaceState::RoundShown},
+      {"open pano", [&](Workspace& w) { return w.openPanorama(pano); }, Done, WorkspaceState::PanoramaShown},
+      {"open pano that fails", [&](Workspace& w) { return w.openPanorama(missing); }, Failed, WorkspaceState::PanoramaShown},
+      {"undo with nothing to undo", [&](Workspace& w) { return w.undo(); }, Failed, WorkspaceState::PanoramaShown},
+      {"open round again", [&](Workspace& w) { return w.openRound(round); }, Done, WorkspaceState::RoundShown},
+      {"make pano again", [&](Workspace& w) { return w.makePanorama(0, 0); }, Done, WorkspaceState::PanoramaShown},
+      {"crop", [&](Workspace& w) { return w.cropPanorama(); }, Done, WorkspaceState::PanoramaShown},
+      {"undo the crop", [&](Workspace& w) { return w.undo(); }, Done, WorkspaceState::PanoramaShown},
+      {"snapshot", [&](Workspace& w) { return w.snapshotAdjustBase(); }, Done, WorkspaceState::PanoramaShown},
+      {"adjust", [&](Workspace& w) { return w.applyAdjustments(40, 0.1, 0.1); }, Done, WorkspaceState::PanoramaShown},
+      {"reset", [&](Workspace& w) { return w.reset(true), Done; }, Done, WorkspaceState::Empty},
   };
   for (const Step& step : steps) {
     EXPECT_EQ(step.run(workspace), step.result) << step.what;
@@ -87,30 +88,30 @@ TEST_F(WorkspaceTest, EveryOperationMovesTheStateAsTheTableSays) {
 TEST_F(WorkspaceTest, OpeningAsksAboutTheWrongShapeOfPicture) {
   const std::string wide = picture("wide.bmp", 3000, 1000);
   prompts.answer = MessageAnswer::No;
-  EXPECT_EQ(workspace.openRound(wide), 0);
+  EXPECT_EQ(workspace.openRound(wide), WorkspaceResult::Declined);
   ASSERT_EQ(prompts.messages.size(), 1u);
   EXPECT_EQ(prompts.messages[0], wide + " appears to be a panorama.  Do you wish to continue?");
   EXPECT_EQ(prompts.icons[0], MessageIcon::Stop);
   EXPECT_FALSE(workspace.roundImage().hasPixels());
   EXPECT_EQ(workspace.state(), WorkspaceState::Empty);
 
-  EXPECT_EQ(workspace.openRound(picture("double.bmp", 2000, 1000)), 1);  // exactly twice as wide: no question
-  EXPECT_EQ(workspace.openPanorama(picture("double.bmp", 2000, 1000)), 0);
+  EXPECT_EQ(workspace.openRound(picture("double.bmp", 2000, 1000)), WorkspaceResult::Done);  // exactly twice as wide: no question
+  EXPECT_EQ(workspace.openPanorama(picture("double.bmp", 2000, 1000)), WorkspaceResult::Done);
   EXPECT_EQ(prompts.messages.size(), 1u);
 
   const std::string almost = picture("almost.bmp", 1999, 1000);
-  EXPECT_EQ(workspace.openPanorama(almost), -1);
+  EXPECT_EQ(workspace.openPanorama(almost), WorkspaceResult::Declined);
   EXPECT_EQ(prompts.messages.back(), almost + " appears to be a round image.  Do you wish to continue?");
   EXPECT_FALSE(workspace.panorama().hasPixels());
   EXPECT_EQ(workspace.state(), WorkspaceState::PanoramaShown);  // a refused open leaves the state alone
 
   prompts.answer = MessageAnswer::Yes;
-  EXPECT_EQ(workspace.openRound(wide), 1);
+  EXPECT_EQ(workspace.openRound(wide), WorkspaceResult::Done);
   EXPECT_EQ(workspace.circleRadius(), 400);
 }
 
 TEST_F(WorkspaceTest, OpenRoundPlacesTheCircleAndFitsTheDisplay) {
-  ASSERT_EQ(workspace.openRound(picture("landscape.bmp", 1600, 1200)), 1);
+  ASSERT_EQ(workspace.openRound(picture("landscape.bmp", 1600, 1200)), WorkspaceResult::Done);
   EXPECT_EQ(workspace.circleCentreX(), 800);
   EXPECT_EQ(workspace.circleCentreY(), 600);
   EXPECT_EQ(workspace.circleRadius(), 480);
@@ -129,13 +130,13 @@ TEST_F(WorkspaceTest, OpenRoundPlacesTheCircleAndFitsTheDisplay) {
   EXPECT_EQ(display.roundDisplaySize().height, 344);
 
   display.setClientSize(800, 600);
-  ASSERT_EQ(workspace.openRound(picture("portrait.bmp", 1200, 1600)), 1);
+  ASSERT_EQ(workspace.openRound(picture("portrait.bmp", 1200, 1600)), WorkspaceResult::Done);
   workspace.refreshDisplay();
   EXPECT_EQ(display.roundDisplaySize().width, 450);
   EXPECT_EQ(display.roundDisplaySize().height, 600);
 
   // Panoramas fill the client area whatever their shape.
-  ASSERT_EQ(workspace.openPanorama(picture("pano.bmp", 1000, 120)), 0);
+  ASSERT_EQ(workspace.openPanorama(picture("pano.bmp", 1000, 120)), WorkspaceResult::Done);
   EXPECT_EQ(display.panoDisplaySize().width, 800);
   EXPECT_EQ(display.panoDisplaySize().height, 600);
 }
@@ -151,7 +152,7 @@ TEST_F(WorkspaceTest, MakePanoramaSizesAndTheLensThread) {
   DibImage standard;
   standard.copyFrom(workspace.panorama());
   workspace.backToRound();
-  ASSERT_EQ(workspace.makePanorama(1, 0), 0);
+  ASSERT_EQ(workspace.makePanorama(1, 0), WorkspaceResult::Done);
   DibImage mirrored;
   mirrored.copyFrom(workspace.panorama());
   ASSERT_NE(mirrored.mirrorHorizontally(), 0);
@@ -159,7 +160,7 @@ TEST_F(WorkspaceTest, MakePanoramaSizesAndTheLensThread) {
 }
 
 TEST_F(WorkspaceTest, CropLinesGrabWithinTwentyRowsAndAreRepairedOnRelease) {
-  ASSERT_EQ(workspace.openPanorama(picture("pano.bmp", 900, 300)), 0);
+  ASSERT_EQ(workspace.openPanorama(picture("pano.bmp", 900, 300)), WorkspaceResult::Done);
   display.setClientSize(900, 300);
   workspace.refreshDisplay();
   display.cropLinesOverlay();  // a paint fixes the vertical scale
@@ -200,12 +201,12 @@ TEST_F(WorkspaceTest, CropUndoAndTheCropLinesOnScreen) {
   before.copyFrom(workspace.panorama());
 
   // Full-height crop: same picture, and the undo copy filled all the same.
-  ASSERT_EQ(workspace.cropPanorama(), 0);
+  ASSERT_EQ(workspace.cropPanorama(), WorkspaceResult::Done);
   EXPECT_TRUE(samePixels(workspace.panorama(), before));
   EXPECT_TRUE(samePixels(workspace.undoImage(), before));
-  ASSERT_EQ(workspace.undo(), 0);
+  ASSERT_EQ(workspace.undo(), WorkspaceResult::Done);
   EXPECT_TRUE(samePixels(workspace.panorama(), before));
-  EXPECT_EQ(workspace.undo(), -1);
+  EXPECT_EQ(workspace.undo(), WorkspaceResult::Failed);
 
   display.setClientSize(376, 120);
   workspace.refreshDisplay();
@@ -220,7 +221,7 @@ TEST_F(WorkspaceTest, CropUndoAndTheCropLinesOnScreen) {
   EXPECT_EQ(lines.bottomLineRow, 118);
   EXPECT_EQ(lines.blackBelowStart, 119);
 
-  ASSERT_EQ(workspace.cropPanorama(), 0);
+  ASSERT_EQ(workspace.cropPanorama(), WorkspaceResult::Done);
   EXPECT_EQ(workspace.panorama().height(), 40);
   EXPECT_EQ(std::memcmp(workspace.panorama().pixels(), before.pixels() + 3 * 376 * 20, 3 * 376 * 40), 0);
   EXPECT_EQ(workspace.cropBottom(), 39);
@@ -231,9 +232,9 @@ TEST_F(WorkspaceTest, CropUndoAndTheCropLinesOnScreen) {
   display.mouseMove(0, 39 * 3);
   display.mouseRelease(0, 39 * 3);
   ASSERT_EQ(workspace.cropTop(), 39);
-  ASSERT_EQ(workspace.cropPanorama(), 0);
+  ASSERT_EQ(workspace.cropPanorama(), WorkspaceResult::Done);
   EXPECT_EQ(workspace.panorama().height(), 1);
-  ASSERT_EQ(workspace.undo(), 0);
+  ASSERT_EQ(workspace.undo(), WorkspaceResult::Done);
   EXPECT_EQ(workspace.panorama().height(), 40);
 }
 
@@ -241,23 +242,23 @@ TEST_F(WorkspaceTest, AdjustmentsStartFromTheSnapshotEveryTime) {
   makeSmallPanorama();
   DibImage before;
   before.copyFrom(workspace.panorama());
-  EXPECT_EQ(workspace.applyAdjustments(50, 0.2, 0.2), -1);  // no snapshot yet
-  ASSERT_EQ(workspace.snapshotAdjustBase(), 0);
+  EXPECT_EQ(workspace.applyAdjustments(50, 0.2, 0.2), WorkspaceResult::Failed);  // no snapshot yet
+  ASSERT_EQ(workspace.snapshotAdjustBase(), WorkspaceResult::Done);
 
-  ASSERT_EQ(workspace.applyAdjustments(50, 0.2, 0.2), 0);
+  ASSERT_EQ(workspace.applyAdjustments(50, 0.2, 0.2), WorkspaceResult::Done);
   DibImage once;
   once.copyFrom(workspace.panorama());
   EXPECT_FALSE(samePixels(once, before));
-  ASSERT_EQ(workspace.applyAdjustments(50, 0.2, 0.2), 0);
+  ASSERT_EQ(workspace.applyAdjustments(50, 0.2, 0.2), WorkspaceResult::Done);
   EXPECT_TRUE(samePixels(workspace.panorama(), once));  // not applied twice
-  ASSERT_EQ(workspace.applyAdjustments(0, 0, 0), 0);
+  ASSERT_EQ(workspace.applyAdjustments(0, 0, 0), WorkspaceResult::Done);
   EXPECT_TRUE(samePixels(workspace.panorama(), before));
 
-  ASSERT_EQ(workspace.applyAdjustments(80, -0.3, 0.4), 0);
-  ASSERT_EQ(workspace.undo(), 0);  // back to the panorama before the tools opened
+  ASSERT_EQ(workspace.applyAdjustments(80, -0.3, 0.4), WorkspaceResult::Done);
+  ASSERT_EQ(workspace.undo(), WorkspaceResult::Done);  // back to the panorama before the tools opened
   EXPECT_TRUE(samePixels(workspace.panorama(), before));
 
-  ASSERT_EQ(workspace.applyAdjustments(80, -0.3, 0.4), 0);
+  ASSERT_EQ(workspace.applyAdjustments(80, -0.3, 0.4), WorkspaceResult::Done);
   workspace.restoreAdjustBase();
   workspace.freeAdjustBase();
   EXPECT_TRUE(samePixels(workspace.panorama(), before));
@@ -268,7 +269,7 @@ TEST_F(WorkspaceTest, RunningOutOfMemoryLosesNoPicture) {
   makeSmallPanorama();
   DibImage panorama;
   panorama.copyFrom(workspace.panorama());
-  ASSERT_EQ(workspace.cropPanorama(), 0);  // full height: the undo slot now holds a copy
+  ASSERT_EQ(workspace.cropPanorama(), WorkspaceResult::Done);  // full height: the undo slot now holds a copy
   DibImage undo;
   undo.copyFrom(workspace.undoImage());
   const std::uint64_t frame = 3u * 376 * 60;
@@ -278,7 +279,7 @@ TEST_F(WorkspaceTest, RunningOutOfMemoryLosesNoPicture) {
   // Crop needs two new blocks; with room for one only, it refuses and changes nothing.
   {
     const PixelBlockBudget budget(frame + 1);
-    EXPECT_EQ(workspace.cropPanorama(), -1);
+    EXPECT_EQ(workspace.cropPanorama(), WorkspaceResult::Failed);
   }
   EXPECT_EQ(prompts.messages, (std::vector<std::string>{"Out of memory!"}));
   EXPECT_TRUE(samePixels(workspace.panorama(), panorama));
@@ -286,11 +287,11 @@ TEST_F(WorkspaceTest, RunningOutOfMemoryLosesNoPicture) {
   EXPECT_EQ(workspace.panoramaRevision(), revision);
 
   // The image tools keep the panorama too when their two copies cannot be made.
-  ASSERT_EQ(workspace.snapshotAdjustBase(), 0);
+  ASSERT_EQ(workspace.snapshotAdjustBase(), WorkspaceResult::Done);
   {
     const PixelBlockBudget budget(frame + 1);
-    EXPECT_EQ(workspace.applyAdjustments(50, 0.3, 0.1), -1);
-    EXPECT_EQ(workspace.restoreAdjustBase(), -1);
+    EXPECT_EQ(workspace.applyAdjustments(50, 0.3, 0.1), WorkspaceResult::Failed);
+    EXPECT_EQ(workspace.restoreAdjustBase(), WorkspaceResult::Failed);
   }
   EXPECT_TRUE(samePixels(workspace.panorama(), panorama));
   EXPECT_TRUE(samePixels(workspace.undoImage(), undo));
@@ -299,7 +300,7 @@ TEST_F(WorkspaceTest, RunningOutOfMemoryLosesNoPicture) {
   workspace.backToRound();
   {
     const PixelBlockBudget budget(0);
-    EXPECT_EQ(workspace.makePanorama(0, 0), -1);
+    EXPECT_EQ(workspace.makePanorama(0, 0), WorkspaceResult::Failed);
   }
   EXPECT_TRUE(samePixels(workspace.panorama(), panorama));
 }
@@ -314,35 +315,35 @@ TEST_F(WorkspaceTest, OpenRoundPutsTheCircleOnAFoundRingWhenAsked) {
   DibImage photo;
   test::makeSyntheticRingPhoto(truth, photo, dir.path().string());
   const std::string path = dir.file("ring.bmp");
-  ASSERT_EQ(photo.saveToFile(path, FileTypeBmp), 0);
+  ASSERT_EQ(photo.saveToFile(path, FileTypeBmp), ImageError::None);
 
   // Not asked: the circle sits where it always has, and the scale comes from the height.
-  ASSERT_EQ(workspace.openRound(path), 1);
+  ASSERT_EQ(workspace.openRound(path), WorkspaceResult::Done);
   EXPECT_EQ(workspace.circleCentreX(), 600);
   EXPECT_EQ(workspace.circleRadius(), 360);
   EXPECT_FALSE(workspace.ringRadius());
   EXPECT_FALSE(workspace.lastFoundRing());
 
   workspace.setFindRingOnOpen(true);
-  ASSERT_EQ(workspace.openRound(path), 1);
+  ASSERT_EQ(workspace.openRound(path), WorkspaceResult::Done);
   ASSERT_TRUE(workspace.ringRadius());
   EXPECT_NEAR(*workspace.ringRadius(), 380, 3.8);
   EXPECT_NEAR(workspace.circleCentreX(), 560, 1);
   EXPECT_NEAR(workspace.circleCentreY(), 470, 1);
   EXPECT_EQ(workspace.circleRadius(), static_cast<int>(std::floor(*workspace.ringRadius()) - 0.2 * *workspace.ringRadius()));
-  ASSERT_EQ(workspace.makePanorama(0, 0), 0);
+  ASSERT_EQ(workspace.makePanorama(0, 0), WorkspaceResult::Done);
   EXPECT_EQ(workspace.panorama().height(), static_cast<int>(0.6 * workspace.circleRadius()));
 
   // A photograph with no ring: the finder is not sure, the circle stays as placed.
   const std::string flat = picture("flat.bmp", 800, 600);
-  ASSERT_EQ(workspace.openRound(flat), 1);
+  ASSERT_EQ(workspace.openRound(flat), WorkspaceResult::Done);
   EXPECT_EQ(workspace.circleCentreX(), 400);
   EXPECT_EQ(workspace.circleRadius(), 240);
   EXPECT_FALSE(workspace.ringRadius());
   EXPECT_FALSE(workspace.lastFoundRing() && workspace.lastFoundRing()->confidence >= kRingConfidenceThreshold);
 
   // Dragging the centre keeps the ring's scale; placing a circle by hand drops it.
-  ASSERT_EQ(workspace.openRound(path), 1);
+  ASSERT_EQ(workspace.openRound(path), WorkspaceResult::Done);
   workspace.setCircleCentre(555, 475);
   EXPECT_TRUE(workspace.ringRadius());
   workspace.placeCircle(600, 450, 360);
@@ -350,7 +351,7 @@ TEST_F(WorkspaceTest, OpenRoundPutsTheCircleOnAFoundRingWhenAsked) {
 }
 
 TEST_F(WorkspaceTest, TheMouseMovesTheCircleCentre) {
-  ASSERT_EQ(workspace.openRound(picture("round.bmp", 1600, 1200)), 1);
+  ASSERT_EQ(workspace.openRound(picture("round.bmp", 1600, 1200)), WorkspaceResult::Done);
   workspace.refreshDisplay();
   ASSERT_EQ(display.roundDisplayScale(), 0.5);
   display.mousePress(301, 201);

@@ -3,57 +3,152 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
+#include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "movie/quicktime/atom_walker.h"
 #include "movie/quicktime/media.h"
 #include "movie/quicktime/movie_atom_writer.h"
 #include "movie/quicktime/movie_data_file.h"
+#include "movie/quicktime/sample_table.h"
 
 namespace kelmira {
 
 namespace {
 
 // Samples of one media a file may claim when their size is given once for all.
-constexpr std::uint64_t maxUniformSamples = 1u << 20;
+constexpr std::uint32_t maxUniformSamples = 1u << 20;
 
-struct Atom {
-  OSType type;
-  const std::uint8_t* data;
-  std::size_t size;  // payload
+// The sample table atoms of the media being read, the first of each type.
+struct SampleTableAtoms {
+  std::optional<ClassicAtom> stsd, stts, stsc, stsz, stco, co64, stss;
 };
 
-// The child atoms of a payload; false when one does not fit.
-bool childAtoms(const std::uint8_t* data, std::size_t size, std::vector<Atom>& atoms) {
-  ByteReader r(data, size);
-  while (r.remaining() >= 8) {
-    std::uint64_t atomSize = r.u32();
-    const OSType type = r.u32();
-    std::size_t header = 8;
-    if (atomSize == 1) {
-      atomSize = r.u64();
-      header = 16;
-    }
-    if (r.failed() || atomSize < header || atomSize - header > r.remaining()) return false;
-    const std::size_t payload = static_cast<std::size_t>(atomSize - header);
-    atoms.push_back({type, r.bytes(payload), payload});
+// What the reader holds while it walks the movie atom's payload: the movie so far, and
+// the track and media whose atoms are being read.
+struct ReadState {
+  const std::uint8_t* block;
+  std::size_t blockSize;
+  const std::string& moviePath;
+  Movie& movie;
+  Track* track = nullptr;
+  Media* media = nullptr;
+  SampleTableAtoms tables;
+
+  ByteReader payload(const ClassicAtom& atom) const {
+    return ByteReader(block + atom.payloadOffset(), static_cast<std::size_t>(atom.payloadSize()));
   }
-  // Up to 7 trailing bytes (QuickTime's 4-byte list terminator) are ignored.
-  return true;
+};
+
+// Reads one atom into the state; a malformed atom gives the result code that says which
+// part of the movie it broke.
+using AtomParser = OSErr (*)(ReadState& state, const ClassicAtom& atom);
+
+OSErr readMvhd(ReadState& s, const ClassicAtom& atom);
+OSErr readUdta(ReadState& s, const ClassicAtom& atom);
+OSErr readTrak(ReadState& s, const ClassicAtom& atom);
+OSErr readTkhd(ReadState& s, const ClassicAtom& atom);
+OSErr readEdts(ReadState& s, const ClassicAtom& atom);
+OSErr readElst(ReadState& s, const ClassicAtom& atom);
+OSErr readTref(ReadState& s, const ClassicAtom& atom);
+OSErr readMdia(ReadState& s, const ClassicAtom& atom);
+OSErr readMdhd(ReadState& s, const ClassicAtom& atom);
+OSErr readHdlr(ReadState& s, const ClassicAtom& atom);
+OSErr readMinf(ReadState& s, const ClassicAtom& atom);
+OSErr readDinf(ReadState& s, const ClassicAtom& atom);
+OSErr readDref(ReadState& s, const ClassicAtom& atom);
+OSErr readStbl(ReadState& s, const ClassicAtom& atom);
+
+// The sample tables are only noted where they lie; they are expanded together once the
+// media's data references are known.
+template <std::optional<ClassicAtom> SampleTableAtoms::*table>
+OSErr noteTable(ReadState& s, const ClassicAtom& atom) {
+  s.tables.*table = atom;
+  return noErr;
 }
 
-const Atom* findAtom(const std::vector<Atom>& atoms, OSType type) {
-  for (const Atom& atom : atoms) {
-    if (atom.type == type) return &atom;
+// The atoms read, each under the parent it belongs to; any other atom is passed over.
+// Only the first of a type counts under one parent, except where the type repeats.
+struct ParseRule {
+  OSType parent;
+  OSType type;
+  AtomParser parse;
+  bool repeats = false;
+};
+constexpr ParseRule kParseTable[] = {
+    {fourCC("moov"), fourCC("mvhd"), readMvhd},
+    {fourCC("moov"), fourCC("trak"), readTrak, true},
+    {fourCC("moov"), fourCC("udta"), readUdta, true},
+    {fourCC("trak"), fourCC("tkhd"), readTkhd},
+    {fourCC("trak"), fourCC("edts"), readEdts},
+    {fourCC("trak"), fourCC("tref"), readTref},
+    {fourCC("trak"), fourCC("mdia"), readMdia},
+    {fourCC("edts"), fourCC("elst"), readElst},
+    {fourCC("mdia"), fourCC("mdhd"), readMdhd},
+    {fourCC("mdia"), fourCC("hdlr"), readHdlr},
+    {fourCC("mdia"), fourCC("minf"), readMinf},
+    {fourCC("minf"), fourCC("dinf"), readDinf},
+    {fourCC("minf"), fourCC("stbl"), readStbl},
+    {fourCC("dinf"), fourCC("dref"), readDref},
+    {fourCC("stbl"), fourCC("stsd"), noteTable<&SampleTableAtoms::stsd>},
+    {fourCC("stbl"), fourCC("stts"), noteTable<&SampleTableAtoms::stts>},
+    {fourCC("stbl"), fourCC("stsc"), noteTable<&SampleTableAtoms::stsc>},
+    {fourCC("stbl"), fourCC("stsz"), noteTable<&SampleTableAtoms::stsz>},
+    {fourCC("stbl"), fourCC("stco"), noteTable<&SampleTableAtoms::stco>},
+    {fourCC("stbl"), fourCC("co64"), noteTable<&SampleTableAtoms::co64>},
+    {fourCC("stbl"), fourCC("stss"), noteTable<&SampleTableAtoms::stss>},
+};
+
+const ParseRule* findRule(OSType parent, OSType type) {
+  for (const ParseRule& rule : kParseTable) {
+    if (rule.parent == parent && rule.type == type) return &rule;
   }
   return nullptr;
+}
+
+// How a parent's children are checked before any is read: `broken` when they do not lie
+// back to back in it, `missing` when one of the `required` types is not among them.
+struct ChildRules {
+  OSErr broken;
+  std::initializer_list<OSType> required = {};
+  OSErr missing = noErr;
+};
+
+// Hands the children in [begin, end) of `parentType` to their parsers, in file order.
+OSErr readChildren(ReadState& s, OSType parentType, std::uint64_t begin, std::uint64_t end, const ChildRules& rules) {
+  const ClassicAtomList children = readClassicAtoms(s.block, s.blockSize, begin, end, false);
+  // A few bytes after the last child (QuickTime's list terminator) are let be.
+  if (!children.error.empty() && !children.strayTail) return rules.broken;
+  for (const OSType type : rules.required) {
+    if (std::none_of(children.atoms.begin(), children.atoms.end(),
+                     [type](const ClassicAtom& atom) { return atom.type == type; })) {
+      return rules.missing;
+    }
+  }
+  std::vector<OSType> read;
+  for (const ClassicAtom& atom : children.atoms) {
+    const ParseRule* rule = findRule(parentType, atom.type);
+    if (rule == nullptr || (!rule->repeats && std::find(read.begin(), read.end(), atom.type) != read.end())) continue;
+    read.push_back(atom.type);
+    if (const OSErr error = rule->parse(s, atom)) return error;
+  }
+  return noErr;
+}
+
+OSErr readChildren(ReadState& s, const ClassicAtom& parent, const ChildRules& rules) {
+  return readChildren(s, parent.type, parent.payloadOffset(), parent.end(), rules);
 }
 
 void readMatrix(ByteReader& r, Matrix& matrix) {
   for (std::uint32_t& value : matrix) value = r.u32();
 }
 
-OSErr readMvhd(const Atom& atom, Movie& movie) {
-  ByteReader r(atom.data, atom.size);
+OSErr readMvhd(ReadState& s, const ClassicAtom& atom) {
+  Movie& movie = s.movie;
+  ByteReader r = s.payload(atom);
   if (r.u32() >> 24 != 0) return invalidMovie;  // version
   movie.creationTime = r.u32();
   movie.modificationTime = r.u32();
@@ -74,8 +169,18 @@ OSErr readMvhd(const Atom& atom, Movie& movie) {
   return noErr;
 }
 
-OSErr readTkhd(const Atom& atom, Track& track) {
-  ByteReader r(atom.data, atom.size);
+OSErr readTrak(ReadState& s, const ClassicAtom& atom) {
+  auto track = std::make_unique<Track>();
+  track->movie = &s.movie;
+  s.track = track.get();
+  if (const OSErr error = readChildren(s, atom, {invalidTrack, {fourCC("tkhd")}, invalidTrack})) return error;
+  s.movie.tracks.push_back(std::move(track));
+  return noErr;
+}
+
+OSErr readTkhd(ReadState& s, const ClassicAtom& atom) {
+  Track& track = *s.track;
+  ByteReader r = s.payload(atom);
   const std::uint32_t versionFlags = r.u32();
   if (versionFlags >> 24 != 0) return invalidTrack;
   track.flags = versionFlags & 0xFFFFFF;
@@ -93,15 +198,16 @@ OSErr readTkhd(const Atom& atom, Track& track) {
   track.width = static_cast<Fixed>(r.u32());
   track.height = static_cast<Fixed>(r.u32());
   if (r.failed() || track.trackId == 0) return invalidTrack;
+  for (const auto& other : s.movie.tracks) {
+    if (other->trackId == track.trackId) return invalidTrack;
+  }
   return noErr;
 }
 
-OSErr readElst(const Atom& edts, Track& track) {
-  std::vector<Atom> children;
-  if (!childAtoms(edts.data, edts.size, children)) return invalidTrack;
-  const Atom* elst = findAtom(children, fourCC("elst"));
-  if (elst == nullptr) return noErr;
-  ByteReader r(elst->data, elst->size);
+OSErr readEdts(ReadState& s, const ClassicAtom& atom) { return readChildren(s, atom, {invalidTrack}); }
+
+OSErr readElst(ReadState& s, const ClassicAtom& atom) {
+  ByteReader r = s.payload(atom);
   if (r.u32() >> 24 != 0) return invalidTrack;
   const std::uint32_t count = r.u32();
   if (r.failed() || count > r.remaining() / 12) return invalidTrack;
@@ -113,63 +219,105 @@ OSErr readElst(const Atom& edts, Track& track) {
     edit.mediaRate = static_cast<Fixed>(r.u32());
     total += edit.trackDuration;
     if (edit.trackDuration < 0 || edit.mediaTime < -1 || total > 0x7FFFFFFF) return invalidTrack;
-    track.edits.push_back(edit);
+    s.track->edits.push_back(edit);
   }
   return noErr;
 }
 
-OSErr readTref(const Atom& tref, Track& track) {
-  std::vector<Atom> lists;
-  if (!childAtoms(tref.data, tref.size, lists)) return invalidTrack;
-  for (const Atom& list : lists) {
-    ByteReader r(list.data, list.size);
+// Each child is a list of track IDs, its type the kind of reference.
+OSErr readTref(ReadState& s, const ClassicAtom& atom) {
+  const ClassicAtomList lists = readClassicAtoms(s.block, s.blockSize, atom.payloadOffset(), atom.end(), false);
+  if (!lists.error.empty() && !lists.strayTail) return invalidTrack;
+  for (const ClassicAtom& list : lists.atoms) {
+    ByteReader r = s.payload(list);
     TrackReferenceList references{list.type, {}};
     while (r.remaining() >= 4) references.trackIds.push_back(r.u32());
-    track.references.push_back(std::move(references));
+    s.track->references.push_back(std::move(references));
   }
   return noErr;
 }
 
-// The head of a full atom's table: version and flags, then an entry count that must fit in
-// the bytes that follow; none when it does not.
-std::optional<std::uint32_t> tableEntryCount(ByteReader& r, std::size_t entryBytes) {
-  r.u32();  // version, flags
-  const std::uint32_t count = r.u32();
-  if (r.failed() || count > r.remaining() / entryBytes) return std::nullopt;
-  return count;
+OSErr readMdia(ReadState& s, const ClassicAtom& atom) {
+  auto media = std::make_unique<Media>();
+  media->track = s.track;
+  s.media = media.get();
+  const ChildRules rules{invalidMedia, {fourCC("mdhd"), fourCC("hdlr"), fourCC("minf")}, invalidMedia};
+  if (const OSErr error = readChildren(s, atom, rules)) return error;
+  s.track->media = std::move(media);
+  return noErr;
 }
 
-OSErr readDref(const Atom& dinf, const std::string& moviePath, Media& media) {
-  std::vector<Atom> children;
-  if (!childAtoms(dinf.data, dinf.size, children)) return invalidMedia;
-  const Atom* dref = findAtom(children, fourCC("dref"));
-  if (dref == nullptr) return invalidDataRef;
-  ByteReader r(dref->data, dref->size);
-  const std::optional<std::uint32_t> entryCount = tableEntryCount(r, 12);
+OSErr readMdhd(ReadState& s, const ClassicAtom& atom) {
+  Media& media = *s.media;
+  ByteReader r = s.payload(atom);
+  if (r.u32() >> 24 != 0) return invalidMedia;  // version
+  media.creationTime = r.u32();
+  media.modificationTime = r.u32();
+  media.timeScale = static_cast<TimeScale>(r.u32());
+  r.u32();  // duration: the samples tell it
+  media.language = static_cast<std::uint16_t>(r.u16());
+  media.quality = static_cast<std::uint16_t>(r.u16());
+  if (r.failed() || media.timeScale <= 0) return invalidMedia;
+  return noErr;
+}
+
+// The media handler names the media type; the data handler, in 'minf', is not read.
+OSErr readHdlr(ReadState& s, const ClassicAtom& atom) {
+  ByteReader r = s.payload(atom);
+  r.skip(8);  // version, flags, component type
+  s.media->mediaType = r.u32();
+  return r.failed() ? invalidMedia : noErr;
+}
+
+OSErr readSampleTable(ReadState& s);
+
+OSErr readMinf(ReadState& s, const ClassicAtom& atom) {
+  s.tables = {};
+  if (const OSErr error = readChildren(s, atom, {invalidMedia, {fourCC("dinf"), fourCC("stbl")}, invalidMedia})) {
+    return error;
+  }
+  return readSampleTable(s);
+}
+
+OSErr readDinf(ReadState& s, const ClassicAtom& atom) {
+  return readChildren(s, atom, {invalidMedia, {fourCC("dref")}, invalidDataRef});
+}
+
+OSErr readDref(ReadState& s, const ClassicAtom& atom) {
+  const std::string& moviePath = s.moviePath;
+  ByteReader r = s.payload(atom);
+  const std::optional<std::uint32_t> entryCount = readTableEntryCount(r, 12);
   if (!entryCount) return invalidDataRef;
   const std::uint32_t count = *entryCount;
-  std::vector<Atom> entries;
-  if (!childAtoms(dref->data + 8, dref->size - 8, entries) || entries.size() < count) return invalidDataRef;
+  const ClassicAtomList entries =
+      readClassicAtoms(s.block, s.blockSize, atom.payloadOffset() + 8, atom.end(), false);
+  if ((!entries.error.empty() && !entries.strayTail) || entries.atoms.size() < count) return invalidDataRef;
   const std::filesystem::path folder = std::filesystem::path(moviePath).parent_path();
   for (std::uint32_t i = 0; i < count; ++i) {
-    const Atom& entry = entries[i];
-    ByteReader e(entry.data, entry.size);
+    const ClassicAtom& entry = entries.atoms[i];
+    const std::uint8_t* data = s.block + entry.payloadOffset();
+    const std::size_t size = static_cast<std::size_t>(entry.payloadSize());
+    ByteReader e(data, size);
     const std::uint32_t flags = e.u32() & 0xFFFFFF;
     if (e.failed()) return invalidDataRef;
     std::string path;
     if ((flags & 1) != 0) {
       path = moviePath;
     } else if (entry.type == fourCC("alis")) {
-      path = aliasRecordPath(entry.data + 4, entry.size - 4);
+      path = aliasRecordPath(data + 4, size - 4);
     } else if (entry.type == fourCC("url ")) {
-      const char* text = reinterpret_cast<const char*>(entry.data + 4);
-      path.assign(text, strnlen(text, entry.size - 4));
+      const char* text = reinterpret_cast<const char*>(data + 4);
+      path.assign(text, strnlen(text, size - 4));
       if (path.rfind("file://", 0) == 0) path.erase(0, 7);
       if (!path.empty() && path.front() != '/') path = (folder / path).string();
     }
-    media.dataRefs.push_back({path.empty() ? path : normalizedMoviePath(path)});
+    s.media->dataRefs.push_back({path.empty() ? path : normalizedMoviePath(path)});
   }
   return noErr;
+}
+
+OSErr readStbl(ReadState& s, const ClassicAtom& atom) {
+  return readChildren(s, atom, {invalidSampleTable, {fourCC("stsd")}, invalidSampleTable});
 }
 
 // A sample description whose 16-byte header was stored in little-endian order, the
@@ -181,9 +329,10 @@ void turnHeaderToFileOrder(ByteBuffer& entry) {
   std::reverse(entry.begin() + 14, entry.begin() + 16);
 }
 
-OSErr readStsd(const Atom& atom, Media& media) {
-  ByteReader r(atom.data, atom.size);
-  const std::optional<std::uint32_t> entryCount = tableEntryCount(r, 16);
+OSErr readStsd(const ReadState& s, const ClassicAtom& atom, Media& media) {
+  const std::uint8_t* data = s.block + atom.payloadOffset();
+  ByteReader r = s.payload(atom);
+  const std::optional<std::uint32_t> entryCount = readTableEntryCount(r, 16);
   if (!entryCount) return invalidSampleTable;
   const std::uint32_t count = *entryCount;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -193,7 +342,7 @@ OSErr readStsd(const Atom& atom, Media& media) {
     if (!r.failed() && (size < 16 || size - 4 > r.remaining())) {
       // A header in little-endian order is read only where its size, so read, is exactly
       // what is left of the table for the last entry: no big-endian entry could be.
-      const std::uint8_t* p = atom.data + at;
+      const std::uint8_t* p = data + at;
       const std::uint32_t turned = p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
       if (i + 1 != count || turned < 16 || turned - 4 != r.remaining()) return invalidSampleTable;
       size = turned;
@@ -201,7 +350,7 @@ OSErr readStsd(const Atom& atom, Media& media) {
     }
     if (r.failed() || size < 16 || size - 4 > r.remaining()) return invalidSampleTable;
     r.skip(size - 4);
-    ByteBuffer entry(atom.data + at, atom.data + at + size);
+    ByteBuffer entry(data + at, data + at + size);
     if (littleEndian) turnHeaderToFileOrder(entry);
     const std::uint16_t ref = sampleDescriptionDataRefIndex(entry);
     if (ref > media.dataRefs.size()) return badDataRefIndex;
@@ -210,26 +359,11 @@ OSErr readStsd(const Atom& atom, Media& media) {
   return noErr;
 }
 
-// Sample sizes, one per sample or one for all: makes the media's sample records.
-OSErr readStsz(const Atom& stsz, Media& media) {
-  ByteReader sizes(stsz.data, stsz.size);
-  sizes.u32();  // version, flags
-  const std::uint32_t uniformSize = sizes.u32();
-  const std::uint32_t sampleCount = sizes.u32();
-  if (sizes.failed()) return invalidSampleTable;
-  if (uniformSize == 0 ? sampleCount > sizes.remaining() / 4 : sampleCount > maxUniformSamples) {
-    return invalidSampleTable;
-  }
-  media.samples.resize(sampleCount);
-  for (MediaSample& sample : media.samples) sample.size = uniformSize == 0 ? sizes.u32() : uniformSize;
-  return noErr;
-}
-
 // Sample durations, in runs that must number every sample exactly once.
-OSErr readStts(const Atom& stts, Media& media) {
+OSErr readStts(const ReadState& s, const ClassicAtom& stts, Media& media) {
   const std::uint64_t sampleCount = media.samples.size();
-  ByteReader times(stts.data, stts.size);
-  const std::optional<std::uint32_t> timeEntries = tableEntryCount(times, 8);
+  ByteReader times = s.payload(stts);
+  const std::optional<std::uint32_t> timeEntries = readTableEntryCount(times, 8);
   if (!timeEntries) return invalidSampleTable;
   std::uint64_t numbered = 0;
   std::uint64_t totalDuration = 0;
@@ -245,83 +379,14 @@ OSErr readStts(const Atom& stts, Media& media) {
   return noErr;
 }
 
-// The chunk offset table, 32-bit (stco) or 64-bit (co64), read one chunk at a time.
-class ChunkOffsets {
- public:
-  ChunkOffsets(const Atom& table, bool wide)
-      : reader_(table.data, table.size), wide_(wide), count_(tableEntryCount(reader_, wide ? 8 : 4)) {}
-  // False when the table is cut short or its count claims more offsets than it holds.
-  bool valid() const { return count_.has_value(); }
-  std::uint32_t count() const { return count_.value_or(0); }
-  std::uint64_t next() { return wide_ ? reader_.u64() : reader_.u32(); }
-
- private:
-  ByteReader reader_;
-  bool wide_;
-  std::optional<std::uint32_t> count_;
-};
-
-// From firstChunk on, until the next run, each chunk holds samplesPerChunk samples.
-struct ChunkRun {
-  std::uint32_t firstChunk, samplesPerChunk, descriptionIndex;
-};
-
-// The sample-to-chunk runs: from chunk 1 on, climbing, naming descriptions the media has.
-OSErr readStsc(const Atom& stsc, const Media& media, std::vector<ChunkRun>& runList) {
-  ByteReader runs(stsc.data, stsc.size);
-  const std::optional<std::uint32_t> entryCount = tableEntryCount(runs, 12);
-  if (!entryCount || (*entryCount == 0 && !media.samples.empty())) return invalidSampleTable;
-  const std::uint32_t runCount = *entryCount;
-  runList.resize(runCount);
-  for (std::uint32_t i = 0; i < runCount; ++i) {
-    runList[i] = {runs.u32(), runs.u32(), runs.u32()};
-    const ChunkRun& run = runList[i];
-    const std::uint32_t expectedFirst = i == 0 ? 1 : runList[i - 1].firstChunk + 1;
-    if (run.firstChunk < expectedFirst || (i == 0 && run.firstChunk != 1) || run.samplesPerChunk == 0 ||
-        run.descriptionIndex == 0 || run.descriptionIndex > media.sampleDescriptions.size()) {
-      return invalidSampleTable;
-    }
-  }
-  return noErr;
-}
-
-// Gives each sample its offset, description and data reference, chunk by chunk; the
-// chunks must hold every sample and no more.
-OSErr placeSamples(const std::vector<ChunkRun>& runList, ChunkOffsets& offsets, Media& media) {
-  const std::size_t sampleCount = media.samples.size();
-  std::size_t next = 0;
-  std::size_t run = 0;
-  // Chunks with no run to say what they hold: nothing to place them by.
-  if (offsets.count() != 0 && runList.empty()) return invalidSampleTable;
-  for (std::uint32_t chunk = 1; chunk <= offsets.count(); ++chunk) {
-    while (run + 1 < runList.size() && runList[run + 1].firstChunk <= chunk) ++run;
-    std::uint64_t offset = offsets.next();
-    const ChunkRun& current = runList[run];
-    if (current.samplesPerChunk > sampleCount - next) return invalidSampleTable;
-    const ByteBuffer& description = media.sampleDescriptions[current.descriptionIndex - 1];
-    const std::uint16_t ref = std::max<std::uint16_t>(sampleDescriptionDataRefIndex(description), 1);
-    if (ref > media.dataRefs.size()) return badDataRefIndex;
-    for (std::uint32_t k = 0; k < current.samplesPerChunk; ++k) {
-      MediaSample& sample = media.samples[next++];
-      sample.offset = offset;
-      sample.descriptionIndex = current.descriptionIndex;
-      sample.dataRefIndex = ref;
-      offset += sample.size;
-    }
-  }
-  if (next != sampleCount) return invalidSampleTable;
-  return noErr;
-}
-
 // The sync samples; without this table every sample is one.
-OSErr readStss(const Atom& stss, Media& media) {
+OSErr readStss(const ReadState& s, const ClassicAtom& stss, Media& media) {
   const std::size_t sampleCount = media.samples.size();
-  ByteReader syncs(stss.data, stss.size);
-  const std::optional<std::uint32_t> entryCount = tableEntryCount(syncs, 4);
+  ByteReader syncs = s.payload(stss);
+  const std::optional<std::uint32_t> entryCount = readTableEntryCount(syncs, 4);
   if (!entryCount) return invalidSampleTable;
-  const std::uint32_t count = *entryCount;
   for (MediaSample& sample : media.samples) sample.sync = false;
-  for (std::uint32_t i = 0; i < count; ++i) {
+  for (std::uint32_t i = 0; i < *entryCount; ++i) {
     const std::uint32_t number = syncs.u32();
     if (number == 0 || number > sampleCount) return invalidSampleTable;
     media.samples[number - 1].sync = true;
@@ -329,123 +394,74 @@ OSErr readStss(const Atom& stss, Media& media) {
   return noErr;
 }
 
-// Expands the sample tables into one record per sample.
-OSErr readSampleTable(const Atom& stblAtom, Media& media) {
-  std::vector<Atom> atoms;
-  if (!childAtoms(stblAtom.data, stblAtom.size, atoms)) return invalidSampleTable;
-  const Atom* stsd = findAtom(atoms, fourCC("stsd"));
-  const Atom* stts = findAtom(atoms, fourCC("stts"));
-  const Atom* stsc = findAtom(atoms, fourCC("stsc"));
-  const Atom* stsz = findAtom(atoms, fourCC("stsz"));
-  const Atom* stco = findAtom(atoms, fourCC("stco"));
-  const Atom* co64 = findAtom(atoms, fourCC("co64"));
-  const Atom* stss = findAtom(atoms, fourCC("stss"));
-  if (stsd == nullptr) return invalidSampleTable;
-  if (const OSErr error = readStsd(*stsd, media)) return error;
-  if (stsz == nullptr && stts == nullptr) return noErr;  // no samples
-  if (stts == nullptr || stsc == nullptr || stsz == nullptr || (stco == nullptr && co64 == nullptr)) {
-    return invalidSampleTable;
+// Expands the noted sample tables into one record per sample: where it lies, its
+// description and data reference, its duration and whether it is a sync sample.
+OSErr readSampleTable(ReadState& s) {
+  const SampleTableAtoms& t = s.tables;
+  Media& media = *s.media;
+  if (const OSErr error = readStsd(s, *t.stsd, media)) return error;
+  if (!t.stsz && !t.stts) return noErr;  // no samples
+  if (!t.stts || !t.stsc || !t.stsz || (!t.stco && !t.co64)) return invalidSampleTable;
+  const auto payloadOf = [&s](const ClassicAtom& atom, const std::uint8_t*& at, std::size_t& size) {
+    at = s.block + atom.payloadOffset();
+    size = static_cast<std::size_t>(atom.payloadSize());
+  };
+  SampleTablePayloads payloads;
+  payloadOf(*t.stsc, payloads.stsc, payloads.stscSize);
+  payloadOf(*t.stsz, payloads.stsz, payloads.stszSize);
+  payloadOf(t.stco ? *t.stco : *t.co64, payloads.chunkOffsets, payloads.chunkOffsetsSize);
+  payloads.chunkOffsets64 = !t.stco;
+
+  const std::optional<SampleSizes> sizes = sampleSizes(payloads);
+  if (!sizes || (sizes->uniformSize != 0 && sizes->count > maxUniformSamples)) return invalidSampleTable;
+  media.samples.resize(sizes->count);
+  if (const OSErr error = readStts(s, *t.stts, media)) return error;
+  std::vector<SamplePlacement> placements;
+  const auto descriptions = static_cast<std::uint32_t>(media.sampleDescriptions.size());
+  if (const OSErr error = expandSampleTable(payloads, descriptions, sizes->count, placements)) return error;
+  for (std::size_t i = 0; i < placements.size(); ++i) {
+    MediaSample& sample = media.samples[i];
+    sample.offset = placements[i].offset;
+    sample.size = placements[i].size;
+    sample.descriptionIndex = placements[i].descriptionIndex;
+    const ByteBuffer& description = media.sampleDescriptions[sample.descriptionIndex - 1];
+    sample.dataRefIndex = std::max<std::uint16_t>(sampleDescriptionDataRefIndex(description), 1);
+    if (sample.dataRefIndex > media.dataRefs.size()) return badDataRefIndex;
   }
-  if (const OSErr error = readStsz(*stsz, media)) return error;
-  if (const OSErr error = readStts(*stts, media)) return error;
-  ChunkOffsets offsets(stco != nullptr ? *stco : *co64, stco == nullptr);
-  if (!offsets.valid()) return invalidSampleTable;
-  std::vector<ChunkRun> runList;
-  if (const OSErr error = readStsc(*stsc, media, runList)) return error;
-  if (const OSErr error = placeSamples(runList, offsets, media)) return error;
-  return stss != nullptr ? readStss(*stss, media) : noErr;
+  return t.stss ? readStss(s, *t.stss, media) : noErr;
 }
 
-OSErr readMdia(const Atom& mdia, const std::string& moviePath, Track& track) {
-  std::vector<Atom> atoms;
-  if (!childAtoms(mdia.data, mdia.size, atoms)) return invalidMedia;
-  const Atom* mdhd = findAtom(atoms, fourCC("mdhd"));
-  const Atom* hdlr = findAtom(atoms, fourCC("hdlr"));
-  const Atom* minf = findAtom(atoms, fourCC("minf"));
-  if (mdhd == nullptr || hdlr == nullptr || minf == nullptr) return invalidMedia;
-  auto media = std::make_unique<Media>();
-  media->track = &track;
-
-  ByteReader header(mdhd->data, mdhd->size);
-  if (header.u32() >> 24 != 0) return invalidMedia;  // version
-  media->creationTime = header.u32();
-  media->modificationTime = header.u32();
-  media->timeScale = static_cast<TimeScale>(header.u32());
-  header.u32();  // duration: the samples tell it
-  media->language = static_cast<std::uint16_t>(header.u16());
-  media->quality = static_cast<std::uint16_t>(header.u16());
-  if (header.failed() || media->timeScale <= 0) return invalidMedia;
-
-  ByteReader handler(hdlr->data, hdlr->size);
-  handler.skip(8);  // version, flags, component type
-  media->mediaType = handler.u32();
-  if (handler.failed()) return invalidMedia;
-
-  std::vector<Atom> information;
-  if (!childAtoms(minf->data, minf->size, information)) return invalidMedia;
-  const Atom* dinf = findAtom(information, fourCC("dinf"));
-  const Atom* stbl = findAtom(information, fourCC("stbl"));
-  if (dinf == nullptr || stbl == nullptr) return invalidMedia;
-  if (const OSErr error = readDref(*dinf, moviePath, *media)) return error;
-  if (const OSErr error = readSampleTable(*stbl, *media)) return error;
-  track.media = std::move(media);
+OSErr readUdta(ReadState& s, const ClassicAtom& atom) {
+  // A broken tail only loses the items from there on.
+  const ClassicAtomList items = readClassicAtoms(s.block, s.blockSize, atom.payloadOffset(), atom.end(), false);
+  for (const ClassicAtom& item : items.atoms) {
+    const std::uint8_t* data = s.block + item.payloadOffset();
+    s.movie.userData.items.push_back({item.type, ByteBuffer(data, data + item.payloadSize())});
+  }
   return noErr;
 }
 
-OSErr readTrak(const Atom& trak, const std::string& moviePath, Movie& movie) {
-  std::vector<Atom> atoms;
-  if (!childAtoms(trak.data, trak.size, atoms)) return invalidTrack;
-  const Atom* tkhd = findAtom(atoms, fourCC("tkhd"));
-  if (tkhd == nullptr) return invalidTrack;
-  auto track = std::make_unique<Track>();
-  track->movie = &movie;
-  if (const OSErr error = readTkhd(*tkhd, *track)) return error;
-  for (const auto& other : movie.tracks) {
-    if (other->trackId == track->trackId) return invalidTrack;
-  }
-  if (const Atom* edts = findAtom(atoms, fourCC("edts"))) {
-    if (const OSErr error = readElst(*edts, *track)) return error;
-  }
-  if (const Atom* tref = findAtom(atoms, fourCC("tref"))) {
-    if (const OSErr error = readTref(*tref, *track)) return error;
-  }
-  if (const Atom* mdia = findAtom(atoms, fourCC("mdia"))) {
-    if (const OSErr error = readMdia(*mdia, moviePath, *track)) return error;
-  }
-  // No edit list: the whole media from its start at rate 1.
-  const TimeValue mediaDuration = getMediaDuration(track->media.get());
-  if (track->edits.empty() && mediaDuration > 0) {
-    const std::int64_t length = convertTimeScale(mediaDuration, track->media->timeScale, movie.timeScale);
-    if (length > 0 && length <= 0x7FFFFFFF) track->edits.push_back({static_cast<TimeValue>(length), 0, 0x00010000});
-  }
-  movie.tracks.push_back(std::move(track));
-  return noErr;
-}
-
-void readUdta(const Atom& udta, Movie& movie) {
-  std::vector<Atom> items;
-  childAtoms(udta.data, udta.size, items);  // a broken tail only loses items
-  for (const Atom& item : items) movie.userData.items.push_back({item.type, ByteBuffer(item.data, item.data + item.size)});
+// A track without an edit list shows its whole media from the start at rate 1.
+void addDefaultEdit(Track& track, TimeScale movieTimeScale) {
+  const TimeValue mediaDuration = getMediaDuration(track.media.get());
+  if (!track.edits.empty() || mediaDuration <= 0) return;
+  const std::int64_t length = convertTimeScale(mediaDuration, track.media->timeScale, movieTimeScale);
+  if (length > 0 && length <= 0x7FFFFFFF) track.edits.push_back({static_cast<TimeValue>(length), 0, 0x00010000});
 }
 
 }  // namespace
 
 OSErr parseMovieAtom(const std::uint8_t* payload, std::size_t size, const std::string& moviePath,
                      std::unique_ptr<Movie>& movie) {
-  std::vector<Atom> atoms;
-  if (!childAtoms(payload, size, atoms)) return invalidMovie;
-  const Atom* mvhd = findAtom(atoms, fourCC("mvhd"));
-  if (mvhd == nullptr) return invalidMovie;
   auto loaded = std::make_unique<Movie>();
-  if (const OSErr error = readMvhd(*mvhd, *loaded)) return error;
+  ReadState state{payload, size, moviePath, *loaded, nullptr, nullptr, {}};
+  if (const OSErr error = readChildren(state, fourCC("moov"), 0, size, {invalidMovie, {fourCC("mvhd")}, invalidMovie})) {
+    return error;
+  }
   std::uint32_t highestId = 0;
-  for (const Atom& atom : atoms) {
-    if (atom.type == fourCC("trak")) {
-      if (const OSErr error = readTrak(atom, moviePath, *loaded)) return error;
-      highestId = std::max(highestId, loaded->tracks.back()->trackId);
-    } else if (atom.type == fourCC("udta")) {
-      readUdta(atom, *loaded);
-    }
+  for (const auto& track : loaded->tracks) {
+    highestId = std::max(highestId, track->trackId);
+    addDefaultEdit(*track, loaded->timeScale);
   }
   if (highestId == 0xFFFFFFFFu) return invalidMovie;
   loaded->nextTrackId = std::max(loaded->nextTrackId, highestId + 1);

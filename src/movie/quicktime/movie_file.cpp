@@ -2,7 +2,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <string>
 
+#include "movie/quicktime/atom_walker.h"
 #include "movie/quicktime/movie_atom_reader.h"
 #include "movie/quicktime/movie_atom_writer.h"
 #include "movie/quicktime/movie_data_file.h"
@@ -26,26 +29,19 @@ OSErr readMovieAtom(const std::string& path, ByteBuffer& payload) {
   std::uint64_t at = 0;
   while (length - at >= 8) {
     std::uint8_t header[16];
-    if (fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0 || std::fread(header, 1, 8, file) != 8) break;
-    ByteReader r(header, 8);
-    std::uint64_t size = r.u32();
-    const OSType type = r.u32();
-    std::uint64_t headerSize = 8;
-    if (size == 1) {
-      if (std::fread(header + 8, 1, 8, file) != 8) break;
-      size = ByteReader(header + 8, 8).u64();
-      headerSize = 16;
-    } else if (size == 0) {
-      size = length - at;  // runs to the end of the file
-    }
-    if (size < headerSize || size > length - at) break;
-    if (type == fourCC("moov")) {
-      if (size - headerSize > maxMovieAtomSize) break;
-      payload.resize(static_cast<std::size_t>(size - headerSize));
+    if (fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0) break;
+    const std::size_t got = std::fread(header, 1, sizeof header, file);
+    std::string why;
+    const std::optional<ClassicAtom> atom = readAtomHeader(header, got, at, length - at, true, why);
+    if (!atom) break;
+    if (atom->type == fourCC("moov")) {
+      const auto payloadAt = static_cast<off_t>(atom->payloadOffset());
+      if (atom->payloadSize() > maxMovieAtomSize || fseeko(file, payloadAt, SEEK_SET) != 0) break;
+      payload.resize(static_cast<std::size_t>(atom->payloadSize()));
       result = std::fread(payload.data(), 1, payload.size(), file) == payload.size() ? noErr : eofErr;
       break;
     }
-    at += size;
+    at = atom->end();
   }
   std::fclose(file);
   return result;

@@ -5,7 +5,7 @@
 namespace kelmira {
 
 // The movie toolbox speaks QuickTime's vocabulary: four-character codes, 16.16 fixed
-// point, 16-bit result codes (0 success) and rectangles of 16-bit coordinates.
+// point, 16-bit result codes (noErr for success) and rectangles of 16-bit coordinates.
 using OSErr = std::int16_t;
 using OSType = std::uint32_t;
 using Fixed = std::int32_t;

@@ -20,7 +20,6 @@
 #include "movie/quicktime/track.h"
 #include "movie/quicktime/user_data.h"
 #include "movie/quicktime/big_endian.h"
-#include "movie/quicktime/movie_atom_reader.h"
 #include "support/movie_test_support.h"
 
 namespace kelmira {
@@ -411,68 +410,6 @@ TEST_F(MovieFileTest, HostileFilesGiveErrorCodes) {
   MovieFile* missing = nullptr;
   EXPECT_EQ(openMovieFile(path("missing.mov"), &missing, fsRdPerm), fnfErr);
   EXPECT_EQ(missing, nullptr);
-}
-
-TEST(MovieAtomReader, AChunkThatNoRunDescribesIsRefused) {
-  // No samples and no sample-to-chunk runs, but one chunk: nothing says what it holds.
-  constexpr auto atom = movie_test::writeAtom;
-  ByteBuffer moov;
-  ByteWriter w(moov);
-  atom(w, "mvhd", [&] {
-    w.zeros(12);
-    w.u32(600);
-    w.u32(0);
-    w.u32(0x10000);
-    w.u16(0x100);
-    w.zeros(10 + 36 + 24);
-    w.u32(2);
-  });
-  atom(w, "trak", [&] {
-    atom(w, "tkhd", [&] {
-      w.u32(0xF);
-      w.zeros(8);
-      w.u32(1);
-      w.zeros(4 + 4 + 8 + 8 + 36 + 8);
-    });
-    atom(w, "mdia", [&] {
-      atom(w, "mdhd", [&] {
-        w.zeros(12);
-        w.u32(600);
-        w.zeros(8);
-      });
-      atom(w, "hdlr", [&] {
-        w.u32(0);
-        w.u32(fourCC("mhlr"));
-        w.u32(fourCC("vide"));
-        w.zeros(12);
-      });
-      atom(w, "minf", [&] {
-        movie_test::writeDataInformation(w);
-        atom(w, "stbl", [&] {
-          atom(w, "stsd", [&] {
-            w.u32(0);
-            w.u32(1);
-            w.u32(16);
-            w.u32(fourCC("jpeg"));
-            w.zeros(6);
-            w.u16(1);
-          });
-          atom(w, "stts", [&] { w.zeros(8); });
-          atom(w, "stsc", [&] { w.zeros(8); });
-          atom(w, "stsz", [&] { w.zeros(12); });
-          atom(w, "stco", [&] {
-            w.u32(0);
-            w.u32(1);
-            w.u32(100);
-          });
-        });
-      });
-    });
-  });
-  ASSERT_EQ(initializeQtml(), noErr);
-  std::unique_ptr<Movie> movie;
-  EXPECT_EQ(parseMovieAtom(moov.data(), moov.size(), "/nowhere/x.mov", movie), invalidSampleTable);
-  terminateQtml();
 }
 
 }  // namespace

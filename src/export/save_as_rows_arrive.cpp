@@ -1,4 +1,4 @@
-#include "cli/save_as_rows_arrive.h"
+#include "export/save_as_rows_arrive.h"
 
 #include <system_error>
 
@@ -8,9 +8,8 @@ void SaveAsRowsArrive::started(const DibImage& panorama) {
   // Held here, on the thread that owns the picture; the saver keeps it alive.
   HeldPixels picture = panorama.hold();
   try {
-    saver_ = std::thread([this, picture = std::move(picture)] {
-      code_ = savePictureAsRowsArrive(picture, path_, type_, rowsReady_);
-    });
+    saver_ = std::thread(
+        [this, picture = std::move(picture)] { code_ = savePictureAsRowsArrive(picture, path_, type_, rowsReady_); });
   } catch (const std::system_error&) {
     // No thread to be had: finish() reports that no save ran.
   }

@@ -25,7 +25,7 @@ class SaveAsRowsArrive : public PanoramaRowListener {
   void started(const DibImage& panorama) override;
   void rowsFinished(std::int32_t rows) override { rowsReady_.open(rows); }
 
-  // Waits for the save and gives its code (14 when the panorama stopped short, and the old
+  // Waits for the save and gives its code (ImageError::Aborted when the panorama stopped short, and the old
   // file stays); none when no save could be started.
   std::optional<ImageErrorCode> finish();
 

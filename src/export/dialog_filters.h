@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "export/output_kind.h"
+
+namespace kelmira {
+
+// A file dialog's filter written the Windows way ("Label|*.A;*.B|Label|*.C||") and the kind
+// each of its entries stands for (None for the groups and "All files").
+struct DialogFilter {
+  std::string text;
+  std::vector<OutputKind> kinds;
+  OutputKind kindAt(int entry) const {
+    return entry >= 0 && static_cast<std::size_t>(entry) < kinds.size() ? kinds[entry] : OutputKind::None;
+  }
+};
+
+// Open Round and Open Pano: the formats the dialogs offer that Kelmira reads.
+DialogFilter openDialogFilter();
+// Save Image: the formats offered that Kelmira writes, then every other kind with an entry.
+DialogFilter saveImageDialogFilter();
+// Save Movie: the movie.
+DialogFilter saveMovieDialogFilter();
+
+}  // namespace kelmira
