@@ -17,8 +17,10 @@ DescribedMirror::DescribedMirror() {
   outermost_ = table.entries.back().imageRadius * kFractionPerUnit;
 }
 
+// The attachment's camera sits above the mirror looking down (the classic unwarp turns
+// clockwise on the photograph and sees the sky inside): away from the camera is down.
 double DescribedMirror::elevationAtFraction(double fraction) const {
-  return elevationForRadius(fraction / kFractionPerUnit);
+  return -elevationForRadius(fraction / kFractionPerUnit);
 }
 
 std::vector<MirrorTableEntry> describedMirrorTable() {
@@ -26,7 +28,7 @@ std::vector<MirrorTableEntry> describedMirrorTable() {
   std::vector<MirrorTableEntry> entries;
   entries.reserve(table.entries.size());
   for (const MirrorProfileEntry& entry : table.entries) {
-    entries.push_back({entry.imageRadius * kFractionPerUnit, elevationForRadius(entry.imageRadius)});
+    entries.push_back({entry.imageRadius * kFractionPerUnit, -elevationForRadius(entry.imageRadius)});
   }
   return entries;
 }
@@ -38,8 +40,9 @@ namespace kelmira {
 std::string describedMirrorTableText() {
   return mirrorTableText(describedMirrorTable(),
                          "Kelmira's own mirror as a mirror table: one line for each entry of its profile.\n"
-                         "radius: a fraction of the rim's radius (where the scene ends); elevation: degrees.\n"
-                         "Read with --mirror like any table; the classic unwarp needs no file.");
+                         "radius: a fraction of the rim's radius (where the scene ends); elevation: degrees\n"
+                         "away from the camera, which looks down on this mirror: read it with --mirror and\n"
+                         "--rig camera-above. The classic unwarp needs no file.");
 }
 
 }  // namespace kelmira

@@ -10,7 +10,9 @@ namespace kelmira {
 
 // The attachment's own mirror, as the classic unwarp sees it: at a fraction f of the
 // rim's radius the image radius f / (2 x 0.117096) in the mirror model's units, and there
-// elevationForRadius. It sees from the profile table's first radius to its last.
+// elevationForRadius above the horizon. Its camera looks down on it (Rig::CameraAbove), so
+// away from the camera that is -elevationForRadius. It sees from the profile table's first
+// radius to its last.
 class DescribedMirror final : public RadialMirror {
  public:
   DescribedMirror();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "image/dib_image.h"
+#include "mirror/mirror_choice.h"
 #include "unwarp/ring_finder.h"
 #include "unwarp/row_elevations.h"
 #include "workspace/workspace_result.h"
@@ -55,7 +56,8 @@ class Workspace {
   // Opens a photograph already identified as `type`.
   WorkspaceResult openRound(const std::string& path, FileType type);
   WorkspaceResult openPanorama(const std::string& path);
-  // A listener sees the panorama's rows as they are made (a save can start on them).
+  // A listener sees the panorama's rows as they are made (a save can start on them). With a
+  // mirror chosen, the panorama is its band of the sphere (planMirrorPanorama).
   WorkspaceResult makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);
   WorkspaceResult cropPanorama();
   WorkspaceResult resetCropLines();
@@ -94,6 +96,15 @@ class Workspace {
   // The last answer of the finder for this photograph, sure or not.
   const std::optional<FoundRing>& lastFoundRing() const { return lastFoundRing_; }
 
+  // The mirror the job is unwarped with in place of the attachment's own; none: the
+  // attachment's. A calibration's centre is where the crop circle then sits.
+  void setMirror(std::optional<MirrorChoice> mirror);
+  const std::optional<MirrorChoice>& mirror() const { return mirror_; }
+  // The chosen mirror's panorama for the round photograph: a table centred on the circle,
+  // the rim on the ring when one is known; none, with why, without a mirror, a photograph
+  // or a panorama from them.
+  std::optional<CalibratedPanorama> planMirrorPanorama(std::string& why) const;
+
   const DibImage& roundImage() const { return roundImage_; }
   const DibImage& panorama() const { return panorama_; }
   const DibImage& undoImage() const { return undoImage_; }
@@ -120,6 +131,7 @@ class Workspace {
   void tell(const std::string& text, bool stopIcon);
   void waitCursor(bool waiting);
   WorkspaceResult refreshDisplay(ProgressSink* progress);
+  void centreOnCalibration();
 
   Prompts* prompts_;
   ProgressSink* progress_;
@@ -145,6 +157,7 @@ class Workspace {
   bool findRingOnOpen_ = false;
   std::optional<double> ringRadius_;
   std::optional<FoundRing> lastFoundRing_;
+  std::optional<MirrorChoice> mirror_;
 };
 
 }  // namespace kelmira

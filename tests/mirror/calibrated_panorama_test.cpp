@@ -115,7 +115,7 @@ PaintedRig describedRig() {
   rig.formula = radialRays(centre, [=](double r) -> std::optional<double> {
     const double t = r / ringScaleForRadius(rim);
     if (t < 1.76 || t > 4.2599) return std::nullopt;
-    return elevationForRadius(t);
+    return -elevationForRadius(t);  // away from its camera, which looks down on it
   });
   return rig;
 }

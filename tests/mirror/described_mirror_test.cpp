@@ -19,10 +19,11 @@
 namespace kelmira {
 namespace {
 
-TEST(DescribedMirror, SeesWhatTheClassicUnwarpSamplesWithTheColumnsTurningTheOtherWay) {
+TEST(DescribedMirror, WithTheCameraAboveSeesWhatTheClassicUnwarpSamples) {
   // The classic unwarp of 90 rows and 720 columns about (512.5, 380.25), ring radius 370:
   // row i samples the radius radiusForRow x ringScaleForRadius at elevation
-  // RowElevations::ofUnwarp; column j lies j / 720 of a turn clockwise on the photograph.
+  // RowElevations::ofUnwarp; column j lies j / 720 of a turn clockwise on the photograph,
+  // which is turning right with the camera above.
   const ImagePoint centre{512.5, 380.25};
   const double rim = 370;
   const std::unique_ptr<MirrorModel> model = DescribedMirror().placedAt(centre, rim);
@@ -34,8 +35,7 @@ TEST(DescribedMirror, SeesWhatTheClassicUnwarpSamplesWithTheColumnsTurningTheOth
     const double t = radiusForRow(i, 90, table);
     for (int j = 0; j < 720; j += 17) {
       const double theta = j * mirror_model::twoPi / 720;
-      // Clockwise on the photograph is turning left with the camera below.
-      const std::optional<ImagePoint> p = model->pointOf(SkyDirection{rows.at(i), 360.0 - j * 0.5}, Rig::CameraBelow);
+      const std::optional<ImagePoint> p = model->pointOf(SkyDirection{rows.at(i), j * 0.5}, Rig::CameraAbove);
       ASSERT_TRUE(p) << i << ", " << j;
       worst = std::max(worst, std::hypot(p->x - (t * std::cos(theta) * scale + centre.x),
                                          p->y - (t * std::sin(theta) * scale + centre.y)));
