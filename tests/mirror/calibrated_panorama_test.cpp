@@ -13,7 +13,7 @@
 #include "mirror/calibrated_unwarp.h"
 #include "mirror/described_mirror.h"
 #include "mirror/mirror_file_reader.h"
-#include "mirror_test_support.h"
+#include "painted_rigs.h"
 #include "sphere/sphere_photo.h"
 #include "unwarp/row_elevations.h"
 #include "unwarp/unwarp_ring.h"
@@ -21,132 +21,7 @@
 namespace kelmira {
 namespace {
 
-using test::Vec3;
-
-// A mirror as read from its file, the photograph's size and placement, and the ray the
-// tool's own formula gives a point of the photograph (in the camera frame of worldOf; none
-// where the mirror shows nothing): a formula painted 4 x 4 times a pixel, or one ray for
-// each pixel's middle.
-using RayFormula = std::function<std::optional<Vec3>(double x, double y)>;
-struct PaintedRig {
-  std::string name;
-  std::unique_ptr<MirrorModel> model;
-  ImageSize photo;
-  PanoramaPlacement placement;
-  RayFormula formula;
-  std::vector<std::optional<Vec3>> rays;
-};
-
-// The camera frame's ray at elevation `elevation` (degrees, away from the camera) and
-// angle `angle` (radians, clockwise on the photograph).
-Vec3 rayAt(double elevation, double angle) {
-  const double e = elevation / test::kDeg;
-  return {std::cos(e) * std::cos(angle), std::cos(e) * std::sin(angle), -std::sin(e)};
-}
-
-// A radially symmetric mirror: the elevation at a radius in pixels.
-RayFormula radialRays(ImagePoint centre, const std::function<std::optional<double>(double)>& elevationAt) {
-  return [=](double x, double y) -> std::optional<Vec3> {
-    const std::optional<double> e = elevationAt(std::hypot(x - centre.x, y - centre.y));
-    if (!e) return std::nullopt;
-    return rayAt(*e, std::atan2(y - centre.y, x - centre.x));
-  };
-}
-
-PaintedRig ocamRig() {
-  const test::OcamRig m = test::asWritten(test::ocamRig());
-  PaintedRig rig{"OCamCalib", readMirrorText(test::ocamCalibText(m), "calib_results.txt", ImageSize{640, 480}).model,
-                 {640, 480}, {}, {}, {}};
-  rig.formula = [m](double x, double y) -> std::optional<Vec3> {
-    const Vec3 v = test::ocamCam2World(m, y, x);  // (row, column, z away from the camera)
-    return Vec3{v[1], v[0], -v[2]};
-  };
-  return rig;
-}
-
-#if KELMIRA_HAVE_OPENCV_OMNIDIR
-PaintedRig unifiedRig(const std::string& name, const test::UnifiedRig& r, const std::string& text) {
-  PaintedRig rig{name, readMirrorText(text, name, ImageSize{r.width, r.height}).model, {r.width, r.height}, {}, {}, {}};
-  std::vector<cv::Vec2d> pixels;
-  for (int y = 0; y < r.height; ++y) {
-    for (int x = 0; x < r.width; ++x) pixels.push_back({static_cast<double>(x), static_cast<double>(y)});
-  }
-  rig.rays = test::opencvUnproject(r, pixels);
-  return rig;
-}
-
-std::string omnidirYaml(const test::UnifiedRig& r) {
-  cv::FileStorage fs(".yaml", cv::FileStorage::WRITE | cv::FileStorage::MEMORY);
-  fs << "camera_matrix" << cv::Mat(test::cameraMatrix(r));
-  fs << "distortion_coefficients" << cv::Mat(cv::Matx14d(r.k1, r.k2, r.p1, r.p2));
-  fs << "xi" << r.xi << "image_width" << r.width << "image_height" << r.height;
-  return fs.releaseAndGetString();
-}
-#endif
-
-PaintedRig tableRig() {
-  // Five lines of a mirror that sees -80 degrees at a tenth of the rim and 25 at the rim.
-  const std::vector<std::array<double, 2>> table{{0.1, -80}, {0.3, -50}, {0.6, -15}, {0.8, 5}, {1.0, 25}};
-  std::string text = "# radius,elevation\n";
-  for (const auto& [f, e] : table) text += std::to_string(f) + "," + std::to_string(e) + "\n";
-  const ImagePoint centre{300.4, 299.6};
-  const double rim = 298.6;  // the largest circle about the centre inside 600 x 600
-  PaintedRig rig{"table", readMirrorText(text, "mirror.txt", ImageSize{600, 600}).model, {600, 600}, {}, {}, {}};
-  rig.placement.centre = centre;
-  rig.formula = radialRays(centre, [=](double r) -> std::optional<double> {
-    const double f = r / rim;
-    for (std::size_t i = 1; i < table.size(); ++i) {
-      if (f >= table[i - 1][0] && f <= table[i][0]) {
-        return table[i - 1][1] + (table[i][1] - table[i - 1][1]) * (f - table[i - 1][0]) / (table[i][0] - table[i - 1][0]);
-      }
-    }
-    return std::nullopt;
-  });
-  return rig;
-}
-
-PaintedRig describedRig() {
-  const ImagePoint centre{400, 300};
-  const double rim = 280;
-  PaintedRig rig{"described", std::make_unique<DescribedMirror>(), {800, 600}, {}, {}, {}};
-  rig.placement.centre = centre;
-  rig.placement.rimRadius = rim;
-  // The classic unwarp's scale: ringScaleForRadius pixels per unit of the profile's radius.
-  rig.formula = radialRays(centre, [=](double r) -> std::optional<double> {
-    const double t = r / ringScaleForRadius(rim);
-    if (t < 1.76 || t > 4.2599) return std::nullopt;
-    return -elevationForRadius(t);  // away from its camera, which looks down on it
-  });
-  return rig;
-}
-
-std::array<std::uint8_t, 3> colourOf(const std::optional<Vec3>& ray, bool cameraBelow) {
-  if (!ray) return {0, 0, 0};
-  const auto [elevation, azimuth] = test::worldOf(*ray, cameraBelow);
-  return test::worldColour(elevation, azimuth);
-}
-
-void paint(const PaintedRig& rig, bool cameraBelow, DibImage& photo) {
-  EXPECT_EQ(photo.allocate(rig.photo.width, rig.photo.height), ImageError::None);
-  std::uint8_t* p = photo.beginAccess();
-  for (int y = 0; y < rig.photo.height; ++y) {
-    for (int x = 0; x < rig.photo.width; ++x, p += 3) {
-      if (!rig.formula) {
-        const auto colour = colourOf(rig.rays[static_cast<std::size_t>(y) * rig.photo.width + x], cameraBelow);
-        std::memcpy(p, colour.data(), 3);
-        continue;
-      }
-      // The mean of 4 x 4 points over the pixel, so edges fall between pixels where they lie.
-      int sum[3] = {0, 0, 0};
-      for (int k = 0; k < 16; ++k) {
-        const auto colour = colourOf(rig.formula(x - 0.375 + 0.25 * (k % 4), y - 0.375 + 0.25 * (k / 4)), cameraBelow);
-        for (int c = 0; c < 3; ++c) sum[c] += colour[c];
-      }
-      for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint8_t>((sum[c] + 8) / 16);
-    }
-  }
-  photo.endAccess();
-}
+using test::PaintedRig;
 
 struct Figures {
   double worstBandEdge = 0;  // rows
@@ -213,7 +88,7 @@ void unwarpBothRigs(const PaintedRig& rig) {
   for (Rig r : {Rig::CameraBelow, Rig::CameraAbove}) {
     const std::string what = rig.name + " " + std::string(rigName(r));
     DibImage photo;
-    paint(rig, r == Rig::CameraBelow, photo);
+    test::paint(rig, r == Rig::CameraBelow, photo);
     std::string why;
     const std::optional<CalibratedPanorama> plan = CalibratedPanorama::plan(*rig.model, r, rig.photo, rig.placement, why);
     ASSERT_TRUE(plan) << what << ": " << why;
@@ -242,24 +117,24 @@ void unwarpBothRigs(const PaintedRig& rig) {
   }
 }
 
-TEST(CalibratedPanorama, OcamCalibRowsSitAtTheirElevationsWithEitherRig) { unwarpBothRigs(ocamRig()); }
+TEST(CalibratedPanorama, OcamCalibRowsSitAtTheirElevationsWithEitherRig) { unwarpBothRigs(test::ocamPaintedRig()); }
 
 TEST(CalibratedPanorama, OpenCvOmnidirAndKalibrRowsSitAtTheirElevationsWithEitherRig) {
 #if !KELMIRA_HAVE_OPENCV_OMNIDIR
   GTEST_SKIP() << "OpenCV's omnidir module (libopencv-contrib-dev) is not installed";
 #else
-  unwarpBothRigs(unifiedRig("omni.yaml", test::omnidirRig(), omnidirYaml(test::omnidirRig())));
-  unwarpBothRigs(unifiedRig("camchain.yaml", test::kalibrRig(), test::kalibrCamchainText(test::kalibrRig())));
+  unwarpBothRigs(test::omnidirPaintedRig());
+  unwarpBothRigs(test::kalibrPaintedRig());
 #endif
 }
 
 TEST(CalibratedPanorama, TableAndDescribedMirrorRowsSitAtTheirElevationsWithEitherRig) {
-  unwarpBothRigs(tableRig());
-  unwarpBothRigs(describedRig());
+  unwarpBothRigs(test::tablePaintedRig());
+  unwarpBothRigs(test::describedPaintedRig());
 }
 
 TEST(CalibratedPanorama, TakesItsCentreRimAndInnerRadiusFromTheCalibrationAndThePhotograph) {
-  const PaintedRig ocam = ocamRig();
+  const PaintedRig ocam = test::ocamPaintedRig();
   std::string why;
   PanoramaPlacement placement;
   placement.centre = ImagePoint{10, 10};  // a calibration keeps its own centre
@@ -296,7 +171,7 @@ TEST(CalibratedPanorama, TakesItsCentreRimAndInnerRadiusFromTheCalibrationAndThe
   EXPECT_NE(why.find("too wide"), std::string::npos);
 
   // A table placed at the photograph's edge, or the photograph's middle without a centre.
-  const PaintedRig table = tableRig();
+  const PaintedRig table = test::tablePaintedRig();
   placement = {};
   placement.centre = ImagePoint{1, 300};
   EXPECT_FALSE(CalibratedPanorama::plan(*table.model, Rig::CameraBelow, table.photo, placement, why));
