@@ -77,6 +77,9 @@ std::optional<CalibratedPanorama> CalibratedPanorama::plan(const MirrorModel& mo
   }
   const double inside = std::min({c.x, c.y, photo.width - 1 - c.x, photo.height - 1 - c.y});
   made.rimRadius_ = placement.rimRadius.value_or(inside);
+  // A calibration's band ends inside the photograph, where there is something to see; a
+  // table's rim is its scale, and stays where it is put.
+  if (model.calibrated()) made.rimRadius_ = std::min(made.rimRadius_, inside);
   if (!(made.rimRadius_ >= 4 && made.rimRadius_ <= 4.0 * std::max(photo.width, photo.height))) {
     why = placement.rimRadius ? "the rim radius " + pixels(made.rimRadius_) + " does not fit the photograph"
                               : "the centre (" + pixels(c.x) + ", " + pixels(c.y) + ") lies at the photograph's edge";

@@ -16,8 +16,8 @@ struct PanoramaPlacement {
   // For a table or the described mirror (from --centre or the ring finder); a calibration
   // uses its own. Without one, the photograph's middle.
   std::optional<ImagePoint> centre;
-  // Where the scene ends (--ring-radius); else the largest circle about the centre that
-  // lies inside the photograph.
+  // Where the scene ends (--ring-radius); else, and for a calibration at most, the largest
+  // circle about the centre that lies inside the photograph.
   std::optional<double> rimRadius;
   // Where it starts (--inner-radius); else a fifth of the rim's, where a camera's
   // reflection usually ends.

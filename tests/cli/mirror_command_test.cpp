@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -21,6 +20,7 @@ namespace kelmira {
 namespace {
 
 using test::PaintedRig;
+using test::GPano;
 using test::RunResult;
 using test::runCli;
 
@@ -34,81 +34,6 @@ std::string readText(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-// What the shell's command prints.
-std::string output(const std::string& command) {
-  std::string text;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return text;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
-  pclose(pipe);
-  return text;
-}
-
-bool haveExiftool() { return std::system("exiftool -ver > /dev/null 2>&1") == 0; }
-
-// Where a 360-degree photo lies on the sphere, as exiftool reads its Photo Sphere fields.
-struct GPano {
-  int fullWidth = 0, fullHeight = 0, top = 0, height = 0;
-  double elevationOfRow(double y) const { return 90.0 - (top + y + 0.5) * 180.0 / fullHeight; }
-  double rowOfElevation(double e) const { return (90.0 - e) * fullHeight / 180.0 - 0.5 - top; }
-};
-
-GPano readGPano(const std::string& path) {
-  std::istringstream values(output("exiftool -s3 -n -XMP-GPano:FullPanoWidthPixels -XMP-GPano:FullPanoHeightPixels "
-                                   "-XMP-GPano:CroppedAreaTopPixels -XMP-GPano:CroppedAreaImageHeightPixels '" +
-                                   path + "'"));
-  GPano g;
-  values >> g.fullWidth >> g.fullHeight >> g.top >> g.height;
-  return g;
-}
-
-struct Figures {
-  double worstBandEdge = 0;  // rows
-  int bandEdges = 0;
-};
-
-// The photo's band edges against the fields' elevations, column by column, and the order
-// of its sectors along the horizon's row.
-Figures checkPhoto(const DibImage& photo, const GPano& g, const std::string& what) {
-  Figures figures;
-  const int width = photo.width(), height = photo.height();
-  EXPECT_EQ(width, g.fullWidth) << what;
-  EXPECT_EQ(height, g.height) << what;
-  const std::uint8_t* pixels = photo.pixels();
-  std::vector<double> expected;  // top row first
-  for (int e = 90; e >= -90; e -= 10) {
-    const double row = g.rowOfElevation(e);
-    if (row > 1 && row < height - 2) expected.push_back(row);
-  }
-  EXPECT_GE(expected.size(), 4u) << what;
-  for (int x = 0; x < width; x += 7) {
-    std::vector<double> found;
-    for (int y = 0; y + 1 < height; ++y) {
-      const double a = pixels[3 * (y * width + x)], b = pixels[3 * ((y + 1) * width + x)];
-      if ((a >= 128) != (b >= 128)) found.push_back(y + (127.5 - a) / (b - a));
-    }
-    std::erase_if(found, [&](double y) { return y < 1 || y > height - 2; });
-    EXPECT_EQ(found.size(), expected.size()) << what << ", column " << x;
-    if (found.size() != expected.size()) return figures;
-    for (std::size_t k = 0; k < found.size(); ++k) {
-      figures.worstBandEdge = std::max(figures.worstBandEdge, std::abs(found[k] - expected[k]));
-      ++figures.bandEdges;
-    }
-  }
-  EXPECT_LE(figures.worstBandEdge, 1.0) << what;
-  // The sky is up, and turning right runs to the right: sector k (green 16 + 32 k) at
-  // azimuth 45 k + 22.5 degrees, along the middle of a band by the horizon.
-  const double nearHorizon = g.rowOfElevation(5) > 0 ? 5 : -5;
-  const int row = std::clamp(static_cast<int>(std::lround(g.rowOfElevation(nearHorizon))), 0, height - 1);
-  EXPECT_GT(g.elevationOfRow(0), g.elevationOfRow(height - 1)) << what;
-  for (int k = 0; k < 8; ++k) {
-    const int x = static_cast<int>(std::lround((45 * k + 22.5) * width / 360.0));
-    EXPECT_NEAR(pixels[3 * (static_cast<std::size_t>(row) * width + x) + 1], 16 + 32 * k, 6) << what << ", sector " << k;
-  }
-  return figures;
 }
 
 // The options that place a rig's ring: a table's centre, a rim given.
@@ -136,12 +61,12 @@ void sphereThroughTheCli(const PaintedRig& rig, const std::string& fileName) {
     const RunResult made = runCli("sphere " + dir.file("round.bmp") + " " + out + " --quality 100 --mirror " + mirror +
                                   (below ? "" : " --rig camera-above") + placementOptions(rig));
     ASSERT_EQ(made.status, 0) << what << ": " << made.output;
-    const GPano g = readGPano(out);
+    const GPano g = test::readGPano(out);
     ASSERT_GT(g.fullWidth, 0) << what << ": no Photo Sphere fields";
     EXPECT_EQ(g.fullHeight, g.fullWidth / 2) << what;
     DibImage photo;
     ASSERT_EQ(photo.loadFromFile(out), ImageError::None) << what;
-    const Figures figures = checkPhoto(photo, g, what);
+    const test::BandFigures figures = test::checkSpherePhoto(photo, g, what);
     std::printf("[ figures  ] %s: %d band edges, worst %.3f rows, %d x %d of a %d x %d sphere from row %d\n",
                 what.c_str(), figures.bandEdges, figures.worstBandEdge, g.fullWidth, g.height, g.fullWidth,
                 g.fullHeight, g.top);
@@ -150,7 +75,7 @@ void sphereThroughTheCli(const PaintedRig& rig, const std::string& fileName) {
 }
 
 TEST(KelmiraCliMirror, SpherePhotoRowsSitAtAnOcamCalibCalibrationsElevationsWithEitherRig) {
-  if (!haveExiftool()) GTEST_SKIP() << "exiftool is not installed (scripts/setup.sh test installs it)";
+  if (!test::haveExiftool()) GTEST_SKIP() << "exiftool is not installed (scripts/setup.sh test installs it)";
   sphereThroughTheCli(test::ocamPaintedRig(), "calib_results.txt");
 }
 
@@ -158,14 +83,14 @@ TEST(KelmiraCliMirror, SpherePhotoRowsSitAtOpenCvOmnidirAndKalibrElevationsWithE
 #if !KELMIRA_HAVE_OPENCV_OMNIDIR
   GTEST_SKIP() << "OpenCV's omnidir module (libopencv-contrib-dev) is not installed";
 #else
-  if (!haveExiftool()) GTEST_SKIP() << "exiftool is not installed (scripts/setup.sh test installs it)";
+  if (!test::haveExiftool()) GTEST_SKIP() << "exiftool is not installed (scripts/setup.sh test installs it)";
   sphereThroughTheCli(test::omnidirPaintedRig(), "omni_calibration.yaml");
   sphereThroughTheCli(test::kalibrPaintedRig(), "camchain.yaml");
 #endif
 }
 
 TEST(KelmiraCliMirror, SpherePhotoRowsSitAtAMirrorTablesElevationsWithEitherRig) {
-  if (!haveExiftool()) GTEST_SKIP() << "exiftool is not installed (scripts/setup.sh test installs it)";
+  if (!test::haveExiftool()) GTEST_SKIP() << "exiftool is not installed (scripts/setup.sh test installs it)";
   // The command line takes whole pixels for the centre.
   sphereThroughTheCli(test::tablePaintedRig({300, 300}), "mirror.txt");
   sphereThroughTheCli(test::describedPaintedRig(), "kelmira-mirror-table.txt");
@@ -174,7 +99,7 @@ TEST(KelmiraCliMirror, SpherePhotoRowsSitAtAMirrorTablesElevationsWithEitherRig)
 // The web page's viewer keeps to the band the mirror sees: its limits are the 360-degree
 // photo's, which the calibration sets.
 TEST(KelmiraCliMirror, TheWebPagesLimitsAreThoseOfTheCalibratedPhoto) {
-  if (!haveExiftool()) GTEST_SKIP() << "exiftool is not installed (scripts/setup.sh test installs it)";
+  if (!test::haveExiftool()) GTEST_SKIP() << "exiftool is not installed (scripts/setup.sh test installs it)";
   test::TempDir dir;
   const PaintedRig rig = test::ocamPaintedRig();
   writeText(dir.file("calib_results.txt"), rig.text);
@@ -185,7 +110,7 @@ TEST(KelmiraCliMirror, TheWebPagesLimitsAreThoseOfTheCalibratedPhoto) {
   ASSERT_EQ(runCli("sphere " + dir.file("round.bmp") + " " + dir.file("r_360.jpg") + options).status, 0);
   const RunResult page = runCli("web " + dir.file("round.bmp") + " " + dir.file("r.html") + options);
   ASSERT_EQ(page.status, 0) << page.output;
-  const GPano g = readGPano(dir.file("r_360.jpg"));
+  const GPano g = test::readGPano(dir.file("r_360.jpg"));
   char expected[128];
   std::snprintf(expected, sizeof expected, "var vertical = %.17g, middle = %.17g;", g.height * 180.0 / g.fullHeight,
                 90.0 - (g.top + g.height / 2.0) * 180.0 / g.fullHeight);

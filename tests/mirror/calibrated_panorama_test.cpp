@@ -162,6 +162,11 @@ TEST(CalibratedPanorama, TakesItsCentreRimAndInnerRadiusFromTheCalibrationAndThe
   EXPECT_EQ(given->width(), 1002);
   EXPECT_GT(given->innerElevation(), given->rimElevation());  // camera above: the other way
 
+  // A rim beyond the photograph: the band ends at its edge.
+  placement.rimRadius = 400;
+  EXPECT_DOUBLE_EQ(CalibratedPanorama::plan(*ocam.model, Rig::CameraAbove, ocam.photo, placement, why)->rimRadius(),
+                   479 - 241.3);
+  placement.rimRadius = 200;
   placement.innerRadius = 250;
   EXPECT_FALSE(CalibratedPanorama::plan(*ocam.model, Rig::CameraBelow, ocam.photo, placement, why));
   EXPECT_EQ(why, "the inner radius 250 must lie below the rim radius 200");

@@ -2,10 +2,14 @@
 
 // Round photographs painted through each kind of mirror, from the tools' own formulas (a
 // world of 10-degree elevation bands and 45-degree azimuth sectors), with the mirror's
-// file as the tool writes it.
+// file as the tool writes it; and the check of a 360-degree photo made of one against its
+// Photo Sphere fields, as exiftool reads them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <cstring>
 #include <memory>
 
@@ -154,5 +158,80 @@ inline void paint(const PaintedRig& rig, bool cameraBelow, DibImage& photo) {
   photo.endAccess();
 }
 
+
+// What the shell's command prints.
+inline std::string shellOutput(const std::string& command) {
+  std::string text;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return text;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+  pclose(pipe);
+  return text;
+}
+
+inline bool haveExiftool() { return std::system("exiftool -ver > /dev/null 2>&1") == 0; }
+
+// Where a 360-degree photo lies on the sphere, as exiftool reads its Photo Sphere fields.
+struct GPano {
+  int fullWidth = 0, fullHeight = 0, top = 0, height = 0;
+  double elevationOfRow(double y) const { return 90.0 - (top + y + 0.5) * 180.0 / fullHeight; }
+  double rowOfElevation(double e) const { return (90.0 - e) * fullHeight / 180.0 - 0.5 - top; }
+};
+
+inline GPano readGPano(const std::string& path) {
+  std::istringstream values(shellOutput("exiftool -s3 -n -XMP-GPano:FullPanoWidthPixels -XMP-GPano:FullPanoHeightPixels "
+                                   "-XMP-GPano:CroppedAreaTopPixels -XMP-GPano:CroppedAreaImageHeightPixels '" +
+                                   path + "'"));
+  GPano g;
+  values >> g.fullWidth >> g.fullHeight >> g.top >> g.height;
+  return g;
+}
+
+struct BandFigures {
+  double worstBandEdge = 0;  // rows
+  int bandEdges = 0;
+};
+
+// The photo's band edges against the fields' elevations, column by column, and the order
+// of its sectors along the horizon's row.
+inline BandFigures checkSpherePhoto(const DibImage& photo, const GPano& g, const std::string& what) {
+  BandFigures figures;
+  const int width = photo.width(), height = photo.height();
+  EXPECT_EQ(width, g.fullWidth) << what;
+  EXPECT_EQ(height, g.height) << what;
+  const std::uint8_t* pixels = photo.pixels();
+  std::vector<double> expected;  // top row first
+  for (int e = 90; e >= -90; e -= 10) {
+    const double row = g.rowOfElevation(e);
+    if (row > 1 && row < height - 2) expected.push_back(row);
+  }
+  EXPECT_GE(expected.size(), 4u) << what;
+  for (int x = 0; x < width; x += 7) {
+    std::vector<double> found;
+    for (int y = 0; y + 1 < height; ++y) {
+      const double a = pixels[3 * (y * width + x)], b = pixels[3 * ((y + 1) * width + x)];
+      if ((a >= 128) != (b >= 128)) found.push_back(y + (127.5 - a) / (b - a));
+    }
+    std::erase_if(found, [&](double y) { return y < 1 || y > height - 2; });
+    EXPECT_EQ(found.size(), expected.size()) << what << ", column " << x;
+    if (found.size() != expected.size()) return figures;
+    for (std::size_t k = 0; k < found.size(); ++k) {
+      figures.worstBandEdge = std::max(figures.worstBandEdge, std::abs(found[k] - expected[k]));
+      ++figures.bandEdges;
+    }
+  }
+  EXPECT_LE(figures.worstBandEdge, 1.0) << what;
+  // The sky is up, and turning right runs to the right: sector k (green 16 + 32 k) at
+  // azimuth 45 k + 22.5 degrees, along the middle of a band by the horizon.
+  const double nearHorizon = g.rowOfElevation(5) > 0 ? 5 : -5;
+  const int row = std::clamp(static_cast<int>(std::lround(g.rowOfElevation(nearHorizon))), 0, height - 1);
+  EXPECT_GT(g.elevationOfRow(0), g.elevationOfRow(height - 1)) << what;
+  for (int k = 0; k < 8; ++k) {
+    const int x = static_cast<int>(std::lround((45 * k + 22.5) * width / 360.0));
+    EXPECT_NEAR(pixels[3 * (static_cast<std::size_t>(row) * width + x) + 1], 16 + 32 * k, 6) << what << ", sector " << k;
+  }
+  return figures;
+}
 
 }  // namespace kelmira::test
