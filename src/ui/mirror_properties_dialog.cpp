@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <cctype>
 #include <cmath>
 
 #include "base/decimal_text.h"
@@ -35,27 +36,28 @@ std::string mirrorSummaryText(const std::string& path, Rig rig) {
   if (!file) return file.error;
   const MirrorSummary s = summarizeMirror(*file.model, rig);
   std::string text = std::string(mirrorKindName(s.kind)) + ": " + fileName(path) + "\n";
+  text.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(text.front())));  // "Mirror table"
   if (!s.centre) {
     text += "Centre: the crop circle's\n";
   } else {
     text += "Centre: " + fixedDecimal(s.centre->x, 1) + ", " + fixedDecimal(s.centre->y, 1);
     if (s.calibrationSize) {
-      text += " of " + std::to_string(s.calibrationSize->width) + " x " + std::to_string(s.calibrationSize->height);
+      text += " (" + std::to_string(s.calibrationSize->width) + " x " + std::to_string(s.calibrationSize->height) + ")";
     }
     text += "\n";
   }
   if (!s.problem.empty()) return text + "No panorama: " + s.problem;
-  return text + "Field of view: 360 x " + degrees(std::abs(s.rimElevation - s.innerElevation)) + " degrees, " +
+  return text + "Field of view: 360 x " + degrees(std::abs(s.rimElevation - s.innerElevation)) + " degrees,\nfrom " +
          degrees(std::max(s.innerElevation, s.rimElevation)) + " to " +
-         degrees(std::min(s.innerElevation, s.rimElevation));
+         degrees(std::min(s.innerElevation, s.rimElevation)) + " degrees";
 }
 
 MirrorPropertiesDialog::MirrorPropertiesDialog(IntegerSettings* settings, QWidget* parent)
     : QDialog(parent), settings_(settings) {
   setWindowTitle("Mirror Properties");
-  setFixedSize(284, 426);
+  setFixedSize(310, 440);
   list_ = new QListWidget(this);
-  list_->setGeometry(11, 11, 263, 242);
+  list_->setGeometry(11, 11, 288, 242);
   list_->setItemDelegate(new AttachmentItemDelegate(list_));
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
   list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -64,22 +66,22 @@ MirrorPropertiesDialog::MirrorPropertiesDialog(IntegerSettings* settings, QWidge
   list_->addItems({"Standard", "Thread"});
 
   choose_ = new QPushButton("Calibrated mirror...", this);
-  choose_->setGeometry(11, 262, 150, 23);
-  none_ = new QPushButton("No Calibration", this);
-  none_->setGeometry(167, 262, 107, 23);
+  choose_->setGeometry(11, 262, 196, 26);
+  none_ = new QPushButton("Clear", this);
+  none_->setGeometry(213, 262, 86, 26);
   summary_ = new QLabel(this);
-  summary_->setGeometry(11, 291, 263, 66);
+  summary_->setGeometry(11, 296, 288, 72);
   summary_->setWordWrap(true);
   summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   summary_->setTextFormat(Qt::PlainText);
   cameraAbove_ = new QCheckBox("Camera above the mirror, looking down", this);
-  cameraAbove_->setGeometry(11, 361, 263, 22);
+  cameraAbove_->setGeometry(11, 372, 288, 24);
 
   ok_ = new QPushButton("OK", this);
-  ok_->setGeometry(38, 392, 75, 23);
+  ok_->setGeometry(50, 406, 80, 26);
   ok_->setDefault(true);
   cancel_ = new QPushButton("Cancel", this);
-  cancel_->setGeometry(165, 392, 75, 23);
+  cancel_->setGeometry(180, 406, 80, 26);
   connect(ok_, &QPushButton::clicked, this, &MirrorPropertiesDialog::confirm);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   connect(choose_, &QPushButton::clicked, this, &MirrorPropertiesDialog::chooseMirror);

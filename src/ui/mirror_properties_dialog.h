@@ -17,7 +17,7 @@ namespace kelmira {
 class IntegerSettings;
 
 // "Mirror Properties": which attachment holds the mirror, standard base or lens thread, and
-// a calibrated mirror used in its place with how the camera sits on it. OK with an entry
+// a calibrated mirror used in its place (Calibrated mirror..., Clear) with how the camera sits on it. OK with an entry
 // selected stores the attachment in [EQUIPMENT]; the window stores the calibrated mirror
 // and the rig it reads from mirrorPath() and rig(). Cancel stores nothing.
 class MirrorPropertiesDialog : public QDialog {

@@ -446,7 +446,7 @@ TEST_F(MainDialogTest, ACalibratedMirrorChosenInMirrorPropertiesMakesEveryResult
   EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(dir.file("room.mov"))));
   EXPECT_EQ(w.infoText(), "PANO 864 x 180");  // trimmed to movie size
 
-  // The next start remembers both; No Calibration goes back to the attachment's mirror.
+  // The next start remembers both; Clear goes back to the attachment's mirror.
   dialog.reset();
   MainDialog& again = window();
   EXPECT_EQ(again.calibratedMirror(), calib);

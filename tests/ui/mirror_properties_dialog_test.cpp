@@ -113,7 +113,7 @@ TEST(MirrorPropertiesDialog, EntriesShowThePictureAndCaption) {
 
 // A calibration chosen: the dialog says its kind, centre and field of view, the check
 // box turns the elevations over, a file that is no mirror is told of and changes nothing,
-// and No Calibration goes back to the attachment's own mirror.
+// and Clear goes back to the attachment's own mirror.
 TEST(MirrorPropertiesDialog, ShowsTheChosenCalibrationAndTheRig) {
   test::TempDir dir;
   const std::string calib = dir.file("calib_results.txt");
@@ -141,11 +141,11 @@ TEST(MirrorPropertiesDialog, ShowsTheChosenCalibrationAndTheRig) {
   // The toolbox's centre is (row 241.3, column 322.7); the band from a fifth of the rim
   // (237.7 px, the bottom edge) to the rim, as info --mirror reports it.
   EXPECT_EQ(dialog.mirrorSummary()->text(),
-            "OCamCalib: calib_results.txt\nCentre: 322.7, 241.3 of 640 x 480\n"
-            "Field of view: 360 x 75.8 degrees, 10.3 to -65.5");
+            "OCamCalib: calib_results.txt\nCentre: 322.7, 241.3 (640 x 480)\n"
+            "Field of view: 360 x 75.8 degrees,\nfrom 10.3 to -65.5 degrees");
   QTest::mouseClick(dialog.cameraAboveBox(), Qt::LeftButton);
   EXPECT_EQ(dialog.rig(), Rig::CameraAbove);
-  EXPECT_TRUE(dialog.mirrorSummary()->text().endsWith("Field of view: 360 x 75.8 degrees, 65.5 to -10.3"))
+  EXPECT_TRUE(dialog.mirrorSummary()->text().endsWith("Field of view: 360 x 75.8 degrees,\nfrom 65.5 to -10.3 degrees"))
       << dialog.mirrorSummary()->text().toStdString();
 
   QTest::mouseClick(dialog.calibratedMirrorButton(), Qt::LeftButton);  // the broken file
