@@ -25,9 +25,10 @@ if [ "$mode" = test ]; then
   # completion for the installed files, and dpkg-shlibdeps for the package; the locale
   # sources from which the tests make a German session (decimal commas); libjpeg's djpeg
   # for the JPEGs an interrupted batch leaves; a vfat image (mkfs.vfat, mounted through FUSE
-  # where the kernel has no vfat) for the batches on a file system that ignores case.
+  # where the kernel has no vfat) for the batches on a file system that ignores case; OpenCV's
+  # omnidir module, which projects rays through the calibrated mirrors' unified model.
   packages+=(libimage-exiftool-perl imagemagick chromium desktop-file-utils appstream man-db bash-completion dpkg-dev file locales
-             libjpeg-turbo-progs dosfstools fusefat)
+             libjpeg-turbo-progs dosfstools fusefat libopencv-contrib-dev)
 fi
 if [ "$mode" = package ]; then
   packages+=(dpkg-dev file)

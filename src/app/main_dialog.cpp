@@ -112,6 +112,8 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
     movieHeight_ = services_.settings->readInt(defaultsSection, movieHeightKey, defaultMovieHeight);
     mirrorType_ = services_.settings->readInt(equipmentSection, mirrorKey, 0);
     attachmentType_ = services_.settings->readInt(equipmentSection, attachmentKey, 0);
+    calibratedMirror_ = services_.settings->readString(equipmentSection, calibratedMirrorKey, "");
+    cameraAbove_ = services_.settings->readString(equipmentSection, rigKey, "") == rigName(Rig::CameraAbove);
   }
   setWindowIcon(skin_.windowIcon());
 
@@ -138,6 +140,7 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
                                                                                    settings::defaultFindRing)
                                                      : settings::defaultFindRing;
   view_->workspace().setFindRingOnOpen(findRing != 0);
+  useCalibratedMirror();
 
   connectCommands();
   mode_ = DisplayMode::Start;
@@ -436,9 +439,32 @@ void MainDialog::nudgeCentre(int dx, int dy) {
 
 void MainDialog::showMirrorProperties() {
   MirrorPropertiesDialog dialog(services_.settings, this);
-  if (dialog.exec() != QDialog::Accepted || services_.settings == nullptr) return;
-  mirrorType_ = services_.settings->readInt(settings::equipmentSection, settings::mirrorKey, 0);
-  attachmentType_ = services_.settings->readInt(settings::equipmentSection, settings::attachmentKey, 0);
+  dialog.setMirror(calibratedMirror_, cameraAbove_ ? Rig::CameraAbove : Rig::CameraBelow);
+  dialog.setFileChooser([this, &dialog] {
+    const QString path = services_.fileDialogs->openFileName(
+        &dialog, "Select a calibrated mirror file",
+        "Mirror calibrations and tables (*.txt *.yaml *.yml *.xml);;All files (*)");
+    return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+  });
+  if (dialog.exec() != QDialog::Accepted) return;
+  calibratedMirror_ = dialog.mirrorPath();
+  cameraAbove_ = dialog.rig() == Rig::CameraAbove;
+  useCalibratedMirror();
+  if (services_.settings == nullptr) return;
+  using namespace settings;
+  services_.settings->writeString(equipmentSection, calibratedMirrorKey, calibratedMirror_);
+  services_.settings->writeString(equipmentSection, rigKey, std::string(rigName(dialog.rig())));
+  mirrorType_ = services_.settings->readInt(equipmentSection, mirrorKey, 0);
+  attachmentType_ = services_.settings->readInt(equipmentSection, attachmentKey, 0);
+}
+
+void MainDialog::useCalibratedMirror() {
+  std::optional<MirrorChoice> choice;
+  if (!calibratedMirror_.empty()) {
+    choice = MirrorChoice{calibratedMirror_, cameraAbove_ ? Rig::CameraAbove : Rig::CameraBelow, std::nullopt};
+  }
+  view_->workspace().setMirror(std::move(choice));
+  view_->update();
 }
 
 void MainDialog::showAdvancedTools() {

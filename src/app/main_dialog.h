@@ -74,6 +74,10 @@ class MainDialog : public QDialog, public ProgressSink {
   QAction* findRingAction() const { return findRingAction_; }
   QProgressBar* progressBar() const { return progressBar_; }
   int mirrorType() const { return mirrorType_; }
+  // The calibrated mirror chosen in Mirror Properties (empty: the attachment's own) and
+  // how the camera sits on it; the workspace unwarps with them.
+  const std::string& calibratedMirror() const { return calibratedMirror_; }
+  bool cameraAbove() const { return cameraAbove_; }
   int attachmentType() const { return attachmentType_; }
   int movieWidth() const { return movieWidth_; }
   int movieHeight() const { return movieHeight_; }
@@ -116,6 +120,8 @@ class MainDialog : public QDialog, public ProgressSink {
   void help();
   void nudgeCentre(int dx, int dy);
   void showMirrorProperties();
+  // Hands the calibrated mirror and the rig to the workspace.
+  void useCalibratedMirror();
   void showAdvancedTools();
   void showAbout();
   // Writes the panorama on screen to savePath_ as `kind`: 0, or -1 (-2 when the movie
@@ -148,6 +154,8 @@ class MainDialog : public QDialog, public ProgressSink {
   std::chrono::steady_clock::time_point lastProgressPump_;
   int mirrorType_ = 0;
   int attachmentType_ = 0;
+  std::string calibratedMirror_;
+  bool cameraAbove_ = false;
   int movieWidth_ = 400;
   int movieHeight_ = 180;
   QString openedExtension_;

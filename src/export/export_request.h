@@ -12,6 +12,7 @@
 
 namespace kelmira {
 
+class CalibratedPanorama;
 class DibImage;
 class ProgressSink;
 class RowElevations;
@@ -40,7 +41,9 @@ struct RoundSource {
   const std::string& path;  // named by failures
   RingPlacement ring;
   bool lensThread = false;  // the attachment mirrors the panorama left to right
-  int mirror = 0;           // the job's mirror; every one has the described profile today
+  // A mirror chosen for the job, planned for this photograph: the panorama is its band of
+  // the sphere, the ring above unused. None: the attachment's own mirror.
+  const CalibratedPanorama* mirror = nullptr;
   const PhotoMetadata& metadata = PhotoMetadata::none();
 };
 

@@ -1,6 +1,7 @@
 #include "workspace/workspace.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "image/geometry_ops.h"
@@ -9,6 +10,7 @@
 #include "image/progress_sink.h"
 #include "image/tone_curve.h"
 #include "metadata/upright_picture.h"
+#include "mirror/calibrated_unwarp.h"
 #include "movie/rules/movie_size.h"
 #include "unwarp/panorama_maker.h"
 #include "workspace/prompts.h"
@@ -122,6 +124,7 @@ WorkspaceResult Workspace::openRound(const std::string& path, FileType type) {
   lastFoundRing_.reset();
   roundMetadata_ = std::move(*metadata);
   if (findRingOnOpen_) locateRing();
+  centreOnCalibration();
   state_ = WorkspaceState::RoundShown;
   panorama_.free();
   return WorkspaceResult::Done;
@@ -159,6 +162,29 @@ void Workspace::placeCircle(std::int32_t x, std::int32_t y, std::int32_t radius)
   circleCentreY_ = y;
   circleRadius_ = radius;
   ringRadius_.reset();
+}
+
+void Workspace::setMirror(std::optional<MirrorChoice> mirror) {
+  mirror_ = std::move(mirror);
+  centreOnCalibration();
+}
+
+void Workspace::centreOnCalibration() {
+  if (!mirror_ || !roundImage_.hasPixels()) return;
+  const std::optional<ImagePoint> centre = calibratedCentre(mirror_->path, {roundImage_.width(), roundImage_.height()});
+  if (!centre) return;
+  circleCentreX_ = static_cast<std::int32_t>(std::lround(centre->x));
+  circleCentreY_ = static_cast<std::int32_t>(std::lround(centre->y));
+}
+
+std::optional<CalibratedPanorama> Workspace::planMirrorPanorama(std::string& why) const {
+  if (!mirror_ || !roundImage_.hasPixels()) {
+    why = mirror_ ? "no round photograph" : "no mirror chosen";
+    return std::nullopt;
+  }
+  const RingKnown ring{ImagePoint{static_cast<double>(circleCentreX_), static_cast<double>(circleCentreY_)},
+                       ringRadius_};
+  return kelmira::planMirrorPanorama(*mirror_, {roundImage_.width(), roundImage_.height()}, ring, why);
 }
 
 WorkspaceResult Workspace::openPanorama(const std::string& path) {
@@ -200,14 +226,25 @@ WorkspaceResult Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting:
       progress_->reportProgress(static_cast<std::int32_t>(row), static_cast<std::int32_t>(rows));
     };
   }
-  const int made = makePanoramaImage(roundImage_, circleCentreX_, circleCentreY_, circleRadius_, attachmentFlag == 1,
-                                     panorama_, report, ringRadius_, listener);
+  std::optional<CalibratedPanorama> plan;
+  if (mirror_) {
+    std::string why;
+    plan = planMirrorPanorama(why);
+    if (!plan) {
+      waitCursor(false);
+      tell(why, true);
+      return WorkspaceResult::Failed;
+    }
+  }
+  const int made = plan ? makeCalibratedPanorama(roundImage_, *plan, panorama_, report, listener)
+                        : makePanoramaImage(roundImage_, circleCentreX_, circleCentreY_, circleRadius_,
+                                            attachmentFlag == 1, panorama_, report, ringRadius_, listener);
   if (made != 0) {
     waitCursor(false);
     return WorkspaceResult::Failed;
   }
   if (progress_ != nullptr) progress_->endProgress();
-  panoramaRows_ = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
+  panoramaRows_ = plan ? plan->rows() : RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
   panoramaMetadata_ = roundMetadata_;
   ++panoramaRevision_;
   state_ = WorkspaceState::PanoramaShown;

@@ -6,6 +6,7 @@
 
 #include "image/dib_image.h"
 #include "metadata/photo_metadata.h"
+#include "mirror/mirror_choice.h"
 #include "unwarp/ring_finder.h"
 #include "unwarp/row_elevations.h"
 #include "workspace/workspace_result.h"
@@ -56,7 +57,8 @@ class Workspace {
   // Opens a photograph already identified as `type`.
   WorkspaceResult openRound(const std::string& path, FileType type);
   WorkspaceResult openPanorama(const std::string& path);
-  // A listener sees the panorama's rows as they are made (a save can start on them).
+  // A listener sees the panorama's rows as they are made (a save can start on them). With a
+  // mirror chosen, the panorama is its band of the sphere (planMirrorPanorama).
   WorkspaceResult makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);
   WorkspaceResult cropPanorama();
   WorkspaceResult resetCropLines();
@@ -99,6 +101,16 @@ class Workspace {
   // result: the metadata of the photograph it was made from, or of the panorama opened.
   const PhotoMetadata& roundMetadata() const { return roundMetadata_; }
   const PhotoMetadata& panoramaMetadata() const { return panoramaMetadata_; }
+
+  // The mirror the job is unwarped with in place of the attachment's own; none: the
+  // attachment's. A calibration's centre is where the crop circle then sits.
+  void setMirror(std::optional<MirrorChoice> mirror);
+  const std::optional<MirrorChoice>& mirror() const { return mirror_; }
+  // The chosen mirror's panorama for the round photograph: a table centred on the circle,
+  // the rim on the ring when one is known; none, with why, without a mirror, a photograph
+  // or a panorama from them.
+  std::optional<CalibratedPanorama> planMirrorPanorama(std::string& why) const;
+
   const DibImage& roundImage() const { return roundImage_; }
   const DibImage& panorama() const { return panorama_; }
   const DibImage& undoImage() const { return undoImage_; }
@@ -128,6 +140,7 @@ class Workspace {
   // Reads the opened picture's metadata, telling of any block left out, and turns the
   // picture upright as its orientation says. None when there is no memory to turn it.
   std::optional<PhotoMetadata> uprightWithMetadata(DibImage& picture, const std::string& path, FileType type);
+  void centreOnCalibration();
 
   Prompts* prompts_;
   ProgressSink* progress_;
@@ -155,6 +168,7 @@ class Workspace {
   bool findRingOnOpen_ = false;
   std::optional<double> ringRadius_;
   std::optional<FoundRing> lastFoundRing_;
+  std::optional<MirrorChoice> mirror_;
 };
 
 }  // namespace kelmira
