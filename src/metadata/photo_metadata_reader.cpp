@@ -72,6 +72,8 @@ void decodeXmp(const std::string& packet, Decoded& decoded, PhotoMetadata& metad
 
 void decodeIptc(const Exiv2::byte* data, std::size_t size, Decoded& decoded, PhotoMetadata& metadata,
                 Warnings& warnings) {
+  // Photoshop and many cameras leave an empty IPTC record behind: nothing to keep, nothing wrong.
+  if (size == 0) return;
   bool read = false;
   try {
     read = Exiv2::IptcParser::decode(decoded.iptc, data, static_cast<std::uint32_t>(size)) == 0;

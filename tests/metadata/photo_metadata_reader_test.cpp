@@ -134,6 +134,21 @@ TEST_F(PhotoMetadataReader, ADamagedBlockIsLeftOutWithAWarningAndTheRestKept) {
   EXPECT_EQ(warnings[0], "photo: its XMP packet is damaged and was left out.");
 }
 
+TEST_F(PhotoMetadataReader, AnEmptyIptcRecordIsNoDamage) {
+  // What Photoshop and some cameras leave: a resource block whose IPTC record has no bytes,
+  // beside the digest of that nothing.
+  std::string resources("Photoshop 3.0\0" "8BIM\x04\x04\0\0\0\0\0\0" "8BIM\x04\x25\0\0\0\0\0\x10", 38);
+  resources += std::string("\xd4\x1d\x8c\xd9\x8f\x00\xb2\x04\xe9\x80\x09\x98\xec\xf8\x42\x7e", 16);
+  const auto length = static_cast<char>(resources.size() + 2);
+  const std::string segment = std::string("\xFF\xED\0", 3) + length + resources;
+  test::Bytes bytes = test::readFileBytes(sample());
+  bytes.insert(bytes.begin() + 2, segment.begin(), segment.end());
+  test::writeFileBytes(dir.file("empty-iptc.jpg"), bytes);
+  const PhotoMetadata metadata = read(dir.file("empty-iptc.jpg"), FileTypeJpeg);
+  EXPECT_TRUE(warnings.empty()) << warnings.front();
+  EXPECT_TRUE(metadata.iptc.empty());
+}
+
 // The stored picture of each orientation, made by ImageMagick from the upright one: the
 // operation that turns the upright picture into what the camera stored.
 struct Stored {
