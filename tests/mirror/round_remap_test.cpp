@@ -1,4 +1,5 @@
-// The remap against a plain transcription of the unwarp's sampling rule, pixel by pixel.
+// The remap against a plain transcription of the unwarp's sampling rule, pixel by pixel, on
+// every vector target.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,6 +7,7 @@
 #include <random>
 
 #include "mirror/round_remap.h"
+#include "support/simd_targets.h"
 #include "support/test_files.h"
 
 namespace kelmira {
@@ -29,7 +31,9 @@ void expectedPixel(const std::vector<std::uint8_t>& source, int w, int h, float 
   }
 }
 
-TEST(RoundRemap, SamplesEveryPointAsTheUnwarpDoesAndTellsOfEveryRow) {
+class RoundRemapOnEachTarget : public test::OnEachSimdTarget {};
+
+TEST_P(RoundRemapOnEachTarget, SamplesEveryPointAsTheUnwarpDoesAndTellsOfEveryRow) {
   const int w = 97, h = 61;
   const std::vector<std::uint8_t> source = test::patternPixels(w, h, 5);
   SourceMap map;
@@ -71,6 +75,8 @@ TEST(RoundRemap, SamplesEveryPointAsTheUnwarpDoesAndTellsOfEveryRow) {
   }
   EXPECT_EQ(wrong, 0);
 }
+
+KELMIRA_ON_EACH_SIMD_TARGET(RoundRemapOnEachTarget);
 
 TEST(RoundRemap, RefusesViewsThatDoNotFitTheMap) {
   std::vector<std::uint8_t> source(3 * 8 * 8), out(3 * 4 * 4);
