@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 mode=${1:-run}
 packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev
           libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
-          libavcodec-dev libavutil-dev libswscale-dev ffmpeg libquicktime-dev)
+          libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg libquicktime-dev libhwy-dev)
 if [ "$mode" = bench ]; then
   packages+=(libjpeg-turbo-progs libopencv-dev hyperfine parallel)
 fi

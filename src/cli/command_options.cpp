@@ -129,7 +129,17 @@ void addBatchOptions(CLI::App& command, BatchOptions& batch, bool withFormat) {
   }
   command.add_flag("--force", batch.force,
                    "Unwarp every photograph, also one that appears to be a panorama already (a batch skips it)");
-  command.add_option("--jobs", batch.jobs, "Photographs worked on at a time in a batch (default: one per core)")
+  addJobsOption(command, batch, "Photographs worked on at a time in a batch (default: one per core)");
+}
+
+void addVideoBatchOptions(CLI::App& command, BatchOptions& batch) {
+  command.add_option("--out-dir", batch.outputFolder, "Write each video's result into this folder (a batch)")
+      ->type_name("DIR");
+  addJobsOption(command, batch, "Videos worked on at a time in a batch (default 1: each uses every core)");
+}
+
+void addJobsOption(CLI::App& command, BatchOptions& batch, const std::string& description) {
+  command.add_option("--jobs", batch.jobs, description)
       ->check(CLI::Validator(
           [](std::string& value) {
             char* end = nullptr;

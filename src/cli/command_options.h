@@ -25,6 +25,10 @@ void addCentreOption(CLI::App& command, std::optional<Point>& centre, const char
 // "--out-dir DIR", "--jobs N", "--force" and, for panoramas, "--format" with every panorama
 // picture's extension, which fill `batch`.
 void addBatchOptions(CLI::App& command, BatchOptions& batch, bool withFormat);
+// "--out-dir DIR" and "--jobs N" of a batch of videos.
+void addVideoBatchOptions(CLI::App& command, BatchOptions& batch);
+// "--jobs N", 1 to 256.
+void addJobsOption(CLI::App& command, BatchOptions& batch, const std::string& description);
 
 // Prints a usage error; status 2.
 int usageError(const char* message);
