@@ -18,10 +18,15 @@ constexpr std::uint32_t kFineRows = 4096;
 
 FrameMap ringFrameMap(const VideoRing& ring, std::uint32_t width, std::uint32_t frameWidth,
                       std::uint32_t frameHeight) {
+  // The rows of a fine unwarp and one more, on the ring's outer edge, so the band reaches it.
   const MirrorProfileTable table = buildMirrorProfileTable();
-  const RowElevations elevations = RowElevations::ofUnwarp(kFineRows);
-  std::vector<double> radii(kFineRows);
-  for (std::uint32_t i = 0; i < kFineRows; ++i) radii[i] = radiusForRow(i, kFineRows, table);
+  std::vector<double> radii(kFineRows + 1);
+  std::vector<double> degrees(kFineRows + 1);
+  for (std::uint32_t i = 0; i <= kFineRows; ++i) {
+    radii[i] = radiusForRow(i, kFineRows, table);
+    degrees[i] = elevationForRadius(radii[i]);
+  }
+  const RowElevations elevations(std::move(degrees));
 
   std::uint32_t first = 0;
   std::uint32_t count = 0;
@@ -43,7 +48,7 @@ FrameMap ringFrameMap(const VideoRing& ring, std::uint32_t width, std::uint32_t 
   for (std::uint32_t y = first; y < first + count; ++y) {
     const double row = elevations.rowAt(map.elevationOfRow(y));
     const auto upper = static_cast<std::uint32_t>(row);
-    const std::uint32_t lower = std::min(upper + 1, kFineRows - 1);
+    const std::uint32_t lower = std::min(upper + 1, kFineRows);
     const double t = radii[upper] + (radii[lower] - radii[upper]) * (row - upper);
     float* xs = map.xRow(y);
     float* ys = map.yRow(y);
