@@ -89,6 +89,8 @@ int runVideoBatch(const VideoOptions& options, const BatchOptions& batch) {
   if (!settingsUsable(options.settings)) return 2;
   BatchOptions videos = batch;
   if (videos.jobs == 0) videos.jobs = 1;
+  videos.one = "video";
+  videos.many = "videos";
   return runBatch(videos, OutputKind::Video,
                   [&](const std::string& input, const std::string& output, StepProgress& progress) {
                     return videoFile(options, input, output, progress);
