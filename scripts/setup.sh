@@ -92,6 +92,7 @@ case "$mode" in
     bash bench/end_to_end.sh build/release
     bash bench/movie_end_to_end.sh build/release
     bash bench/batch.sh build/release
+    bash bench/video_bench.sh build/release
     ;;
   package)
     build build/package -DCMAKE_BUILD_TYPE=Release -DKELMIRA_BUILD_TESTS=OFF -DKELMIRA_BUILD_BENCH=OFF

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -138,9 +139,23 @@ class OutputFrames {
   std::vector<Slot> slots_;
 };
 
-// Unwarped frames, put back in order for the encoder.
+// Unwarped frames, put back in order for the encoder. A frame is begun only within a
+// window of the next one to be encoded, so the frames waiting, and their memory, stay few
+// while the encoder is the slowest part; the next frame is always within it.
 class InOrder {
  public:
+  explicit InOrder(std::int64_t window) : window_(window) {}
+
+  // Waits until frame `number` may be begun; false once the run stops.
+  bool admit(std::int64_t number, const Outcome& outcome) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      if (outcome.stopped() || finished_) return false;
+      if (number < next_ + window_) return true;
+      changed_.wait(lock);
+    }
+  }
+
   void put(std::int64_t number, AVFrame* frame) {
     const std::lock_guard<std::mutex> lock(mutex_);
     waiting_.emplace(number, frame);
@@ -154,6 +169,8 @@ class InOrder {
       if (const auto found = waiting_.find(number); found != waiting_.end()) {
         AVFrame* frame = found->second;
         waiting_.erase(found);
+        next_ = number + 1;
+        changed_.notify_all();
         return frame;
       }
       if (finished_) return nullptr;
@@ -170,6 +187,8 @@ class InOrder {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::map<std::int64_t, AVFrame*> waiting_;
+  const std::int64_t window_;
+  std::int64_t next_ = 0;
   bool finished_ = false;
 };
 
@@ -292,7 +311,7 @@ VideoResult convertVideo(const VideoConversion& job) {
   OutputFrames outputs(ff, static_cast<int>(width), static_cast<int>(height), blackLuma);
   const unsigned workers = std::max(1u, workerThreads());
   FrameQueue<NumberedFrame> decoded(2 * workers);
-  InOrder unwarped;
+  InOrder unwarped(workers + 2);
   Outcome outcome;
   std::atomic<std::int64_t> framesDone{0};
   std::mutex progressMutex;
@@ -345,7 +364,7 @@ VideoResult convertVideo(const VideoConversion& job) {
   for (unsigned k = 0; k < workers; ++k) {
     unwarpers.emplace_back([&] {
       while (std::optional<NumberedFrame> item = decoded.take()) {
-        if (outcome.stopped()) continue;
+        if (outcome.stopped() || !unwarped.admit(item->number, outcome)) continue;
         AVFrame* out = outputs.take();
         if (out == nullptr) {
           outcome.fail(VideoStatus::NoMemory, "out of memory");
