@@ -18,6 +18,7 @@
 
 class QAction;
 class QProgressBar;
+class QSlider;
 
 namespace kelmira {
 
@@ -72,6 +73,8 @@ class MainDialog : public QDialog, public ProgressSink {
   // Find the Ring Again: the F key and the context menu's entry, on the round screen.
   QAction* findRingAction() const { return findRingAction_; }
   QProgressBar* progressBar() const { return progressBar_; }
+  // The round screen's slider that picks the frame of a video shown.
+  QSlider* frameSlider() const { return frameSlider_; }
   int mirrorType() const { return mirrorType_; }
   int attachmentType() const { return attachmentType_; }
   int movieWidth() const { return movieWidth_; }
@@ -108,6 +111,9 @@ class MainDialog : public QDialog, public ProgressSink {
 
   void openRound();
   void openRoundPath(const std::string& path);
+  void showVideoFrame(int frame);
+  // Writes the 360-degree video of the video open to savePath_, with a progress dialog.
+  int saveVideo();
   void openPanorama();
   void makePanorama();
   void backToRound();
@@ -124,7 +130,7 @@ class MainDialog : public QDialog, public ProgressSink {
   // False when the user keeps an unsaved panorama rather than let a command replace it.
   bool mayDiscardPanorama();
   // The picture chosen in the open dialog; empty on Cancel, or when the unsaved panorama is kept.
-  QString askForPicture(const char* title);
+  QString askForPicture(const char* title, bool videos = false);
   void tell(const QString& text, MessageIcon icon);
   bool ask(const QString& text);
 
@@ -137,6 +143,7 @@ class MainDialog : public QDialog, public ProgressSink {
   QAction* aboutAction_ = nullptr;
   WorkspaceView* view_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
+  QSlider* frameSlider_ = nullptr;
   DisplayMode mode_ = DisplayMode::Start;
   bool busy_ = true;
   // The prompts the window and its workspace speak through: silent once the program is
