@@ -24,7 +24,7 @@ TEST(MovieSize, TrimsToTwentyFourTilesOfSidesAMultipleOfFour) {
                        Case{960, 302, false, 960, 300}, Case{960, 300, false, 960, 300},
                        Case{960, 300, true, 960, 300}, Case{191, 50, false, 96, 24}}) {
     DibImage picture;
-    ASSERT_EQ(picture.allocate(c.w, c.h), 0);
+    ASSERT_EQ(picture.allocate(c.w, c.h), ImageError::None);
     RecordingSink sink;
     EXPECT_EQ(fitToMovieSize(picture, c.w, c.h, c.force, &sink), 1);
     EXPECT_EQ(picture.width(), c.expectedW) << c.w << " x " << c.h;
@@ -38,7 +38,7 @@ TEST(MovieSize, TrimsToTwentyFourTilesOfSidesAMultipleOfFour) {
 TEST(MovieSize, AHeightThatTrimsToNothingLeavesThePictureAsItWas) {
   // 960 / 1000 x 3 = 2.88, cut to a multiple of 4: no rows at all.
   DibImage picture;
-  ASSERT_EQ(picture.allocate(1000, 3), 0);
+  ASSERT_EQ(picture.allocate(1000, 3), ImageError::None);
   picture.beginAccess()[0] = 77;
   picture.endAccess();
   EXPECT_EQ(fitToMovieSize(picture, 1000, 3, false), 1);
