@@ -6,8 +6,9 @@ _kelmira_cli() {
     _init_completion || return
 
     local images='jpg|jpeg|png|bmp|tif|tiff|pcx|tga'
+    local videos='mp4|mov|m4v|mkv|avi|webm|mts|3gp'
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web find-ring movdump --help --version' \
+        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web video find-ring movdump --help --version' \
             -- "$cur"))
         return
     fi
@@ -47,7 +48,12 @@ _kelmira_cli() {
             _filedir mov
             return
             ;;
-        --jobs | --size | --view | --title)
+        --preset)
+            COMPREPLY=($(compgen -W 'ultrafast superfast veryfast faster fast medium slow slower veryslow placebo' \
+                -- "$cur"))
+            return
+            ;;
+        --jobs | --size | --view | --title | --width | --crf | --start | --duration)
             return
             ;;
     esac
@@ -58,6 +64,7 @@ _kelmira_cli() {
             unwarp) options+=' --out-dir --format --jobs --force --centre --ring-radius --lens-thread --movie' ;;
             sphere) options+=' --out-dir --jobs --force --centre --ring-radius --lens-thread --quality' ;;
             web) options+=' --centre --ring-radius --lens-thread --quality --title' ;;
+            video) options+=' --out-dir --jobs --centre --ring-radius --lens-thread --width --crf --preset --start --duration' ;;
             movie) options+=' --codec --quality --view --correction' ;;
             simulate) options+=' --size --centre' ;;
         esac
@@ -68,6 +75,7 @@ _kelmira_cli() {
     case $command in
         movdump) _filedir mov ;;
         web) _filedir "$images|html|htm" ;;
+        video) _filedir "$videos" ;;
         *) _filedir "$images" ;;
     esac
 } &&

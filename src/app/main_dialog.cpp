@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QSlider>
+#include <QTimer>
 
 #include <cmath>
 #include <functional>
@@ -142,7 +143,18 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
   // A frame is decoded when the slider is let go, not at every step of a drag.
   frameSlider_->setTracking(false);
   frameSlider_->hide();
-  connect(frameSlider_, &QSlider::valueChanged, this, [this](int frame) { guarded([&] { showVideoFrame(frame); }); });
+  // The frame is read after the slider's own event is done (a click held on its groove
+  // pages on meanwhile), the latest asked for, once no other command runs.
+  frameTimer_ = new QTimer(this);
+  frameTimer_->setSingleShot(true);
+  connect(frameSlider_, &QSlider::valueChanged, frameTimer_, [this] { frameTimer_->start(0); });
+  connect(frameTimer_, &QTimer::timeout, this, [this] {
+    if (busy_) {
+      frameTimer_->start(50);
+      return;
+    }
+    guarded([this] { showVideoFrame(frameSlider_->value()); });
+  });
 
   view_ = new WorkspaceView(prompts_.get(), this, this);
   view_->setGeometry(0, 0, 10, 10);

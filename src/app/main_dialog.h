@@ -19,6 +19,7 @@
 class QAction;
 class QProgressBar;
 class QSlider;
+class QTimer;
 
 namespace kelmira {
 
@@ -144,6 +145,7 @@ class MainDialog : public QDialog, public ProgressSink {
   WorkspaceView* view_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
   QSlider* frameSlider_ = nullptr;
+  QTimer* frameTimer_ = nullptr;
   DisplayMode mode_ = DisplayMode::Start;
   bool busy_ = true;
   // The prompts the window and its workspace speak through: silent once the program is
