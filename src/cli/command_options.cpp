@@ -53,7 +53,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
   return true;
 }
 
-void addRingOptions(CLI::App& command, RingOptions& ring) {
+void addRingOptions(CLI::App& command, RingOptions& ring, bool foundUnlessGiven) {
   command
       .add_option_function<std::string>(
           "--centre",
@@ -66,7 +66,8 @@ void addRingOptions(CLI::App& command, RingOptions& ring) {
             if (!parsePoint(text, point.x, point.y)) throw CLI::ValidationError("--centre", "expected X,Y or auto");
             ring.centre = point;
           },
-          "Centre of the ring in pixels, or auto to find it (default: the picture's centre)")
+          foundUnlessGiven ? "Centre of the ring in pixels, or auto to find it (default: found on the video's frames)"
+                           : "Centre of the ring in pixels, or auto to find it (default: the picture's centre)")
       ->type_name("X,Y|auto");
   command
       .add_option_function<std::string>(
@@ -83,8 +84,10 @@ void addRingOptions(CLI::App& command, RingOptions& ring) {
             }
             ring.ringRadius = radius;
           },
-          "Outer radius of the mirror's ring in pixels, or auto to find it; it sets the crop circle (0.8 R) and the "
-          "unwarp's scale (default: half the picture's height)")
+          foundUnlessGiven ? "Outer radius of the mirror's ring in pixels, or auto to find it; it sets the unwarp's scale "
+                             "(default: found on the video's frames)"
+                           : "Outer radius of the mirror's ring in pixels, or auto to find it; it sets the crop circle (0.8 R) "
+                             "and the unwarp's scale (default: half the picture's height)")
       ->type_name("auto|R");
 }
 

@@ -104,7 +104,7 @@ class VideoCommand final : public CliCommand {
   explicit VideoCommand(CLI::App* command) : CliCommand(command) {
     command->add_option("FILES", paths_, "IN OUT.mp4, or the videos of a batch with --out-dir")->required()->type_name("");
     addVideoBatchOptions(*command, batch_);
-    addRingOptions(*command, options_.ring);
+    addRingOptions(*command, options_.ring, true);
     command->add_flag("--lens-thread", options_.lensThread, "The lens-thread attachment: mirror left to right");
     VideoSettings& settings = options_.settings;
     command->add_option("--width", settings.width,

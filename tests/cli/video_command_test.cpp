@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/video_progress.h"
 #include "cli_runner.h"
 #include "support/mirror_video.h"
 #include "support/test_files.h"
@@ -307,6 +308,33 @@ TEST_F(KelmiraCliVideo, RefusesWhatHasNoVideoLeavingNoFile) {
   for (const auto& entry : fs::directory_iterator(dir_.path())) left.push_back(entry.path().filename().string());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"black.mp4", "sound.m4a", "text.mp4"}));
+}
+
+// An audio stream an MP4 cannot hold (PCM from a camera's MOV) is left out, with a warning.
+TEST_F(KelmiraCliVideo, AudioAnMp4CannotHoldIsLeftOutWithAWarning) {
+  test::MirrorVideo video;
+  video.frames = 5;
+  video.audio = false;
+  const std::string silent = make("silent.mov", video);
+  const std::string in = dir_.file("pcm.mov");
+  ASSERT_EQ(std::system(("ffmpeg -v error -i " + silent + " -f lavfi -i sine=duration=0.5 -map 0:v -map 1:a -c:v copy "
+                         "-c:a pcm_s16le " + in).c_str()),
+            0);
+  const std::string out = dir_.file("pcm_360.mp4");
+  const test::RunResult run = test::runCli("video " + in + " " + out + kRing);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("warning: audio stream 1 (pcm_s16le) cannot go into an MP4 and is left out"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(probe(out, "-show_entries stream=codec_type"), "codec_type=video\n");
+}
+
+// The progress line's time left: the pace of the frames so far, once a few have gone by.
+TEST(VideoProgressLine, SaysTheFramesAndTheTimeLeftAtThePaceSoFar) {
+  EXPECT_EQ(VideoProgress::describe(3, 250, 1.0), "frame 3 of 250");
+  EXPECT_EQ(VideoProgress::describe(10, 250, 4.0), "frame 10 of 250, 1:36 left");
+  EXPECT_EQ(VideoProgress::describe(125, 250, 3600.0), "frame 125 of 250, 60:00 left");
+  EXPECT_EQ(VideoProgress::describe(250, 250, 9.0), "frame 250 of 250");
 }
 
 // Ctrl-C halfway: the progress line was counting frames, and no file is left behind.
