@@ -128,13 +128,20 @@ void VideoDecoder::checkCompleteness() {
                 std::to_string(stream->nb_frames) + " video frames");
     return;
   }
-  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && lastPacketEnd_ != AV_NOPTS_VALUE) {
+  if (lastPacketEnd_ == AV_NOPTS_VALUE) return;
+  // Where the video should end, in seconds: its stream's duration, else the file's (a
+  // Matroska file keeps only that).
+  double end = 0;
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
     const std::int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-    const double rate = frameRate();
-    const double slack = (rate > 0 ? 2 / rate : 0.1) / av_q2d(stream->time_base);
-    if (static_cast<double>(lastPacketEnd_) < static_cast<double>(start + stream->duration) - slack) {
-      markDamaged("the file ends before the video does");
-    }
+    end = static_cast<double>(start + stream->duration) * av_q2d(stream->time_base);
+  } else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0) {
+    end = startTime() + format_->duration / static_cast<double>(AV_TIME_BASE);
+  }
+  const double rate = frameRate();
+  const double slack = rate > 0 ? 2 / rate : 0.1;
+  if (end > 0 && static_cast<double>(lastPacketEnd_) * av_q2d(stream->time_base) < end - slack) {
+    markDamaged("the file ends before the video does");
   }
 }
 
