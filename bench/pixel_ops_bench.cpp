@@ -3,9 +3,11 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "base/simd_target.h"
 #include "image/geometry_ops.h"
 #include "image/neighbourhood_filter.h"
 #include "image/octree_palette.h"
@@ -53,7 +55,9 @@ void resampleTo(benchmark::State& state, int width, int height) {
 void BM_ResampleHalf(benchmark::State& state) { resampleTo(state, kWidth / 2, kHeight / 2); }
 void BM_ResampleUp1_5(benchmark::State& state) { resampleTo(state, kWidth * 3 / 2, kHeight * 3 / 2); }
 
-void BM_Sharpen(benchmark::State& state) {
+// The sharpen and the tone table run with each vector target this processor has.
+void BM_Sharpen(benchmark::State& state, const std::string& simd) {
+  if (!kelmira::forceSimdTarget(simd)) return state.SkipWithError("this processor cannot run the target");
   const auto& src = picture();
   std::vector<std::uint8_t> dst(src.size());
   for (auto _ : state) {
@@ -61,6 +65,7 @@ void BM_Sharpen(benchmark::State& state) {
         kelmira::sharpen(src.data(), dst.data(), kWidth, kHeight, 50, kelmira::FilterKind::Sharpen));
     benchmark::ClobberMemory();
   }
+  kelmira::forceSimdTarget("");
 }
 
 void BM_Median(benchmark::State& state) {
@@ -73,12 +78,14 @@ void BM_Median(benchmark::State& state) {
   }
 }
 
-void BM_AdjustBrightnessContrast(benchmark::State& state) {
+void BM_AdjustBrightnessContrast(benchmark::State& state, const std::string& simd) {
+  if (!kelmira::forceSimdTarget(simd)) return state.SkipWithError("this processor cannot run the target");
   std::vector<std::uint8_t> pixels = picture();
   for (auto _ : state) {
     benchmark::DoNotOptimize(kelmira::adjustBrightnessContrast(pixels.data(), kWidth, kHeight, 0.2, 0.3));
     benchmark::ClobberMemory();
   }
+  kelmira::forceSimdTarget("");
 }
 
 void BM_RotateQuarter(benchmark::State& state) {
@@ -105,10 +112,19 @@ void BM_ReducePalette(benchmark::State& state) {
 
 BENCHMARK(BM_ResampleHalf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResampleUp1_5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Sharpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Median)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_AdjustBrightnessContrast)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RotateQuarter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReducePalette)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  for (const std::string& target : kelmira::simdTargetsHere()) {
+    benchmark::RegisterBenchmark(("BM_Sharpen/" + target).c_str(), BM_Sharpen, target)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("BM_AdjustBrightnessContrast/" + target).c_str(), BM_AdjustBrightnessContrast, target)
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,4 +1,5 @@
-// The window with a 12-megapixel round photograph (4032 x 3024, a grainy quality-95 JPEG):
+// The window with a 12-megapixel round photograph (4032 x 3024, a grainy quality-95 JPEG, or
+// the photograph KELMIRA_BENCH_PHOTO names):
 // Open Round until the photograph is painted, and Make Pano until the panorama is, in the
 // real window on Qt's offscreen platform; beside them the parts of each path without Qt:
 // reading the photograph, finding its ring, scaling it for the view, the unwarp, and
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -39,9 +41,13 @@ const std::filesystem::path& benchFolder() {
   return folder;
 }
 
-// A 12-megapixel photograph of a mirror's ring over a striped, grainy scene.
+// A 12-megapixel photograph of a mirror's ring over a striped, grainy scene, or the
+// photograph KELMIRA_BENCH_PHOTO names.
 const std::string& photographPath() {
   static const std::string path = [] {
+    if (const char* given = std::getenv("KELMIRA_BENCH_PHOTO"); given != nullptr && *given != '\0') {
+      return std::string(given);
+    }
     DibImage scene;
     scene.allocate(7600, 1210);
     std::uint8_t* s = scene.beginAccess();

@@ -164,8 +164,9 @@ int main(int argc, char** argv) {
   }
 
   const Help help = parseHelp(run("'" + program + "' --help"));
+  // The first line names the release; the next say what this machine runs.
   std::string version = run("'" + program + "' --version");
-  while (!version.empty() && version.back() == '\n') version.pop_back();
+  version = version.substr(0, version.find('\n'));
   if (help.usage.empty() || version.empty()) {
     std::fprintf(stderr, "kelmira-make-man: %s gave no usable --help or --version\n", program.c_str());
     return 1;

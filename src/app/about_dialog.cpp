@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include "base/simd_target.h"
 #include "settings/settings_version.h"
 
 namespace kelmira {
@@ -19,6 +20,11 @@ AboutDialog::AboutDialog(const QPixmap& background, QWidget* parent) : QDialog(p
   auto* version = new QLabel(QString::asprintf("Version %.4f", static_cast<double>(versionNumber)), this);
   version->setObjectName("version");
   version->setGeometry(15, 267, 200, 25);
+  // Which vector instructions the unwarp runs with, for bug reports.
+  auto* simd = new QLabel(QString::fromStdString(simdDescription()), this);
+  simd->setObjectName("simd");
+  simd->setWordWrap(true);
+  simd->setGeometry(15, 236, 390, 30);
 }
 
 void AboutDialog::paintEvent(QPaintEvent*) {

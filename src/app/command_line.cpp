@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/simd_target.h"
 #include "settings/settings_version.h"
 
 namespace kelmira {
@@ -16,12 +17,12 @@ std::string windowProgramHelp() {
          "\n"
          "Options:\n"
          "  -h,--help                   Print this help message and exit\n"
-         "  --version                   Print the version and exit\n"
+         "  --version                   Print the version and the vector instructions in use, and exit\n"
          "  -platform NAME              Qt's platform plugin: xcb, wayland or offscreen (Qt's other options work "
          "too)\n";
 }
 
-std::string windowProgramVersion() { return "kelmira " + versionText() + "\n"; }
+std::string windowProgramVersion() { return "kelmira " + versionText() + "\n" + simdDescription() + "\n"; }
 
 std::optional<int> answerHelpOrVersion(int argc, char** argv) {
   for (int i = 1; i < argumentsBeforeFiles(argc, argv); ++i) {

@@ -3,10 +3,13 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/interruption.h"
+#include "base/simd_target.h"
 #include "cli/cli_command.h"
+#include "cli/command_options.h"
 #include "cli/printable_text.h"
 #include "settings/settings_version.h"
 
@@ -23,7 +26,8 @@ int ended(int status) {
 int runCommandLine(int argc, char** argv) {
   CLI::App app{"Kelmira: turns round photographs taken through a panoramic mirror into 360-degree panoramas.",
                "kelmira-cli"};
-  app.set_version_flag("--version", "kelmira-cli " + kelmira::versionText(), "Print the version and exit");
+  app.set_version_flag("--version", "kelmira-cli " + kelmira::versionText() + "\n" + kelmira::simdDescription(),
+                       "Print the version and the vector instructions in use, and exit");
   app.require_subcommand(1);
 
   std::vector<std::unique_ptr<kelmira::CliCommand>> commands;
@@ -43,6 +47,11 @@ int runCommandLine(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     // Help and the version are answers (0); anything else is a usage error (2).
     return app.exit(error) == 0 ? 0 : 2;
+  }
+
+  // A forced target that cannot be had would make a test or a bug report say the wrong thing.
+  if (const std::string problem = kelmira::simdChoice().problem; !problem.empty()) {
+    return kelmira::usageError(problem.c_str());
   }
 
   // A failure is a message and a status, never an abort that leaves the shell a core dump.

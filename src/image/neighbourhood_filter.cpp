@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "image/layer_state.h"
+#include "image/sharpen_row.h"
 
 namespace kelmira {
 
@@ -25,17 +26,27 @@ void filterRow(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8
   }
 }
 
-template <typename Op>
-bool filterRows(LayerCall& call, const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, std::int32_t height,
-                const Op& op) {
+// Runs rowOp(up, mid, down, out) for every row, the edge rows repeated outward.
+template <typename RowOp>
+bool eachRow(LayerCall& call, const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, std::int32_t height,
+             const RowOp& rowOp) {
   const std::size_t stride = 3 * static_cast<std::size_t>(width);
   auto row = [&](std::int32_t y) { return src + static_cast<std::size_t>(y) * stride; };
   for (std::int32_t y = 0; y < height; ++y) {
-    filterRow(row(std::max(y - 1, 0)), row(y), row(std::min(y + 1, height - 1)),
-              dst + static_cast<std::size_t>(y) * stride, width, op);
+    rowOp(row(std::max(y - 1, 0)), row(y), row(std::min(y + 1, height - 1)),
+          dst + static_cast<std::size_t>(y) * stride);
     if (!call.progress(y, height)) return false;
   }
   return true;
+}
+
+template <typename Op>
+bool filterRows(LayerCall& call, const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, std::int32_t height,
+                const Op& op) {
+  return eachRow(call, src, dst, width, height,
+                 [&](const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out) {
+                   filterRow(up, mid, down, out, width, op);
+                 });
 }
 
 int neighbourSum(const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::size_t l,
@@ -83,14 +94,10 @@ bool sharpen(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width, std
 
   switch (kind) {
     case FilterKind::Sharpen:
-      return filterRows(call, src, dst, width, height,
-                        [k](const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::size_t l,
-                            std::size_t i, std::size_t r) {
-                          const int c = mid[i];
-                          const int n = neighbourSum(up, mid, down, l, i, r);
-                          const double v = std::clamp(c - k * (n - 8 * c), 0.0, 255.0);
-                          return static_cast<std::uint8_t>(static_cast<int>(v));
-                        });
+      return eachRow(call, src, dst, width, height,
+                     [&](const std::uint8_t* up, const std::uint8_t* mid, const std::uint8_t* down, std::uint8_t* out) {
+                       image_detail::sharpenRow(up, mid, down, out, static_cast<std::size_t>(width), k);
+                     });
     case FilterKind::Soften: {
       const double keep = 1 - k;
       return filterRows(call, src, dst, width, height,

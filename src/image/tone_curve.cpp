@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "image/byte_table.h"
 #include "image/layer_state.h"
 
 namespace kelmira {
@@ -95,6 +96,13 @@ bool applyChannelTable(std::uint8_t* pixels, std::int32_t width, std::int32_t he
   const std::uint8_t* blue = (channelMask & 4u) != 0 ? table.data() : identity.data();
 
   const std::size_t stride = 3 * static_cast<std::size_t>(width);
+  if (red == green && green == blue) {
+    for (std::int32_t y = 0; y < height; ++y) {
+      image_detail::mapBytes(pixels + static_cast<std::size_t>(y) * stride, stride, red);
+      if (!call.progress(y, height)) return false;
+    }
+    return true;
+  }
   for (std::int32_t y = 0; y < height; ++y) {
     std::uint8_t* p = pixels + static_cast<std::size_t>(y) * stride;
     std::uint8_t* const end = p + stride;

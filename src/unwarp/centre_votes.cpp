@@ -4,25 +4,17 @@
 #include <cstdint>
 
 #include "base/parallel_for.h"
+#include "unwarp/centre_vote_kernel.h"
 
 namespace kelmira {
-
-namespace {
-
-// std::lround for the picture's coordinates, without a call into the maths library for each
-// of the millions of votes: the fraction v - trunc(v) is exact below 2^52.
-inline int roundHalfAway(double v) {
-  const auto whole = static_cast<std::int64_t>(v);
-  const double fraction = v - static_cast<double>(whole);
-  return static_cast<int>(whole + (fraction >= 0.5) - (fraction <= -0.5));
-}
-
-}  // namespace
 
 std::vector<float> countCentreVotes(const EdgeGradients& edges, double threshold, double minRadius, double maxRadius,
                                     unsigned bands) {
   const int w = edges.width, h = edges.height;
   bands = std::max(bands, 1u);
+  // By repeated addition, as the distances always were: the votes fall where they did.
+  std::vector<double> distances;
+  for (double d = minRadius; d <= maxRadius; d += 1) distances.push_back(d);
   std::vector<std::vector<float>> bandVotes(bands);
   parallelFor(bands, bands, [&](std::size_t band) {
     std::vector<float>& votes = bandVotes[band];
@@ -36,14 +28,7 @@ std::vector<float> countCentreVotes(const EdgeGradients& edges, double threshold
         const std::size_t i = std::size_t(y) * w + x;
         if (edges.magnitude[i] < threshold) continue;
         const double ux = edges.gx[i] / edges.magnitude[i], uy = edges.gy[i] / edges.magnitude[i];
-        for (double d = minRadius; d <= maxRadius; d += 1) {
-          for (const double side : {-1.0, 1.0}) {
-            const int cx = roundHalfAway(x + side * d * ux);
-            const int cy = roundHalfAway(y + side * d * uy);
-            if (cx < 0 || cy < 0 || cx >= w || cy >= h) continue;
-            votes[std::size_t(cy) * w + cx] += 1;
-          }
-        }
+        unwarp_detail::castCentreVotes(x, y, ux, uy, distances.data(), distances.size(), w, h, votes.data());
       }
     }
   });

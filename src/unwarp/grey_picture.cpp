@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "unwarp/luma_row.h"
+
 namespace kelmira {
 
 bool GreyPicture::sample(double x, double y, float& value) const {
@@ -30,14 +32,24 @@ GreyPicture reduceToGrey(const SourceView& image, int factor) {
   // Every other row of a block is enough for the mean and halves the reading.
   const int rowStep = factor >= 4 ? 2 : 1;
   const int rowsRead = (factor + rowStep - 1) / rowStep;
+  // Each row's weighted greys first, with vector instructions, then their block sums.
+  std::vector<std::uint16_t> luma(std::size_t(width) * std::size_t(factor));
   for (int y = 0; y < height; ++y) {
     std::fill(sums.begin(), sums.end(), 0u);
     for (int dy = 0; dy < factor; dy += rowStep) {
       const std::uint8_t* row = image.pixels + (std::size_t(y) * std::size_t(factor) + std::size_t(dy)) * image.stride;
+      if (image.bytesPerPixel == 3) {
+        unwarp_detail::lumaRow(row, luma.size(), luma.data());
+      } else {
+        for (std::size_t i = 0; i < luma.size(); ++i) {
+          const std::uint8_t* p = row + i * image.bytesPerPixel;
+          luma[i] = static_cast<std::uint16_t>(77u * p[0] + 150u * p[1] + 29u * p[2]);
+        }
+      }
+      const std::uint16_t* block = luma.data();
       for (int x = 0; x < width; ++x) {
         std::uint64_t sum = 0;
-        const std::uint8_t* p = row + std::size_t(x) * factor * image.bytesPerPixel;
-        for (int dx = 0; dx < factor; ++dx, p += image.bytesPerPixel) sum += 77u * p[0] + 150u * p[1] + 29u * p[2];
+        for (int dx = 0; dx < factor; ++dx) sum += *block++;
         sums[x] += sum;
       }
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -8,53 +7,25 @@
 
 namespace kelmira::unwarp_detail {
 
-// Columns whose sample points are worked out together before they are sampled.
-inline constexpr std::uint32_t kRunColumns = 64;
-
-// Where each pixel of a run of output columns samples the source: the byte offset of its
-// top-left neighbour, the steps to the neighbours right and below (0 on the last column
-// and row, which repeat), and the fractions towards them. Points outside the source are
-// marked and sample the first pixel with no weight, so every offset can be read.
-struct SamplePoints {
-  std::uint32_t count = 0;
-  std::int64_t corner[kRunColumns];
-  std::int64_t right[kRunColumns];
-  std::int64_t below[kRunColumns];
-  double fx[kRunColumns];
-  double fy[kRunColumns];
-  bool inside[kRunColumns];
-};
-
-// The unwarp's geometry: for each output row the ring radius it sees, for each column the
-// direction; from them, row by row, the points every sampler reads. A sample point lies at
+// The unwarp's geometry, worked out once per unwarp: for each output row the ring radius it
+// sees, for each column the direction. Output pixel (row, j) samples the source at
 // radius x cosine (or sine) x scale + centre, in that order of operations.
 class RingGeometry {
  public:
+  // Columns the kernel takes at a time; the direction tables run on to a whole number of
+  // them (the extra columns look at the centre and are never written).
+  static constexpr std::uint32_t kGroupColumns = 8;
+
   RingGeometry(const SourceView& source, const ImageView& target, double centreX, double centreY, double scale);
-
-  // Renders `count` columns of one output row from column `first`, a run at a time.
-  template <typename Sampler>
-  void renderColumns(std::uint32_t row, std::uint32_t first, std::uint32_t count, const Sampler& sampler) const {
-    const std::size_t p = source_.bytesPerPixel;
-    std::uint8_t* out = target_.pixels + row * (p * target_.width);
-    SamplePoints points;
-    for (std::uint32_t end = first + count; first < end; first += kRunColumns) {
-      points.count = std::min(kRunColumns, end - first);
-      locate(radii_[row], first, points);
-      sampler.sample(points, out + first * p);
-    }
-  }
-
-  template <typename Sampler>
-  void renderRow(std::uint32_t row, const Sampler& sampler) const {
-    renderColumns(row, 0, target_.width, sampler);
-  }
 
   const SourceView& source() const { return source_; }
   const ImageView& target() const { return target_; }
+  // Bytes from the source's first pixel to just past its last.
+  std::int64_t sourceBytes() const { return sourceBytes_; }
   double rowRadius(std::uint32_t row) const { return radii_[row]; }
   const double* cosines() const { return cosines_.data(); }
   const double* sines() const { return sines_.data(); }
+  std::uint32_t paddedWidth() const { return static_cast<std::uint32_t>(cosines_.size()); }
   double centreX() const { return centreX_; }
   double centreY() const { return centreY_; }
   double scale() const { return scale_; }
@@ -62,10 +33,9 @@ class RingGeometry {
   double maxY() const { return maxY_; }
 
  private:
-  void locate(double t, std::uint32_t first, SamplePoints& points) const;
-
   const SourceView source_;
   const ImageView target_;
+  const std::int64_t sourceBytes_;
   const double centreX_;
   const double centreY_;
   const double scale_;

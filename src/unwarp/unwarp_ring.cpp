@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -12,36 +9,22 @@
 #include <vector>
 
 #include "base/parallel_for.h"
-#include "unwarp/avx2_sampler.h"
-#include "unwarp/avx512_band_renderer.h"
 #include "unwarp/mirror_profile_table.h"
-#include "unwarp/plain_sampler.h"
 #include "unwarp/ring_geometry.h"
+#include "unwarp/unwarp_kernel.h"
 
 namespace kelmira {
 
 namespace {
 
-using unwarp_detail::Avx2Sampler;
-using unwarp_detail::Avx512BandRenderer;
-using unwarp_detail::PlainSampler;
 using unwarp_detail::RingGeometry;
 
 // Rows handed out at a time: few enough for an even share between the threads, and the
-// vector path renders them column by column, where the source pixels they read stay cached.
+// kernel renders them column by column, where the source pixels they read stay cached.
 constexpr std::uint32_t kBandRows = 8;
 
 // Below this many output pixels a second thread costs more than it saves.
 constexpr std::uint64_t kThreadingThreshold = 1 << 16;
-
-// KELMIRA_NO_AVX2 in the environment forces the plain path, so both paths get tested here.
-bool cpuHasAvx2() {
-#if defined(__x86_64__)
-  return __builtin_cpu_supports("avx2") && std::getenv("KELMIRA_NO_AVX2") == nullptr;
-#else
-  return false;
-#endif
-}
 
 template <typename View>
 bool usable(const View& view) {
@@ -126,14 +109,6 @@ void renderBands(std::uint32_t rows, std::uint64_t pixels, const RenderBand& ren
   }
 }
 
-// Renders a band a row at a time.
-template <typename Sampler>
-auto rowByRow(const RingGeometry& geometry, const Sampler& sampler) {
-  return [&geometry, &sampler](std::uint32_t first, std::uint32_t count) {
-    for (std::uint32_t row = first; row < first + count; ++row) geometry.renderRow(row, sampler);
-  };
-}
-
 }  // namespace
 
 double ringScaleForRadius(double ringRadius) { return ringRadius * (2 * mirror_model::imageScaleFactor); }
@@ -144,38 +119,15 @@ double defaultRingScale(std::uint32_t sourceHeight) {
 
 bool unwarpRing(const SourceView& source, const ImageView& target, double centreX, double centreY,
                 const RowProgress& progress, std::optional<double> scale, const RowsFinished& finished) {
-  if (!usable(source) || !usable(target) || source.bytesPerPixel != target.bytesPerPixel ||
-      source.stride < std::size_t{source.bytesPerPixel} * source.width) {
+  if (!usable(source) || !usable(target) || source.bytesPerPixel != 3 || target.bytesPerPixel != 3 ||
+      source.stride < std::size_t{3} * source.width) {
     return false;
   }
   const RingGeometry geometry(source, target, centreX, centreY, scale.value_or(defaultRingScale(source.height)));
-  const std::uint64_t pixels = std::uint64_t{target.width} * target.height;
-  const std::uint8_t* from = source.pixels;
-  // The usual 3-byte pixels get a sampler the compiler can unroll, or a vector path; the
-  // bytes are the same every way.
-  if (source.bytesPerPixel != 3) {
-    const PlainSampler<0> sampler(from, source.bytesPerPixel);
-    renderBands(target.height, pixels, rowByRow(geometry, sampler), progress, finished);
-    return true;
-  }
-  if (Avx512BandRenderer::usable(source)) {
-    const Avx512BandRenderer renderer(geometry);
-    renderBands(
-        target.height, pixels, [&](std::uint32_t first, std::uint32_t count) { renderer.renderBand(first, count); },
-        progress, finished);
-    return true;
-  }
-#if defined(__x86_64__)
-  if (cpuHasAvx2()) {
-    const auto sourceBytes =
-        static_cast<std::int64_t>((source.height - 1) * source.stride + std::size_t{3} * source.width);
-    const Avx2Sampler sampler(from, sourceBytes);
-    renderBands(target.height, pixels, rowByRow(geometry, sampler), progress, finished);
-    return true;
-  }
-#endif
-  const PlainSampler<3> sampler(from, 3);
-  renderBands(target.height, pixels, rowByRow(geometry, sampler), progress, finished);
+  renderBands(
+      target.height, std::uint64_t{target.width} * target.height,
+      [&](std::uint32_t first, std::uint32_t count) { unwarp_detail::renderUnwarpBand(geometry, first, count); },
+      progress, finished);
   return true;
 }
 

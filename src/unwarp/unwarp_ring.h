@@ -48,7 +48,8 @@ double defaultRingScale(std::uint32_t sourceHeight);
 // and the columns turn clockwise on screen; row 0 is the ring's inner edge. Sample
 // points outside the source are black; the last row and column repeat at the edge.
 // `scale` is ringScaleForRadius of the ring's radius, or defaultRingScale when none is given.
-// Returns false, writing nothing, when the buffers are unusable or their pixel sizes differ.
+// Returns false, writing nothing, when the buffers are unusable or their pixels are not
+// 3 bytes.
 bool unwarpRing(const SourceView& source, const ImageView& target, double centreX, double centreY,
                 const RowProgress& progress = {}, std::optional<double> scale = {},
                 const RowsFinished& finished = {});

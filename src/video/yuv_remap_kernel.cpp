@@ -72,6 +72,8 @@ const char* TargetName() { return hwy::TargetName(HWY_TARGET); }
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
+#include "base/simd_target.h"
+
 namespace kelmira {
 namespace video_detail {
 HWY_EXPORT(RemapRows);
@@ -83,10 +85,14 @@ void remapPlaneRows(const RemapPlane& plane, const std::uint8_t* source, std::in
                     std::uint8_t black) {
   if (first >= plane.rows) return;
   if (count > plane.rows - first) count = plane.rows - first;
+  applySimdSetting();
   HWY_DYNAMIC_DISPATCH(video_detail::RemapRows)(plane, source, sourceStride, out, outStride, first, count, black);
 }
 
-const char* remapTargetName() { return HWY_DYNAMIC_DISPATCH(video_detail::TargetName)(); }
+const char* remapTargetName() {
+  applySimdSetting();
+  return HWY_DYNAMIC_DISPATCH(video_detail::TargetName)();
+}
 
 }  // namespace kelmira
 #endif

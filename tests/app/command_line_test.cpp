@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/simd_target.h"
+
 namespace kelmira {
 namespace {
 
@@ -28,7 +30,7 @@ TEST(WindowCommandLine, HelpHasTheFormTheManualPageIsMadeFrom) {
   EXPECT_NE(help.find("\nUsage: kelmira [OPTIONS] [FILE]\n"), std::string::npos);
   EXPECT_NE(help.find("\nOptions:\n  -h,--help                   "), std::string::npos);
   EXPECT_NE(help.find("\n  --version                   "), std::string::npos);
-  EXPECT_EQ(windowProgramVersion(), "kelmira 2.1000\n");
+  EXPECT_EQ(windowProgramVersion(), "kelmira 2.1000\n" + simdDescription() + "\n");
 }
 
 }  // namespace

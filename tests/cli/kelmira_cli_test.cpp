@@ -1,6 +1,7 @@
 // Runs the real kelmira-cli program on real files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/simd_target.h"
 #include "image/dib_image.h"
 #include "image/image_file_builders.h"
 #include "cli_runner.h"
@@ -91,6 +93,55 @@ TEST(KelmiraCli, FailuresSayWhyAndLeaveExistingFilesAlone) {
   int files = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
   EXPECT_EQ(files, 2);
+}
+
+std::string fileText(const std::string& path) {
+  const test::Bytes bytes = test::readFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(KelmiraCli, VersionNamesTheSimdTargetWhichKelmiraSimdForces) {
+  const std::vector<std::string> here = simdTargetsHere();
+  RunResult version = runCli("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output.substr(0, version.output.find('\n')), "kelmira-cli 2.1000");
+  EXPECT_NE(version.output.find("\nSIMD: " + here.front()), std::string::npos) << version.output;
+  EXPECT_NE(version.output.find(", the widest this processor has\n"), std::string::npos) << version.output;
+
+  // Every target unwarps to the same bytes.
+  test::TempDir dir;
+  DibImage round;
+  paintPanorama(round, 401, 301);
+  ASSERT_EQ(round.saveToFile(dir.file("round.bmp"), FileTypeBmp), ImageError::None);
+  ASSERT_EQ(runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("widest.bmp")).status, 0);
+  for (const std::string& target : here) {
+    SCOPED_TRACE(target);
+    RunResult forced = runCli("--version", "KELMIRA_SIMD=" + target);
+    EXPECT_NE(forced.output.find("\nSIMD: " + target), std::string::npos) << forced.output;
+    const std::string out = dir.file(target + ".bmp");
+    ASSERT_EQ(runCli("unwarp " + dir.file("round.bmp") + " " + out, "KELMIRA_SIMD=" + target).status, 0);
+    EXPECT_TRUE(fileText(out) == fileText(dir.file("widest.bmp")));
+  }
+
+  RunResult unknown = runCli("unwarp " + dir.file("round.bmp") + " " + dir.file("avx9.bmp"), "KELMIRA_SIMD=avx9");
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_EQ(unknown.output.rfind("kelmira-cli: KELMIRA_SIMD=avx9 names no SIMD target of this build (", 0), 0u)
+      << unknown.output;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("avx9.bmp")));
+  EXPECT_NE(runCli("--version", "KELMIRA_SIMD=avx9").output.find("; KELMIRA_SIMD=avx9 names no SIMD target"),
+            std::string::npos);
+}
+
+TEST(KelmiraCli, KelmiraSimdNamingATargetThisProcessorLacksIsRefused) {
+  std::string lacking;
+  for (const std::string& target : simdTargetsBuilt()) {
+    const std::vector<std::string> here = simdTargetsHere();
+    if (std::find(here.begin(), here.end(), target) == here.end()) lacking = target;
+  }
+  if (lacking.empty()) GTEST_SKIP() << "this processor runs every target this build has";
+  RunResult refused = runCli("info /dev/null", "KELMIRA_SIMD=" + lacking);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.output.find("this processor cannot run " + lacking), std::string::npos) << refused.output;
 }
 
 // A command line that asks for what cannot be is a usage error, status 2, and writes nothing.

@@ -8,6 +8,7 @@
 
 #include "image/layer_state.h"
 #include "image/progress_recorder.h"
+#include "support/simd_targets.h"
 #include "support/test_files.h"
 
 namespace kelmira {
@@ -109,6 +110,24 @@ TEST(NeighbourhoodFilter, MatchesNaiveFilter) {
     }
   }
 }
+
+// Sharpening runs with vector instructions: rows long enough for whole vectors and odd
+// tails, on every target.
+class SharpenOnEachTarget : public test::OnEachSimdTarget {};
+
+TEST_P(SharpenOnEachTarget, MatchesNaiveFilter) {
+  const int sizes[][2] = {{1, 3}, {2, 2}, {3, 2}, {6, 3}, {23, 4}, {97, 5}, {301, 3}};
+  for (const auto& size : sizes) {
+    const Pixels src = test::patternPixels(size[0], size[1], 11);
+    for (int level : {1, 37, 100}) {
+      EXPECT_EQ(filtered(src, size[0], size[1], level, FilterKind::Sharpen),
+                naiveFilter(src, size[0], size[1], level, FilterKind::Sharpen))
+          << size[0] << "x" << size[1] << " level " << level;
+    }
+  }
+}
+
+KELMIRA_ON_EACH_SIMD_TARGET(SharpenOnEachTarget);
 
 TEST(NeighbourhoodFilter, ParametersAndProgress) {
   Pixels src = test::patternPixels(4, 3);

@@ -8,6 +8,7 @@
 
 #include "image/layer_state.h"
 #include "image/progress_recorder.h"
+#include "support/simd_targets.h"
 #include "support/test_files.h"
 
 namespace kelmira {
@@ -73,6 +74,24 @@ TEST(ToneCurve, AppliesToChosenChannels) {
   ASSERT_TRUE(adjustBrightnessContrast(same.data(), 5, 3, 0, 0));
   EXPECT_EQ(same, original);
 }
+
+// A table is applied with vector instructions where they pay: every byte value, rows long
+// enough for whole vectors and odd tails, on every target.
+class ToneCurveOnEachTarget : public test::OnEachSimdTarget {};
+
+TEST_P(ToneCurveOnEachTarget, MapsEveryByteThroughTheTable) {
+  Table scrambled;
+  for (int j = 0; j < 256; ++j) scrambled[j] = static_cast<std::uint8_t>(j * 167 + 13);
+  for (int width : {1, 11, 43, 101}) {
+    Pixels original(3u * width * 4);
+    for (std::size_t i = 0; i < original.size(); ++i) original[i] = static_cast<std::uint8_t>(i * 7 + width);
+    Pixels p = original;
+    ASSERT_TRUE(applyChannelTable(p.data(), width, 4, 7, scrambled));
+    for (std::size_t i = 0; i < p.size(); ++i) ASSERT_EQ(p[i], scrambled[original[i]]) << width << " wide, byte " << i;
+  }
+}
+
+KELMIRA_ON_EACH_SIMD_TARGET(ToneCurveOnEachTarget);
 
 TEST(ToneCurve, ParametersAndProgress) {
   Pixels p = test::patternPixels(4, 3);

@@ -46,9 +46,9 @@ case $part in
       grep -q "^MimeType=.*$type;" "$entry" || fail "no $type"
     done
     # The release named to software centres is the one the programs print.
-    version=$("$prefix/bin/kelmira" --version | awk '{ print $2 }')
+    version=$("$prefix/bin/kelmira" --version | awk 'NR == 1 { print $2 }')
     grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$id.metainfo.xml" || fail "release is not $version"
-    [ "$("$prefix/bin/kelmira-cli" --version)" = "kelmira-cli $version" ] || fail "kelmira-cli --version"
+    [ "$("$prefix/bin/kelmira-cli" --version | head -n 1)" = "kelmira-cli $version" ] || fail "kelmira-cli --version"
     ;;
   man)
     for page in kelmira kelmira-cli; do
@@ -102,7 +102,7 @@ case $part in
     (cd "$build" && cpack -G DEB -B "$work/deb" > "$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
     deb=$(ls "$work"/deb/kelmira_*_amd64.deb)
     depends=$(dpkg-deb -f "$deb" Depends)
-    for library in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libtiff6 libpng16-16 libavcodec libswscale \
+    for library in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libtiff6 libpng16-16 libavcodec libswscale libhwy1 \
                    qt6-qpa-plugins; do
       grep -q "$library" <<< "$depends" || fail "Depends lacks $library: $depends"
     done

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
+#include "support/simd_targets.h"
 #include "support/test_files.h"
 #include "unwarp/mirror_profile_table.h"
 
@@ -63,43 +66,60 @@ void expectSameBytes(const Pixels& expected, const Pixels& actual, int width) {
   ASSERT_EQ(expected.size(), actual.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (expected[i] != actual[i]) {
-      FAIL() << "first difference at row " << i / 3 / width << ", column " << i / 3 % width << ", channel "
-             << i % 3 << ": expected " << int(expected[i]) << ", got " << int(actual[i]);
+      FAIL() << "first difference at row " << i / 3 / width << ", column " << i / 3 % width << ", channel " << i % 3
+             << ": expected " << int(expected[i]) << ", got " << int(actual[i]);
     }
   }
 }
 
-TEST(UnwarpRing, MatchesThePlainTranscriptionByteForByte) {
+class UnwarpRingOnEachTarget : public test::OnEachSimdTarget {};
+
+TEST_P(UnwarpRingOnEachTarget, MatchesThePlainTranscriptionByteForByte) {
   struct Case {
     int sw, sh, tw, th;
     double cx, cy;
   };
   // Widths divisible by 4 put samples exactly on the axes; fractional centres and centres
-  // near or past the edges exercise the black border and the repeated last row and column.
+  // near or past the edges exercise the black border and the repeated last row and column;
+  // a centre on the last row puts column 0 exactly on it, with nothing below to read.
   const Case cases[] = {
-      {320, 240, 376, 60, 160, 120},     {321, 241, 377, 61, 160.5, 120.25}, {200, 150, 400, 100, 3.7, 75},
-      {200, 150, 404, 50, 196.9, 148.1}, {64, 480, 120, 33, 32, 240},        {97, 89, 96, 12, -20, 44.5},
-      {400, 300, 1508, 240, 200, 150},   {50, 50, 17, 9, 49, 49},
+      {320, 240, 376, 60, 160, 120},
+      {321, 241, 377, 61, 160.5, 120.25},
+      {200, 150, 400, 100, 3.7, 75},
+      {200, 150, 404, 50, 196.9, 148.1},
+      {64, 480, 120, 33, 32, 240},
+      {97, 89, 96, 12, -20, 44.5},
+      {400, 300, 1508, 240, 200, 150},
+      {50, 50, 17, 9, 49, 49},
+      {400, 300, 512, 40, 10, 299},
+      {3, 2, 5, 3, 1, 1},
+      {1, 1, 9, 2, 0, 0},
       // Big enough for whole bands of rows on both threads, with the ring over every edge.
-      {1203, 901, 2267, 361, 601.5, 450.25}, {1203, 901, 2264, 300, 1150, 860}, {1203, 901, 2264, 300, 40, 30},
+      {1203, 901, 2267, 361, 601.5, 450.25},
+      {1203, 901, 2264, 300, 1150, 860},
+      {1203, 901, 2264, 300, 40, 30},
   };
-  // Every path this processor has: the widest vectors it has, then AVX2 alone, then the plain one.
-  const struct {
-    const char* name;
-    const char* environment;
-  } paths[] = {{"widest", nullptr}, {"avx2", "KELMIRA_NO_AVX512"}, {"plain", "KELMIRA_NO_AVX2"}};
-  for (const auto& path : paths) {
-    if (path.environment != nullptr) setenv(path.environment, "1", 1);
-    for (const Case& c : cases) {
-      SCOPED_TRACE(testing::Message() << path.name << " path, " << c.sw << "x" << c.sh << " -> " << c.tw << "x"
-                                      << c.th << " at (" << c.cx << ", " << c.cy << ")");
-      Pixels src = test::patternPixels(c.sw, c.sh, c.sw + c.th);
-      expectSameBytes(referenceUnwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy),
-                      unwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy), c.tw);
-    }
-    if (path.environment != nullptr) unsetenv(path.environment);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.sw << "x" << c.sh << " -> " << c.tw << "x" << c.th << " at (" << c.cx << ", "
+                                    << c.cy << ")");
+    Pixels src = test::patternPixels(c.sw, c.sh, c.sw + c.th);
+    expectSameBytes(referenceUnwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy),
+                    unwarp(src, c.sw, c.sh, c.tw, c.th, c.cx, c.cy), c.tw);
   }
 }
+
+TEST_P(UnwarpRingOnEachTarget, ReadsPaddedRowsByTheirStride) {
+  const int sw = 301, sh = 203, tw = 650, th = 90, pad = 13;
+  Pixels packed = test::patternPixels(sw, sh, 5);
+  Pixels padded(static_cast<std::size_t>(3 * sw + pad) * sh - pad, 0xEE);
+  for (int y = 0; y < sh; ++y) std::copy_n(&packed[3u * sw * y], 3 * sw, &padded[(3u * sw + pad) * y]);
+  const ImageView source{padded.data(), (std::uint32_t)sw, (std::uint32_t)sh, 3, 3u * sw + pad};
+  Pixels out(3u * tw * th);
+  ASSERT_TRUE(unwarpRing(source, viewOf(out, tw, th), 150.5, 101.75));
+  expectSameBytes(referenceUnwarp(packed, sw, sh, tw, th, 150.5, 101.75), out, tw);
+}
+
+KELMIRA_ON_EACH_SIMD_TARGET(UnwarpRingOnEachTarget);
 
 TEST(UnwarpRing, SamplesTheRingWhereTheGeometrySays) {
   // A 1600 x 1200 picture: row 0 lies 1.76 x 140.5152 = 247.3 pixels from the centre.
@@ -131,11 +151,11 @@ TEST(UnwarpRing, ReportsEveryRowInOrderAndRejectsMismatchedBuffers) {
   Pixels src = test::patternPixels(600, 400);
   Pixels out(3u * 1200 * 90);
   std::vector<std::uint32_t> rows;
-  ASSERT_TRUE(unwarpRing(viewOf(src, 600, 400), viewOf(out, 1200, 90), 300, 200,
-                         [&](std::uint32_t row, std::uint32_t total) {
-                           EXPECT_EQ(total, 90u);
-                           rows.push_back(row);
-                         }));
+  ASSERT_TRUE(
+      unwarpRing(viewOf(src, 600, 400), viewOf(out, 1200, 90), 300, 200, [&](std::uint32_t row, std::uint32_t total) {
+        EXPECT_EQ(total, 90u);
+        rows.push_back(row);
+      }));
   ASSERT_EQ(rows.size(), 90u);
   for (std::uint32_t i = 0; i < 90; ++i) EXPECT_EQ(rows[i], i);
 

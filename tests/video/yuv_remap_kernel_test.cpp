@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <hwy/targets.h>
+#include <strings.h>
 
 #include <cmath>
 #include <cstdio>
 #include <random>
 #include <vector>
 
+#include "support/simd_targets.h"
 #include "unwarp/mirror_profile_table.h"
 #include "unwarp/unwarp_ring.h"
 
@@ -77,17 +78,11 @@ RemapPlane randomTable(std::uint32_t width, std::uint32_t height, std::uint32_t 
   return plane;
 }
 
-// Every vector target this build has and this processor runs, each forced in turn.
-class EachTarget : public testing::TestWithParam<std::int64_t> {
- protected:
-  void SetUp() override { hwy::SetSupportedTargetsForTest(GetParam()); }
-  void TearDown() override { hwy::SetSupportedTargetsForTest(0); }
-};
+class RemapOnEachTarget : public test::OnEachSimdTarget {};
 
-std::vector<std::int64_t> targetsHere() { return hwy::SupportedAndGeneratedTargets(); }
-
-TEST_P(EachTarget, TheKernelGivesThePlainArithmeticsBytes) {
-  ASSERT_STREQ(remapTargetName(), hwy::TargetName(GetParam()));
+TEST_P(RemapOnEachTarget, TheKernelGivesThePlainArithmeticsBytes) {
+  // The kernel itself runs the target forced.
+  ASSERT_EQ(strcasecmp(remapTargetName(), GetParam().c_str()), 0) << remapTargetName();
   std::mt19937 random(7);
   // Widths that leave a tail after every vector length, strides wider than the rows.
   for (const auto [width, sourceWidth, sourceHeight, stride] :
@@ -108,10 +103,7 @@ TEST_P(EachTarget, TheKernelGivesThePlainArithmeticsBytes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Simd, EachTarget, testing::ValuesIn(targetsHere()),
-                         [](const testing::TestParamInfo<std::int64_t>& info) {
-                           return std::string(hwy::TargetName(info.param));
-                         });
+KELMIRA_ON_EACH_SIMD_TARGET(RemapOnEachTarget);
 
 // Where the still unwarp samples a panorama pixel, written out as it describes it.
 void stillPoint(int i, int j, int width, int height, double scale, double cx, double cy, double& x, double& y) {
