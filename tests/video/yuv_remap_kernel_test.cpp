@@ -129,9 +129,14 @@ TEST(YuvRemapKernel, FixedPointWeightsStayWithinALevelOfTheStillUnwarp) {
     }
   }
   const double scale = defaultRingScale(sh);
+  // The still unwarp takes 3-byte pixels: the grey in all three.
+  Bytes rgb(std::size_t(sw) * sh * 3);
+  for (std::size_t k = 0; k < std::size_t(sw) * sh; ++k) rgb[3 * k] = rgb[3 * k + 1] = rgb[3 * k + 2] = grey[k];
+  Bytes stillRgb(std::size_t(tw) * th * 3);
+  ASSERT_TRUE(unwarpRing(SourceView{rgb.data(), sw, sh, 3, std::size_t(sw) * 3},
+                         ImageView{stillRgb.data(), tw, th, 3, std::size_t(tw) * 3}, cx, cy, {}, scale));
   Bytes still(std::size_t(tw) * th);
-  ASSERT_TRUE(unwarpRing(SourceView{grey.data(), sw, sh, 1, std::size_t(sw)}, ImageView{still.data(), tw, th, 1, std::size_t(tw)},
-                         cx, cy, {}, scale));
+  for (std::size_t k = 0; k < still.size(); ++k) still[k] = stillRgb[3 * k];
 
   RemapPlane plane;
   plane.width = tw;
