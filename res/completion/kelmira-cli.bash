@@ -53,7 +53,15 @@ _kelmira_cli() {
                 -- "$cur"))
             return
             ;;
-        --jobs | --size | --view | --title | --width | --crf | --start | --duration)
+        --mirror)
+            _filedir 'txt|yaml|yml|xml'
+            return
+            ;;
+        --rig)
+            COMPREPLY=($(compgen -W 'camera-below camera-above' -- "$cur"))
+            return
+            ;;
+        --jobs | --size | --view | --title | --inner-radius | --width | --crf | --start | --duration)
             return
             ;;
     esac
@@ -61,9 +69,12 @@ _kelmira_cli() {
     if [[ $cur == -* ]]; then
         local options='--help'
         case $command in
-            unwarp) options+=' --out-dir --format --jobs --force --centre --ring-radius --lens-thread --movie' ;;
-            sphere) options+=' --out-dir --jobs --force --centre --ring-radius --lens-thread --quality' ;;
-            web) options+=' --centre --ring-radius --lens-thread --quality --title' ;;
+            unwarp) options+=' --out-dir --format --jobs --force --centre --ring-radius --lens-thread --mirror --rig
+                --inner-radius --movie' ;;
+            sphere) options+=' --out-dir --jobs --force --centre --ring-radius --lens-thread --mirror --rig --inner-radius
+                --quality' ;;
+            web) options+=' --centre --ring-radius --lens-thread --mirror --rig --inner-radius --quality --title' ;;
+            info) options+=' --mirror --rig' ;;
             video) options+=' --out-dir --jobs --centre --ring-radius --lens-thread --width --crf --preset --start --duration' ;;
             movie) options+=' --codec --quality --view --correction' ;;
             simulate) options+=' --size --centre' ;;

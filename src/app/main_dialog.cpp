@@ -119,6 +119,8 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
     movieHeight_ = services_.settings->readInt(defaultsSection, movieHeightKey, defaultMovieHeight);
     mirrorType_ = services_.settings->readInt(equipmentSection, mirrorKey, 0);
     attachmentType_ = services_.settings->readInt(equipmentSection, attachmentKey, 0);
+    calibratedMirror_ = services_.settings->readString(equipmentSection, calibratedMirrorKey, "");
+    cameraAbove_ = services_.settings->readString(equipmentSection, rigKey, "") == rigName(Rig::CameraAbove);
   }
   setWindowIcon(skin_.windowIcon());
 
@@ -164,6 +166,7 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
                                                                                    settings::defaultFindRing)
                                                      : settings::defaultFindRing;
   view_->workspace().setFindRingOnOpen(findRing != 0);
+  useCalibratedMirror();
 
   connectCommands();
   mode_ = DisplayMode::Start;
@@ -301,6 +304,19 @@ int MainDialog::layoutForMode() {
   return 0;
 }
 
+namespace {
+
+// The size caption's further lines: when the picture was taken and with what, as known.
+QString capturedLines(const PhotoMetadata& metadata) {
+  QString lines;
+  for (const std::string* line : {&metadata.captureTime, &metadata.camera}) {
+    if (!line->empty()) lines += "\n" + QString::fromStdString(*line);
+  }
+  return lines;
+}
+
+}  // namespace
+
 QString MainDialog::infoText() const {
   const Workspace& workspace = view_->workspace();
   if (mode_ == DisplayMode::Round && workspace.roundImage().width() > 0) {
@@ -310,10 +326,11 @@ QString MainDialog::infoText() const {
       text += QString::asprintf("\nframe %lld of %lld", static_cast<long long>(workspace.videoFrame() + 1),
                                 static_cast<long long>(workspace.videoFrameCount()));
     }
-    return text;
+    return text + capturedLines(workspace.roundMetadata());
   }
   if (mode_ == DisplayMode::Panorama && workspace.panorama().width() > 0) {
-    return QString::asprintf("PANO %d x %d", workspace.panorama().width(), workspace.panorama().height());
+    return QString::asprintf("PANO %d x %d", workspace.panorama().width(), workspace.panorama().height()) +
+           capturedLines(workspace.panoramaMetadata());
   }
   return {};
 }
@@ -329,12 +346,33 @@ void MainDialog::paintEvent(QPaintEvent*) {
   if (mode_ == DisplayMode::Round) paintRingInstructions(painter, ringInstructions());
   const QString caption = infoText();
   if (caption.isEmpty()) return;
+  const bool round = mode_ == DisplayMode::Round;
   QFont font("Arial");
-  font.setPointSizeF(mode_ == DisplayMode::Round ? 7 : 13);
+  font.setPointSizeF(round ? 7 : 13);
   painter.setFont(font);
   painter.setPen(Qt::black);
-  const QPoint at = mode_ == DisplayMode::Round ? QPoint(605, 320) : QPoint(100, 385);
-  painter.drawText(QRect(at, QSize(kClientSize.width() - at.x(), 60)), Qt::AlignLeft | Qt::AlignTop, caption);
+  const QPoint at = round ? QPoint(605, 320) : QPoint(100, 385);
+  const QStringList lines = caption.split('\n');
+  if (lines.size() == 1) {
+    painter.drawText(QRect(at, QSize(kClientSize.width() - at.x(), 60)), Qt::AlignLeft | Qt::AlignTop, caption);
+    return;
+  }
+  // With the capture's lines under the size the caption is centred in the skin's light box,
+  // the panorama's in a smaller type than its size.
+  const QRect box = round ? QRect(568, 295, 147, 46) : QRect(80, 350, 236, 60);
+  QFont detail("Arial");
+  detail.setPointSizeF(round ? 7 : 8);
+  const int sizeHeight = QFontMetrics(font).height();
+  const int detailHeight = QFontMetrics(detail).height();
+  const int width = box.right() - 4 - at.x();
+  int y = box.top() + (box.height() - sizeHeight - detailHeight * static_cast<int>(lines.size() - 1)) / 2;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    if (i == 1) painter.setFont(detail);
+    const int height = i == 0 ? sizeHeight : detailHeight;
+    painter.drawText(QRect(at.x(), y, width, height), Qt::AlignLeft | Qt::AlignTop,
+                     painter.fontMetrics().elidedText(lines[i], Qt::ElideRight, width));
+    y += height;
+  }
 }
 
 // ---- commands ----
@@ -445,9 +483,32 @@ void MainDialog::nudgeCentre(int dx, int dy) {
 
 void MainDialog::showMirrorProperties() {
   MirrorPropertiesDialog dialog(services_.settings, this);
-  if (dialog.exec() != QDialog::Accepted || services_.settings == nullptr) return;
-  mirrorType_ = services_.settings->readInt(settings::equipmentSection, settings::mirrorKey, 0);
-  attachmentType_ = services_.settings->readInt(settings::equipmentSection, settings::attachmentKey, 0);
+  dialog.setMirror(calibratedMirror_, cameraAbove_ ? Rig::CameraAbove : Rig::CameraBelow);
+  dialog.setFileChooser([this, &dialog] {
+    const QString path = services_.fileDialogs->openFileName(
+        &dialog, "Select a calibrated mirror file",
+        "Mirror calibrations and tables (*.txt *.yaml *.yml *.xml);;All files (*)");
+    return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+  });
+  if (dialog.exec() != QDialog::Accepted) return;
+  calibratedMirror_ = dialog.mirrorPath();
+  cameraAbove_ = dialog.rig() == Rig::CameraAbove;
+  useCalibratedMirror();
+  if (services_.settings == nullptr) return;
+  using namespace settings;
+  services_.settings->writeString(equipmentSection, calibratedMirrorKey, calibratedMirror_);
+  services_.settings->writeString(equipmentSection, rigKey, std::string(rigName(dialog.rig())));
+  mirrorType_ = services_.settings->readInt(equipmentSection, mirrorKey, 0);
+  attachmentType_ = services_.settings->readInt(equipmentSection, attachmentKey, 0);
+}
+
+void MainDialog::useCalibratedMirror() {
+  std::optional<MirrorChoice> choice;
+  if (!calibratedMirror_.empty()) {
+    choice = MirrorChoice{calibratedMirror_, cameraAbove_ ? Rig::CameraAbove : Rig::CameraBelow, std::nullopt};
+  }
+  view_->workspace().setMirror(std::move(choice));
+  view_->update();
 }
 
 void MainDialog::showAdvancedTools() {
@@ -519,7 +580,8 @@ int MainDialog::writeSaveTarget(OutputKind kind) {
   }
   // What is written is the panorama of this moment, whatever changes while the file is written.
   const std::uint64_t revision = workspace.panoramaRevision();
-  const ExportResult result = exportPanorama({workspace.panorama(), workspace.panoramaRows()}, request);
+  const PhotoMetadata metadata = workspace.panoramaMetadata();
+  const ExportResult result = exportPanorama({workspace.panorama(), workspace.panoramaRows(), metadata}, request);
   if (!result.ok()) return tellFailure(result);
   savedRevision_ = revision;
   if (kind == OutputKind::Movie) services_.shell->openUrl(QUrl::fromLocalFile(savePath_));

@@ -59,7 +59,8 @@ class MainDialog : public QDialog, public ProgressSink {
 
   int layoutForMode();
   void refreshInfoArea();
-  // The size caption of the current mode ("JPG 1600 x 1200", "PANO 1809 x 288"); empty when none.
+  // The size caption of the current mode ("JPG 1600 x 1200", "PANO 1809 x 288"), with a
+  // line each for the capture date and the camera when the picture says; empty when none.
   QString infoText() const;
   int saveCurrent(bool asMovie);
   // Runs "Save Movie Properties"; 1 when confirmed (the movie settings are then replaced).
@@ -77,6 +78,10 @@ class MainDialog : public QDialog, public ProgressSink {
   // The round screen's slider that picks the frame of a video shown.
   QSlider* frameSlider() const { return frameSlider_; }
   int mirrorType() const { return mirrorType_; }
+  // The calibrated mirror chosen in Mirror Properties (empty: the attachment's own) and
+  // how the camera sits on it; the workspace unwarps with them.
+  const std::string& calibratedMirror() const { return calibratedMirror_; }
+  bool cameraAbove() const { return cameraAbove_; }
   int attachmentType() const { return attachmentType_; }
   int movieWidth() const { return movieWidth_; }
   int movieHeight() const { return movieHeight_; }
@@ -122,6 +127,8 @@ class MainDialog : public QDialog, public ProgressSink {
   void help();
   void nudgeCentre(int dx, int dy);
   void showMirrorProperties();
+  // Hands the calibrated mirror and the rig to the workspace.
+  void useCalibratedMirror();
   void showAdvancedTools();
   void showAbout();
   // Writes the panorama on screen to savePath_ as `kind`: 0, or -1 (-2 when the movie
@@ -156,6 +163,8 @@ class MainDialog : public QDialog, public ProgressSink {
   std::chrono::steady_clock::time_point lastProgressPump_;
   int mirrorType_ = 0;
   int attachmentType_ = 0;
+  std::string calibratedMirror_;
+  bool cameraAbove_ = false;
   int movieWidth_ = 400;
   int movieHeight_ = 180;
   QString openedExtension_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "export/output_kind.h"
+#include "mirror/mirror_rig.h"
 #include "video/video_settings.h"
 
 namespace kelmira {
@@ -22,10 +23,18 @@ struct RingOptions {
   bool needsFinder() const { return findCentre || findRingRadius; }
 };
 
+// A mirror in place of the attachment's own: nothing given keeps the attachment's.
+struct MirrorOptions {
+  std::string path;                   // --mirror FILE
+  std::optional<Rig> rig;             // --rig
+  std::optional<double> innerRadius;  // --inner-radius R
+};
+
 struct UnwarpOptions {
   std::string roundPath;
   std::string outputPath;
   RingOptions ring;
+  MirrorOptions mirror;
   bool lensThread = false;
   std::string moviePath;  // also write a QuickTime VR movie there when set
 };
@@ -35,6 +44,7 @@ struct SphereOptions {
   std::string roundPath;
   std::string outputPath;
   RingOptions ring;
+  MirrorOptions mirror;
   bool lensThread = false;
   int quality = 92;
   std::string title;  // web only; the page's file name when empty
@@ -67,7 +77,8 @@ int runUnwarp(const UnwarpOptions& options);
 // The same options for every photograph of a batch (the paths in `options` unused).
 int runUnwarpBatch(const UnwarpOptions& options, const BatchOptions& batch);
 int runSphereBatch(const SphereOptions& options, const BatchOptions& batch);
-int runInfo(const std::string& path);
+// An image file's type and size, a mirror file's model, or both (the model for that picture).
+int runInfo(const std::string& path, const MirrorOptions& mirror);
 int runSimulate(const SimulateOptions& options);
 int runFindRing(const std::string& path);
 int runSphere(const SphereOptions& options);

@@ -91,6 +91,39 @@ void addRingOptions(CLI::App& command, RingOptions& ring, bool foundUnlessGiven)
       ->type_name("auto|R");
 }
 
+void addMirrorOptions(CLI::App& command, MirrorOptions& mirror, bool inner) {
+  command
+      .add_option("--mirror", mirror.path,
+                  "The mirror's calibration or table in place of the attachment's own mirror: OCamCalib's "
+                  "calib_results.txt, an OpenCV omnidir YAML or XML file, a Kalibr camchain (FILE:camN for another "
+                  "camera than the first) or a Kelmira mirror table")
+      ->type_name("FILE");
+  command
+      .add_option_function<std::string>(
+          "--rig",
+          [&mirror](const std::string& text) {
+            mirror.rig = rigFromName(text);
+            if (!mirror.rig) throw CLI::ValidationError("--rig", "expected camera-below or camera-above");
+          },
+          "How the camera sits on the --mirror: camera-below, looking up (the default), or camera-above, looking "
+          "down; a panorama upside down or mirrored asks for the other")
+      ->type_name("camera-below|camera-above");
+  if (!inner) return;
+  command
+      .add_option_function<std::string>(
+          "--inner-radius",
+          [&mirror](const std::string& text) {
+            double radius = 0;
+            if (!parseNumber(text, radius) || !(radius >= 0 && radius < 1e6)) {
+              throw CLI::ValidationError("--inner-radius", "expected a radius in pixels, 0 or more");
+            }
+            mirror.innerRadius = radius;
+          },
+          "Where the --mirror's panorama starts, in pixels from the centre (default: a fifth of the rim's radius, "
+          "where the camera's reflection usually ends)")
+      ->type_name("R");
+}
+
 void addCentreOption(CLI::App& command, std::optional<Point>& centre, const char* description) {
   command
       .add_option_function<std::string>(

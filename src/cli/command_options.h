@@ -21,6 +21,9 @@ bool parseSize(const std::string& text, int& width, int& height);
 // Adds "--centre X,Y|auto" and "--ring-radius auto|R", which fill `ring`; with
 // `foundUnlessGiven` (a video's), the help says that what is not given is found.
 void addRingOptions(CLI::App& command, RingOptions& ring, bool foundUnlessGiven = false);
+// Adds "--mirror FILE", "--rig camera-below|camera-above" and "--inner-radius R", which
+// fill `mirror`; with `inner`, --inner-radius too.
+void addMirrorOptions(CLI::App& command, MirrorOptions& mirror, bool inner = true);
 // Adds a "--centre X,Y" option that fills `centre`.
 void addCentreOption(CLI::App& command, std::optional<Point>& centre, const char* description);
 // "--out-dir DIR", "--jobs N", "--force" and, for panoramas, "--format" with every panorama

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "export/output_kind.h"
-#include "export/photo_metadata.h"
+#include "metadata/photo_metadata.h"
 #include "movie/movie_settings.h"
 #include "sphere/sphere_photo.h"
 #include "video/video_settings.h"
 
 namespace kelmira {
 
+class CalibratedPanorama;
 class DibImage;
 class ProgressSink;
 class RowElevations;
@@ -41,7 +42,9 @@ struct RoundSource {
   const std::string& path;  // named by failures
   RingPlacement ring;
   bool lensThread = false;  // the attachment mirrors the panorama left to right
-  int mirror = 0;           // the job's mirror; every one has the described profile today
+  // A mirror chosen for the job, planned for this photograph: the panorama is its band of
+  // the sphere, the ring above unused. None: the attachment's own mirror.
+  const CalibratedPanorama* mirror = nullptr;
   const PhotoMetadata& metadata = PhotoMetadata::none();
 };
 

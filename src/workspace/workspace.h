@@ -6,6 +6,8 @@
 #include <string>
 
 #include "image/dib_image.h"
+#include "metadata/photo_metadata.h"
+#include "mirror/mirror_choice.h"
 #include "unwarp/ring_finder.h"
 #include "unwarp/row_elevations.h"
 #include "workspace/workspace_result.h"
@@ -72,7 +74,8 @@ class Workspace {
   // all get them), 0 when none.
   double brightness() const { return brightness_; }
   double contrast() const { return contrast_; }
-  // A listener sees the panorama's rows as they are made (a save can start on them).
+  // A listener sees the panorama's rows as they are made (a save can start on them). With a
+  // mirror chosen, the panorama is its band of the sphere (planMirrorPanorama).
   WorkspaceResult makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);
   WorkspaceResult cropPanorama();
   WorkspaceResult resetCropLines();
@@ -111,6 +114,20 @@ class Workspace {
   // The last answer of the finder for this photograph, sure or not.
   const std::optional<FoundRing>& lastFoundRing() const { return lastFoundRing_; }
 
+  // What the round photograph says of itself, and what the panorama carries into every
+  // result: the metadata of the photograph it was made from, or of the panorama opened.
+  const PhotoMetadata& roundMetadata() const { return roundMetadata_; }
+  const PhotoMetadata& panoramaMetadata() const { return panoramaMetadata_; }
+
+  // The mirror the job is unwarped with in place of the attachment's own; none: the
+  // attachment's. A calibration's centre is where the crop circle then sits.
+  void setMirror(std::optional<MirrorChoice> mirror);
+  const std::optional<MirrorChoice>& mirror() const { return mirror_; }
+  // The chosen mirror's panorama for the round photograph: a table centred on the circle,
+  // the rim on the ring when one is known; none, with why, without a mirror, a photograph
+  // or a panorama from them.
+  std::optional<CalibratedPanorama> planMirrorPanorama(std::string& why) const;
+
   const DibImage& roundImage() const { return roundImage_; }
   const DibImage& panorama() const { return panorama_; }
   const DibImage& undoImage() const { return undoImage_; }
@@ -137,6 +154,10 @@ class Workspace {
   void tell(const std::string& text, bool stopIcon);
   void waitCursor(bool waiting);
   WorkspaceResult refreshDisplay(ProgressSink* progress);
+  // Reads the opened picture's metadata, telling of any block left out, and turns the
+  // picture upright as its orientation says. None when there is no memory to turn it.
+  std::optional<PhotoMetadata> uprightWithMetadata(DibImage& picture, const std::string& path, FileType type);
+  void centreOnCalibration();
 
   Prompts* prompts_;
   ProgressSink* progress_;
@@ -147,6 +168,8 @@ class Workspace {
   DibImage panorama_;
   DibImage undoImage_;
   DibImage adjustBase_;
+  PhotoMetadata roundMetadata_;
+  PhotoMetadata panoramaMetadata_;
 
   RowElevations panoramaRows_;
   RowElevations undoRows_;
@@ -170,6 +193,7 @@ class Workspace {
   double contrast_ = 0;
   double baseBrightness_ = 0;
   double baseContrast_ = 0;
+  std::optional<MirrorChoice> mirror_;
 };
 
 }  // namespace kelmira
