@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 mode=${1:-run}
 packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev
           libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
-          libavcodec-dev libavutil-dev libswscale-dev ffmpeg libquicktime-dev libhwy-dev libexiv2-dev)
+          libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg libquicktime-dev libhwy-dev libexiv2-dev)
 if [ "$mode" = bench ]; then
   packages+=(libjpeg-turbo-progs libopencv-dev hyperfine parallel)
 fi
@@ -94,6 +94,7 @@ case "$mode" in
     bash bench/end_to_end.sh build/release
     bash bench/movie_end_to_end.sh build/release
     bash bench/batch.sh build/release
+    bash bench/video_bench.sh build/release
     ;;
   package)
     build build/package -DCMAKE_BUILD_TYPE=Release -DKELMIRA_BUILD_TESTS=OFF -DKELMIRA_BUILD_BENCH=OFF

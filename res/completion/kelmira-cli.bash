@@ -6,8 +6,9 @@ _kelmira_cli() {
     _init_completion || return
 
     local images='jpg|jpeg|png|bmp|tif|tiff|pcx|tga'
+    local videos='mp4|mov|m4v|mkv|avi|webm|mts|3gp'
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web find-ring movdump --help --version' \
+        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web video find-ring movdump --help --version' \
             -- "$cur"))
         return
     fi
@@ -47,6 +48,11 @@ _kelmira_cli() {
             _filedir mov
             return
             ;;
+        --preset)
+            COMPREPLY=($(compgen -W 'ultrafast superfast veryfast faster fast medium slow slower veryslow placebo' \
+                -- "$cur"))
+            return
+            ;;
         --mirror)
             _filedir 'txt|yaml|yml|xml'
             return
@@ -55,7 +61,7 @@ _kelmira_cli() {
             COMPREPLY=($(compgen -W 'camera-below camera-above' -- "$cur"))
             return
             ;;
-        --jobs | --size | --view | --title | --inner-radius)
+        --jobs | --size | --view | --title | --inner-radius | --width | --crf | --start | --duration)
             return
             ;;
     esac
@@ -69,6 +75,7 @@ _kelmira_cli() {
                 --quality' ;;
             web) options+=' --centre --ring-radius --lens-thread --mirror --rig --inner-radius --quality --title' ;;
             info) options+=' --mirror --rig' ;;
+            video) options+=' --out-dir --jobs --centre --ring-radius --lens-thread --width --crf --preset --start --duration' ;;
             movie) options+=' --codec --quality --view --correction' ;;
             simulate) options+=' --size --centre' ;;
         esac
@@ -79,6 +86,7 @@ _kelmira_cli() {
     case $command in
         movdump) _filedir mov ;;
         web) _filedir "$images|html|htm" ;;
+        video) _filedir "$videos" ;;
         *) _filedir "$images" ;;
     esac
 } &&

@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
+#include <QSlider>
+#include <QTimer>
 
 #include <cmath>
 #include <functional>
@@ -25,6 +27,7 @@
 #include "export/dialog_filters.h"
 #include "export/panorama_export.h"
 #include "export/result_names.h"
+#include "export/video_export.h"
 #include "image/file_type.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_keys.h"
@@ -33,7 +36,9 @@
 #include "ui/advanced_image_tools_dialog.h"
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_properties_dialog.h"
+#include "ui/video_save_progress.h"
 #include "ui/workspace_view.h"
+#include "video/video_facts.h"
 #include "workspace/prompts.h"
 
 namespace kelmira {
@@ -41,6 +46,8 @@ namespace kelmira {
 namespace {
 
 constexpr QSize kClientSize(750, 540);
+// Below the round screen's view, as wide.
+constexpr QRect kFrameSliderPlace(64, 412, 476, 22);
 
 // Template positions are dialog units of an 8-point font: 1.5 pixels across, 1.625 down.
 QPoint fromDialogUnits(int x, int y) { return QPoint(std::lround(x * 1.5), std::lround(y * 1.625)); }
@@ -131,6 +138,25 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
   progressBar_ = new QProgressBar(this);
   progressBar_->setTextVisible(false);
   progressBar_->hide();
+
+  frameSlider_ = new QSlider(Qt::Horizontal, this);
+  frameSlider_->setAccessibleName("Frame of the video");
+  frameSlider_->setGeometry(kFrameSliderPlace);
+  // A frame is decoded when the slider is let go, not at every step of a drag.
+  frameSlider_->setTracking(false);
+  frameSlider_->hide();
+  // The frame is read after the slider's own event is done (a click held on its groove
+  // pages on meanwhile), the latest asked for, once no other command runs.
+  frameTimer_ = new QTimer(this);
+  frameTimer_->setSingleShot(true);
+  connect(frameSlider_, &QSlider::valueChanged, frameTimer_, [this] { frameTimer_->start(0); });
+  connect(frameTimer_, &QTimer::timeout, this, [this] {
+    if (busy_) {
+      frameTimer_->start(50);
+      return;
+    }
+    guarded([this] { showVideoFrame(frameSlider_->value()); });
+  });
 
   view_ = new WorkspaceView(prompts_.get(), this, this);
   view_->setGeometry(0, 0, 10, 10);
@@ -272,6 +298,7 @@ int MainDialog::layoutForMode() {
     buttons_.value(control::BackToRound)->show();
   }
   progressBar_->setGeometry(layout.progressBar);
+  frameSlider_->setVisible(mode_ == DisplayMode::Round && view_->workspace().isVideo());
   findRingAction_->setEnabled(mode_ == DisplayMode::Round);
   update();
   return 0;
@@ -293,9 +320,13 @@ QString capturedLines(const PhotoMetadata& metadata) {
 QString MainDialog::infoText() const {
   const Workspace& workspace = view_->workspace();
   if (mode_ == DisplayMode::Round && workspace.roundImage().width() > 0) {
-    return QString::asprintf("%s %d x %d", openedExtension_.toUtf8().constData(), workspace.roundImage().width(),
-                             workspace.roundImage().height()) +
-           capturedLines(workspace.roundMetadata());
+    QString text = QString::asprintf("%s %d x %d", openedExtension_.toUtf8().constData(), workspace.roundImage().width(),
+                                     workspace.roundImage().height());
+    if (workspace.isVideo()) {
+      text += QString::asprintf("\nframe %lld of %lld", static_cast<long long>(workspace.videoFrame() + 1),
+                                static_cast<long long>(workspace.videoFrameCount()));
+    }
+    return text + capturedLines(workspace.roundMetadata());
   }
   if (mode_ == DisplayMode::Panorama && workspace.panorama().width() > 0) {
     return QString::asprintf("PANO %d x %d", workspace.panorama().width(), workspace.panorama().height()) +
@@ -353,13 +384,13 @@ void MainDialog::setMode(DisplayMode mode) {
 
 bool MainDialog::mayDiscardPanorama() { return !hasUnsavedPanorama() || ask("Discard the unsaved panorama?"); }
 
-QString MainDialog::askForPicture(const char* title) {
+QString MainDialog::askForPicture(const char* title, bool videos) {
   if (!mayDiscardPanorama()) return {};
-  return services_.fileDialogs->openFileName(this, title, QString::fromStdString(openDialogFilter().text));
+  return services_.fileDialogs->openFileName(this, title, QString::fromStdString(openDialogFilter(videos).text));
 }
 
 void MainDialog::openRound() {
-  const QString path = askForPicture("Select a raw image file");
+  const QString path = askForPicture("Select a raw image file", true);
   if (path.isEmpty()) return;
   openRoundPath(QFile::encodeName(path).toStdString());
 }
@@ -375,10 +406,23 @@ void MainDialog::openRoundPath(const std::string& path) {
   const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(path)));
   openedFileName_ = file.fileName();
   openedExtension_ = file.fileName().contains('.') ? file.suffix().toUpper() : QString();
-  if (view_->workspace().openRound(path) != WorkspaceResult::Done) return;
+  Workspace& workspace = view_->workspace();
+  const bool video = hasVideoExtension(path);
+  if ((video ? workspace.openVideo(path) : workspace.openRound(path)) != WorkspaceResult::Done) return;
+  if (video) {
+    const QSignalBlocker quiet(frameSlider_);
+    frameSlider_->setRange(0, static_cast<int>(std::min<std::int64_t>(workspace.videoFrameCount(), 1 << 30) - 1));
+    frameSlider_->setValue(0);
+  }
   setMode(DisplayMode::Round);
   view_->refreshDisplay();
   refreshInfoArea();
+}
+
+void MainDialog::showVideoFrame(int frame) {
+  if (mode_ != DisplayMode::Round || view_->workspace().showVideoFrame(frame) != WorkspaceResult::Done) return;
+  view_->refreshDisplay();
+  update();
 }
 
 void MainDialog::openPanorama() {
@@ -488,7 +532,9 @@ int MainDialog::saveCurrent(bool asMovie) {
   if (!view_->workspace().hasDisplayedImage()) return -1;
   saveFileType_ = 0;
   const std::string opened = openedFileName_.toStdString();
-  const DialogFilter filter = asMovie ? saveMovieDialogFilter() : saveImageDialogFilter();
+  // A video's first result is its 360-degree video; Save Image still offers its frame's panorama.
+  const bool video = view_->workspace().isVideo();
+  const DialogFilter filter = asMovie ? saveMovieDialogFilter() : saveImageDialogFilter(video);
   int chosenFilter = -1;
   const QString chosen =
       asMovie ? services_.fileDialogs->saveFileName(this, "Save current image to a quicktime VR movie file",
@@ -497,7 +543,9 @@ int MainDialog::saveCurrent(bool asMovie) {
                                                     &chosenFilter)
               : services_.fileDialogs->saveFileName(this, "Save current image as a panorama image file",
                                                     QString::fromStdString(filter.text),
-                                                    QString::fromStdString(proposedPictureName(opened)), &chosenFilter);
+                                                    QString::fromStdString(video ? proposedName(opened, OutputKind::Video)
+                                                                                 : proposedPictureName(opened)),
+                                                    &chosenFilter);
   if (chosen.isEmpty()) return -1;
   savePath_ = chosen;
   saveFileType_ = fileTypeFromExtension(savePath_.toStdString());
@@ -507,6 +555,7 @@ int MainDialog::saveCurrent(bool asMovie) {
 }
 
 int MainDialog::writeSaveTarget(OutputKind kind) {
+  if (kind == OutputKind::Video) return saveVideo();
   if (kind == OutputKind::Movie) {
     if (showMovieProperties() != 1) {
       view_->update();
@@ -536,6 +585,37 @@ int MainDialog::writeSaveTarget(OutputKind kind) {
   if (!result.ok()) return tellFailure(result);
   savedRevision_ = revision;
   if (kind == OutputKind::Movie) services_.shell->openUrl(QUrl::fromLocalFile(savePath_));
+  return 0;
+}
+
+int MainDialog::saveVideo() {
+  Workspace& workspace = view_->workspace();
+  if (!workspace.isVideo()) {
+    tell("A 360-degree video is made from a mirror video: open one with Open Round.", MessageIcon::Information);
+    return -1;
+  }
+  ExportRequest request;
+  request.kind = OutputKind::Video;
+  request.destination = savePath_.toStdString();
+  VideoSaveProgress progress(this);
+  request.progress = &progress;
+  // Every frame is unwarped with the circle and ring of the frame on screen.
+  VideoSource source{.path = workspace.videoPath()};
+  source.centreX = workspace.circleCentreX();
+  source.centreY = workspace.circleCentreY();
+  source.ringRadius = workspace.ringRadius().value_or(workspace.roundImage().height() / 2.0);
+  source.lensThread = attachmentType_ == 1;
+  source.brightness = workspace.brightness();
+  source.contrast = workspace.contrast();
+  const ExportResult result = exportVideo(source, request);
+  progress.endProgress();
+  if (progress.cancelled() || Interruption::stopped()) return -1;  // nothing was written, as asked
+  if (result.status == ExportStatus::VideoDamaged) {
+    tell(QString::fromStdString(result.message()), MessageIcon::Information);
+    return 0;
+  }
+  if (!result.ok()) return tellFailure(result);
+  savedRevision_ = workspace.panoramaRevision();
   return 0;
 }
 

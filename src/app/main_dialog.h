@@ -18,6 +18,8 @@
 
 class QAction;
 class QProgressBar;
+class QSlider;
+class QTimer;
 
 namespace kelmira {
 
@@ -73,6 +75,8 @@ class MainDialog : public QDialog, public ProgressSink {
   // Find the Ring Again: the F key and the context menu's entry, on the round screen.
   QAction* findRingAction() const { return findRingAction_; }
   QProgressBar* progressBar() const { return progressBar_; }
+  // The round screen's slider that picks the frame of a video shown.
+  QSlider* frameSlider() const { return frameSlider_; }
   int mirrorType() const { return mirrorType_; }
   // The calibrated mirror chosen in Mirror Properties (empty: the attachment's own) and
   // how the camera sits on it; the workspace unwarps with them.
@@ -113,6 +117,9 @@ class MainDialog : public QDialog, public ProgressSink {
 
   void openRound();
   void openRoundPath(const std::string& path);
+  void showVideoFrame(int frame);
+  // Writes the 360-degree video of the video open to savePath_, with a progress dialog.
+  int saveVideo();
   void openPanorama();
   void makePanorama();
   void backToRound();
@@ -131,7 +138,7 @@ class MainDialog : public QDialog, public ProgressSink {
   // False when the user keeps an unsaved panorama rather than let a command replace it.
   bool mayDiscardPanorama();
   // The picture chosen in the open dialog; empty on Cancel, or when the unsaved panorama is kept.
-  QString askForPicture(const char* title);
+  QString askForPicture(const char* title, bool videos = false);
   void tell(const QString& text, MessageIcon icon);
   bool ask(const QString& text);
 
@@ -144,6 +151,8 @@ class MainDialog : public QDialog, public ProgressSink {
   QAction* aboutAction_ = nullptr;
   WorkspaceView* view_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
+  QSlider* frameSlider_ = nullptr;
+  QTimer* frameTimer_ = nullptr;
   DisplayMode mode_ = DisplayMode::Start;
   bool busy_ = true;
   // The prompts the window and its workspace speak through: silent once the program is

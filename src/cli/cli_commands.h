@@ -5,6 +5,7 @@
 
 #include "export/output_kind.h"
 #include "mirror/mirror_rig.h"
+#include "video/video_settings.h"
 
 namespace kelmira {
 
@@ -49,6 +50,16 @@ struct SphereOptions {
   std::string title;  // web only; the page's file name when empty
 };
 
+// video: a mirror video to a 360-degree video. The ring's centre and radius are found on
+// the video's frames unless given.
+struct VideoOptions {
+  std::string inputPath;
+  std::string outputPath;
+  RingOptions ring;
+  bool lensThread = false;
+  VideoSettings settings;
+};
+
 struct SimulateOptions {
   std::string panoramaPath;
   std::string roundPath;
@@ -72,12 +83,17 @@ int runSimulate(const SimulateOptions& options);
 int runFindRing(const std::string& path);
 int runSphere(const SphereOptions& options);
 int runWeb(const SphereOptions& options);
+int runVideo(const VideoOptions& options);
+int runVideoBatch(const VideoOptions& options, const BatchOptions& batch);
 
 // One photograph's work, reported rather than printed. A picture that appears to be a
 // panorama already is skipped unless `unwarpPanoramas`, when it is unwarped with a warning.
 FileOutcome unwarpFile(const UnwarpOptions& options, const std::string& roundPath, const std::string& outputPath,
                        StepProgress& progress, bool unwarpPanoramas);
 // The 360-degree photo (`kind` SpherePhoto) or web page (WebPage) of one photograph.
+// The 360-degree video of one video.
+FileOutcome videoFile(const VideoOptions& options, const std::string& inputPath, const std::string& outputPath,
+                      StepProgress& progress);
 FileOutcome sphereFile(const SphereOptions& options, OutputKind kind, const std::string& roundPath,
                        const std::string& outputPath, StepProgress& progress, bool unwarpPanoramas);
 

@@ -9,6 +9,7 @@
 #include "metadata/photo_metadata.h"
 #include "movie/movie_settings.h"
 #include "sphere/sphere_photo.h"
+#include "video/video_settings.h"
 
 namespace kelmira {
 
@@ -31,7 +32,7 @@ struct RingPlacement {
   std::int32_t centreY = 0;
   std::int32_t cropRadius = 0;
   // The ring's outer radius, which sets the unwarp's scale; none: the photograph's height does.
-  std::optional<double> ringRadius;
+  std::optional<double> ringRadius{};
 };
 
 // A round photograph, its file and where its ring is, unwarped as the job's mirror and
@@ -47,8 +48,21 @@ struct RoundSource {
   const PhotoMetadata& metadata = PhotoMetadata::none();
 };
 
-// The steps of an export that a progress display names.
-enum class ExportStage { Unwarping, Writing };
+// A video, where the mirror's ring lies in its frames (as displayed) and how its frames are
+// adjusted. What is not given of the ring is found on frames spread over the video.
+struct VideoSource {
+  const std::string& path;
+  std::optional<double> centreX{};  // given with centreY, or neither
+  std::optional<double> centreY{};
+  std::optional<double> ringRadius{};
+  bool lensThread = false;
+  double brightness = 0;  // -1 to 1, as the window's Advanced image tools set them
+  double contrast = 0;
+};
+
+// The steps of an export that a progress display names: a video's ring is found first,
+// then its frames are unwarped and written together.
+enum class ExportStage { Unwarping, Writing, FindingRing, Converting };
 
 // What to make and where.
 struct ExportRequest {
@@ -59,6 +73,7 @@ struct ExportRequest {
   int quality = kDefaultSphereQuality;
   std::string title;  // a web page's; empty: the page's file name without its extension
   MovieSettings movie;
+  VideoSettings video;
   std::string viewerFolder;  // the web viewer's files; empty: where they are installed
   ProgressSink* progress = nullptr;
   std::function<void(ExportStage)> stageBegins;

@@ -13,6 +13,7 @@
 #include "mirror/calibrated_unwarp.h"
 #include "movie/rules/movie_size.h"
 #include "unwarp/panorama_maker.h"
+#include "video/video_still_reader.h"
 #include "workspace/prompts.h"
 #include "workspace/workspace_host.h"
 
@@ -42,6 +43,8 @@ Workspace::Workspace(Prompts* prompts, ProgressSink* progress, WorkspaceHost* ho
   reset(true);
 }
 
+Workspace::~Workspace() = default;
+
 void Workspace::reset(bool freeImages) {
   state_ = WorkspaceState::Empty;
   centreHandleSize_ = 20;
@@ -54,6 +57,11 @@ void Workspace::reset(bool freeImages) {
     undoRows_ = {};
     ringRadius_.reset();
     lastFoundRing_.reset();
+    video_.reset();
+    videoPath_.clear();
+    videoFrameCount_ = 0;
+    videoFrame_ = 0;
+    brightness_ = contrast_ = 0;
     roundMetadata_ = {};
     panoramaMetadata_ = {};
   }
@@ -98,7 +106,59 @@ WorkspaceResult Workspace::refreshDisplay(ProgressSink* progress) {
 
 WorkspaceResult Workspace::openRound(const std::string& path) { return openRound(path, identifyFileType(path)); }
 
+WorkspaceResult Workspace::openVideo(const std::string& path) {
+  auto reader = std::make_unique<VideoStillReader>();
+  std::string detail;
+  waitCursor(true);
+  const VideoStatus opened = reader->open(path, detail);
+  DibImage frame;
+  const bool read = opened == VideoStatus::Written && reader->read(0, frame);
+  waitCursor(false);
+  if (!read) {
+    tell(withPath("Kelmira cannot read the video %s", path) + (detail.empty() ? "." : " (" + detail + ")."), false);
+    return WorkspaceResult::Failed;
+  }
+  if (viewer_ != nullptr) viewer_->releaseDisplayImage();
+  roundImage_.swap(frame);
+  videoFrameCount_ = std::max<std::int64_t>(reader->facts().frameCount, 1);
+  videoFrame_ = 0;
+  video_ = std::move(reader);
+  videoPath_ = path;
+  brightness_ = contrast_ = 0;
+  const CropCircle circle = initialCropCircle(roundImage_.width(), roundImage_.height());
+  circleCentreX_ = circle.centreX;
+  circleCentreY_ = circle.centreY;
+  circleRadius_ = circle.radius;
+  centreHandleSize_ = circle.centreHandleSize;
+  ringRadius_.reset();
+  lastFoundRing_.reset();
+  roundMetadata_ = {};
+  // The mirror is fixed to the camera: the ring found on this frame holds for all of them.
+  locateRing();
+  centreOnCalibration();
+  state_ = WorkspaceState::RoundShown;
+  panorama_.free();
+  return WorkspaceResult::Done;
+}
+
+WorkspaceResult Workspace::showVideoFrame(std::int64_t index) {
+  if (!video_) return WorkspaceResult::Failed;
+  index = std::clamp<std::int64_t>(index, 0, videoFrameCount_ - 1);
+  DibImage frame;
+  waitCursor(true);
+  const bool read = video_->readFrame(index, frame);
+  waitCursor(false);
+  if (!read) return WorkspaceResult::Failed;
+  if (viewer_ != nullptr) viewer_->releaseDisplayImage();
+  roundImage_.swap(frame);
+  videoFrame_ = index;
+  return WorkspaceResult::Done;
+}
+
 WorkspaceResult Workspace::openRound(const std::string& path, FileType type) {
+  video_.reset();
+  videoPath_.clear();
+  videoFrameCount_ = videoFrame_ = 0;
   const ImageErrorCode code = roundImage_.loadFromFile(path, type, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
   if (code != ImageError::None) {
@@ -188,6 +248,9 @@ std::optional<CalibratedPanorama> Workspace::planMirrorPanorama(std::string& why
 }
 
 WorkspaceResult Workspace::openPanorama(const std::string& path) {
+  video_.reset();
+  videoPath_.clear();
+  videoFrameCount_ = videoFrame_ = 0;
   const FileType type = identifyFileType(path);
   const ImageErrorCode code = panorama_.loadFromFile(path, type, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
@@ -312,6 +375,8 @@ void Workspace::backToRound() {
 }
 
 WorkspaceResult Workspace::snapshotAdjustBase() {
+  baseBrightness_ = brightness_;
+  baseContrast_ = contrast_;
   adjustBase_.copyFrom(panorama_);
   adjustBaseRevision_ = panoramaRevision_;
   return WorkspaceResult::Done;
@@ -319,6 +384,8 @@ WorkspaceResult Workspace::snapshotAdjustBase() {
 
 WorkspaceResult Workspace::restoreAdjustBase() {
   if (!replaceWithCopy(panorama_, adjustBase_)) return WorkspaceResult::Failed;
+  brightness_ = baseBrightness_;
+  contrast_ = baseContrast_;
   panorama_.buildPalette();
   panoramaRevision_ = adjustBaseRevision_;  // the same picture as before the tools opened
   refreshDisplay();
@@ -341,6 +408,8 @@ WorkspaceResult Workspace::applyAdjustments(int quality, double brightness, doub
   sharpen(base.pixels(), pixels, width, height, quality, FilterKind::Sharpen);
   adjustBrightnessContrast(pixels, width, height, brightness, contrast);
   adjusted.endAccess();
+  brightness_ = brightness;
+  contrast_ = contrast;
   undoImage_.swap(base);
   panorama_.swap(adjusted);
   undoRows_ = panoramaRows_;  // the adjustments move no row

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,7 @@ class Prompts;
 class ProgressSink;
 class WorkspaceHost;
 class PanoramaRowListener;
+class VideoStillReader;
 
 enum class WorkspaceState {
   Empty = 0,
@@ -44,6 +46,7 @@ class Workspace {
  public:
   // Any of the three may be null: nothing is shown, reported or asked (questions get Yes).
   Workspace(Prompts* prompts, ProgressSink* progress, WorkspaceHost* host);
+  ~Workspace();
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
 
@@ -57,6 +60,20 @@ class Workspace {
   // Opens a photograph already identified as `type`.
   WorkspaceResult openRound(const std::string& path, FileType type);
   WorkspaceResult openPanorama(const std::string& path);
+  // Opens a mirror video as a round photograph: the round image is one of its frames at a
+  // time, the first to begin with, and the ring is looked for on it. A save of the video
+  // then unwarps every frame with the circle and ring placed on this one.
+  WorkspaceResult openVideo(const std::string& path);
+  // Shows frame `index` of the video as the round image, the circle left where it is.
+  WorkspaceResult showVideoFrame(std::int64_t index);
+  bool isVideo() const { return !videoPath_.empty(); }
+  const std::string& videoPath() const { return videoPath_; }
+  std::int64_t videoFrameCount() const { return videoFrameCount_; }
+  std::int64_t videoFrame() const { return videoFrame_; }
+  // The brightness and contrast the Advanced image tools last applied (a video's frames
+  // all get them), 0 when none.
+  double brightness() const { return brightness_; }
+  double contrast() const { return contrast_; }
   // A listener sees the panorama's rows as they are made (a save can start on them). With a
   // mirror chosen, the panorama is its band of the sphere (planMirrorPanorama).
   WorkspaceResult makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);
@@ -168,6 +185,14 @@ class Workspace {
   bool findRingOnOpen_ = false;
   std::optional<double> ringRadius_;
   std::optional<FoundRing> lastFoundRing_;
+  std::string videoPath_;
+  std::unique_ptr<VideoStillReader> video_;
+  std::int64_t videoFrameCount_ = 0;
+  std::int64_t videoFrame_ = 0;
+  double brightness_ = 0;
+  double contrast_ = 0;
+  double baseBrightness_ = 0;
+  double baseContrast_ = 0;
   std::optional<MirrorChoice> mirror_;
 };
 

@@ -44,7 +44,9 @@ case $part in
     entry=$prefix/share/applications/$id.desktop
     grep -qx 'Exec=kelmira %f' "$entry" && grep -qx "Icon=$id" "$entry" &&
       grep -qx 'Categories=Graphics;Photography;' "$entry" || fail "the desktop entry's Exec, Icon or Categories"
-    for type in image/jpeg image/png image/tiff image/bmp; do grep -q "^MimeType=.*$type;" "$entry" || fail "no $type"; done
+    for type in image/jpeg image/png image/tiff image/bmp video/mp4 video/quicktime; do
+      grep -q "^MimeType=.*$type;" "$entry" || fail "no $type"
+    done
     # The release named to software centres is the one the programs print.
     version=$("$prefix/bin/kelmira" --version | awk 'NR == 1 { print $2 }')
     grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$id.metainfo.xml" || fail "release is not $version"
