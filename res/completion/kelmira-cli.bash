@@ -75,7 +75,7 @@ _kelmira_cli() {
                 --quality' ;;
             web) options+=' --centre --ring-radius --lens-thread --mirror --rig --inner-radius --quality --title' ;;
             info) options+=' --mirror --rig' ;;
-            video) options+=' --out-dir --jobs --centre --ring-radius --lens-thread --width --crf --preset --start --duration' ;;
+            video) options+=' --out-dir --jobs --centre --ring-radius --lens-thread --mirror --rig --inner-radius --width --crf --preset --start --duration' ;;
             movie) options+=' --codec --quality --view --correction' ;;
             simulate) options+=' --size --centre' ;;
         esac

@@ -607,6 +607,10 @@ int MainDialog::saveVideo() {
   source.lensThread = attachmentType_ == 1;
   source.brightness = workspace.brightness();
   source.contrast = workspace.contrast();
+  // A calibration chosen in Mirror Properties unwarps the video as it does the photographs.
+  const std::optional<MirrorChoice> mirror = workspace.mirror();
+  source.mirror = mirror ? &*mirror : nullptr;
+  if (mirror) source.ringRadius = workspace.ringRadius();
   const ExportResult result = exportVideo(source, request);
   progress.endProgress();
   if (progress.cancelled() || Interruption::stopped()) return -1;  // nothing was written, as asked

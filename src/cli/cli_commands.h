@@ -51,11 +51,12 @@ struct SphereOptions {
 };
 
 // video: a mirror video to a 360-degree video. The ring's centre and radius are found on
-// the video's frames unless given.
+// the video's frames unless given; a calibrated mirror keeps its own centre.
 struct VideoOptions {
   std::string inputPath;
   std::string outputPath;
   RingOptions ring;
+  MirrorOptions mirror;
   bool lensThread = false;
   VideoSettings settings;
 };

@@ -11,6 +11,7 @@
 #include "cli/printable_text.h"
 #include "cli/video_progress.h"
 #include "export/video_export.h"
+#include "mirror/mirror_choice.h"
 
 namespace kelmira {
 
@@ -23,8 +24,11 @@ std::string describeVideo(const std::string& path, const ExportResult& result) {
   return printable(path) + line;
 }
 
-VideoSource videoSourceOf(const VideoOptions& options, const std::string& inputPath) {
+VideoSource videoSourceOf(const VideoOptions& options, const std::string& inputPath,
+                          const std::optional<MirrorChoice>& mirror) {
   VideoSource source{.path = inputPath};
+  source.mirror = mirror ? &*mirror : nullptr;
+  source.findRingRadius = options.ring.findRingRadius;
   if (options.ring.centre && !options.ring.findCentre) {
     source.centreX = options.ring.centre->x;
     source.centreY = options.ring.centre->y;
@@ -67,7 +71,8 @@ FileOutcome videoFile(const VideoOptions& options, const std::string& inputPath,
   request.stageBegins = [&progress](ExportStage stage) {
     progress.setLabel(stage == ExportStage::FindingRing ? "Finding the ring" : "Converting");
   };
-  const ExportResult result = exportVideo(videoSourceOf(options, inputPath), request);
+  const std::optional<MirrorChoice> mirror = mirrorChoiceOf(options.mirror);
+  const ExportResult result = exportVideo(videoSourceOf(options, inputPath, mirror), request);
   FileOutcome outcome;
   if (result.ok()) {
     outcome = FileOutcome::written(describeVideo(outputPath, result));
@@ -81,12 +86,14 @@ FileOutcome videoFile(const VideoOptions& options, const std::string& inputPath,
 int runVideo(const VideoOptions& options) {
   if (outputKindFor(options.outputPath) != OutputKind::Video) return reportMisnamed(options.outputPath, OutputKind::Video, 2);
   if (!settingsUsable(options.settings)) return 2;
+  if (const int refusal = mirrorOptionsRefusal(options.mirror, options.ring, options.lensThread)) return refusal;
   VideoProgress progress(stderr);
   return reportOutcome(videoFile(options, options.inputPath, options.outputPath, progress));
 }
 
 int runVideoBatch(const VideoOptions& options, const BatchOptions& batch) {
   if (!settingsUsable(options.settings)) return 2;
+  if (const int refusal = mirrorOptionsRefusal(options.mirror, options.ring, options.lensThread)) return refusal;
   BatchOptions videos = batch;
   if (videos.jobs == 0) videos.jobs = 1;
   videos.one = "video";
@@ -106,6 +113,7 @@ class VideoCommand final : public CliCommand {
     addVideoBatchOptions(*command, batch_);
     addRingOptions(*command, options_.ring, true);
     command->add_flag("--lens-thread", options_.lensThread, "The lens-thread attachment: mirror left to right");
+    addMirrorOptions(*command, options_.mirror);
     VideoSettings& settings = options_.settings;
     command->add_option("--width", settings.width,
                         "Width of the equirectangular frames (height half of it), a multiple of 16 up to 4096 "

@@ -15,6 +15,7 @@ namespace kelmira {
 
 class CalibratedPanorama;
 class DibImage;
+struct MirrorChoice;
 class ProgressSink;
 class RowElevations;
 
@@ -58,6 +59,12 @@ struct VideoSource {
   bool lensThread = false;
   double brightness = 0;  // -1 to 1, as the window's Advanced image tools set them
   double contrast = 0;
+  // A mirror chosen in place of the attachment's: its panorama, planned for the video's
+  // frames, is the band of the frames. A calibration keeps its own centre and, unless the
+  // radius is given or `findRingRadius`, its rim is the largest circle inside the frame; a
+  // table's centre and rim are found unless given.
+  const MirrorChoice* mirror = nullptr;
+  bool findRingRadius = false;
 };
 
 // The steps of an export that a progress display names: a video's ring is found first,

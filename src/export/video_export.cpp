@@ -1,9 +1,12 @@
 #include "export/video_export.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include "mirror/mirror_choice.h"
 #include "unwarp/unwarp_ring.h"
+#include "video/calibrated_frame_map.h"
 #include "video/ring_frame_map.h"
 #include "video/video_converter.h"
 #include "video/video_facts.h"
@@ -66,10 +69,17 @@ ExportResult writeSphereVideo(const VideoSource& source, const ExportRequest& re
   if (const VideoStatus read = readVideoFacts(source.path, facts, detail); read != VideoStatus::Written) {
     return failed(request, whyNot(source, request, read, detail));
   }
-  double centreX = source.centreX.value_or(0);
-  double centreY = source.centreY.value_or(0);
-  double radius = source.ringRadius.value_or(0);
-  if (!source.centreX || !source.centreY || !source.ringRadius) {
+  std::optional<double> centreX = source.centreX;
+  std::optional<double> centreY = source.centreY;
+  std::optional<double> radius = source.ringRadius;
+  const ImageSize frame{static_cast<std::int32_t>(facts.width), static_cast<std::int32_t>(facts.height)};
+  const bool calibrated = source.mirror != nullptr && calibratedCentre(source.mirror->path, frame).has_value();
+  // The attachment's mirror needs the whole ring; a table its centre (its rim found with
+  // it); a calibration nothing, unless its rim is asked for.
+  const bool find = source.mirror == nullptr ? !centreX || !centreY || !radius
+                    : calibrated          ? source.findRingRadius && !radius
+                                          : !centreX || !centreY || (!radius && source.findRingRadius);
+  if (find) {
     if (request.stageBegins) request.stageBegins(ExportStage::FindingRing);
     const std::optional<FoundRing> found = findVideoRing(source.path);
     if (!found || found->confidence < kRingConfidenceThreshold) {
@@ -78,16 +88,34 @@ ExportResult writeSphereVideo(const VideoSource& source, const ExportRequest& re
       return failed(request, source.path + ": the mirror's ring was not found for sure in the video (confidence " +
                                  confidence + "); give --centre X,Y and --ring-radius R instead of auto");
     }
-    if (!source.centreX || !source.centreY) {
+    if (!centreX || !centreY) {
       centreX = found->centreX;
       centreY = found->centreY;
     }
-    if (!source.ringRadius) radius = found->radius;
+    if (!radius) radius = found->radius;
   }
   VideoSettings settings = request.video;
-  if (settings.width == 0) settings.width = defaultVideoWidth(radius);
-  const VideoRing ring{centreX, centreY, ringScaleForRadius(radius), source.lensThread};
-  const FrameMap map = ringFrameMap(ring, settings.width, facts.width, facts.height);
+  FrameMap map;
+  if (source.mirror != nullptr) {
+    RingKnown ring;
+    if (centreX && centreY) ring.centre = ImagePoint{*centreX, *centreY};
+    ring.rimRadius = radius;
+    std::string why;
+    std::optional<CalibratedPanorama> plan =
+        planMirrorPanorama(*source.mirror, frame, ring, why, static_cast<std::int32_t>(settings.width));
+    if (plan && settings.width == 0) {
+      // The plan's own width, to the video's step; planned again at that width.
+      const std::int32_t sixteens = std::clamp((plan->width() + 8) / 16, 16, 256);
+      settings.width = static_cast<std::uint32_t>(sixteens) * 16;
+      plan = planMirrorPanorama(*source.mirror, frame, ring, why, static_cast<std::int32_t>(settings.width));
+    }
+    if (!plan) return failed(request, why);
+    map = calibratedFrameMap(*plan, facts.width, facts.height);
+  } else {
+    if (settings.width == 0) settings.width = defaultVideoWidth(*radius);
+    const VideoRing ring{*centreX, *centreY, ringScaleForRadius(*radius), source.lensThread};
+    map = ringFrameMap(ring, settings.width, facts.width, facts.height);
+  }
   if (map.empty()) return failed(request, "out of memory");
 
   if (request.stageBegins) request.stageBegins(ExportStage::Converting);

@@ -5,7 +5,8 @@
 namespace kelmira {
 
 std::optional<CalibratedPanorama> planMirrorPanorama(const MirrorChoice& choice, ImageSize photo,
-                                                     const RingKnown& ring, std::string& why) {
+                                                     const RingKnown& ring, std::string& why,
+                                                     std::int32_t width) {
   const MirrorFile file = readMirrorFile(choice.path, photo);
   if (!file) {
     why = file.error;
@@ -15,6 +16,7 @@ std::optional<CalibratedPanorama> planMirrorPanorama(const MirrorChoice& choice,
   placement.centre = ring.centre;
   placement.rimRadius = ring.rimRadius;
   placement.innerRadius = choice.innerRadius;
+  placement.width = width;
   std::string problem;
   std::optional<CalibratedPanorama> plan = CalibratedPanorama::plan(*file.model, choice.rig, photo, placement, problem);
   if (!plan) why = choice.path + ": " + problem;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -23,10 +24,12 @@ struct RingKnown {
   std::optional<double> rimRadius;
 };
 
-// The plan of the chosen mirror's panorama for a photograph of `photo`'s size; none, with
-// why ("FILE: what is wrong"), when the file cannot be read or gives no panorama.
+// The plan of the chosen mirror's panorama for a photograph of `photo`'s size, `width`
+// columns wide (0: from the ring's size); none, with why ("FILE: what is wrong"), when the
+// file cannot be read or gives no panorama.
 std::optional<CalibratedPanorama> planMirrorPanorama(const MirrorChoice& choice, ImageSize photo,
-                                                     const RingKnown& ring, std::string& why);
+                                                     const RingKnown& ring, std::string& why,
+                                                     std::int32_t width = 0);
 
 // Where the calibration in the file sees the camera on a photograph of `photo`'s size;
 // none for a table, or a file that cannot be read for it.

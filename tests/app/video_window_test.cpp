@@ -9,11 +9,14 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 #include "app/control_ids.h"
 #include "app/image_button.h"
 #include "app/main_dialog.h"
 #include "app_fakes.h"
+#include "mirror/mirror_choice.h"
+#include "mirror/painted_rigs.h"
 #include "settings/settings_store.h"
 #include "support/mirror_video.h"
 #include "support/test_files.h"
@@ -218,6 +221,65 @@ TEST_F(VideoWindowTest, CancelStopsTheSaveLeavingNoFile) {
   EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
   EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"long.mp4"});
   EXPECT_FALSE(w.busy());
+}
+
+// A calibration chosen in Mirror Properties makes the video too: its frames hold the
+// calibration's band (the rows the photographs' plan gives a frame of that size), not the
+// attachment's.
+TEST_F(VideoWindowTest, TheChosenCalibrationUnwarpsTheVideo) {
+  const test::PaintedRig rig = test::ocamPaintedRig();
+  const std::string calib = dir.file("calib_results.txt");
+  std::ofstream(calib) << rig.text;
+  DibImage round;
+  test::paint(rig, true, round);
+  {
+    std::ofstream raw(dir.file("frames.raw"), std::ios::binary);
+    for (int i = 0; i < 3; ++i) {
+      raw.write(reinterpret_cast<const char*>(round.pixels()), std::streamsize(round.width()) * round.height() * 3);
+    }
+  }
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -f rawvideo -pix_fmt rgb24 -s 640x480 -r 10 -i '" + dir.file("frames.raw") +
+                         "' -c:v libx264 -preset ultrafast -crf 10 -pix_fmt yuv420p '" + dir.file("robot.mp4") + "'")
+                            .c_str()),
+            0);
+  settings.writeString("EQUIPMENT", "CALIBRATED_MIRROR", calib);
+  MainDialog& w = window();
+  ASSERT_EQ(w.calibratedMirror(), calib);
+  w.openRoundFile(dir.file("robot.mp4"));
+  ASSERT_EQ(w.displayMode(), DisplayMode::Round) << lastMessage();
+  click(control::MakePano);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama) << lastMessage();
+  files.answers << QString::fromStdString(dir.file("robot_360.mp4"));
+  files.chosenFilters << kVideoEntry;
+  click(control::SaveImage);
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+
+  const std::string size = outputOf("ffprobe -v error -select_streams v:0 -show_entries stream=width -of csv=p=0 '" +
+                                    dir.file("robot_360.mp4") + "'");
+  const int width = std::atoi(size.c_str());
+  ASSERT_GT(width, 0) << size;
+  std::string why;
+  const std::optional<CalibratedPanorama> plan =
+      planMirrorPanorama(MirrorChoice{calib, Rig::CameraBelow, std::nullopt}, {640, 480}, {}, why, width);
+  ASSERT_TRUE(plan) << why;
+  // The rows that show anything, in the first frame.
+  const std::string grey =
+      outputOf("ffmpeg -v error -i '" + dir.file("robot_360.mp4") + "' -frames:v 1 -f rawvideo -pix_fmt gray -");
+  ASSERT_EQ(grey.size(), std::size_t(width) * (width / 2));
+  int first = -1, last = -1;
+  for (int y = 0; y < width / 2; ++y) {
+    int lit = 0;
+    for (int x = 0; x < width; ++x) lit += static_cast<unsigned char>(grey[std::size_t(y) * width + x]) > 24;
+    if (lit > width / 4) {
+      if (first < 0) first = y;
+      last = y;
+    }
+  }
+  EXPECT_NEAR(first, plan->sphereTop(), 2);
+  EXPECT_NEAR(last, plan->sphereTop() + plan->height() - 1, 2);
+  // The attachment's band would end near 30 degrees below the horizon; this calibration's
+  // reaches far lower.
+  EXPECT_GT(last, width / 2 * (90 + 50) / 180);
 }
 
 }  // namespace
