@@ -26,6 +26,7 @@
 #include "export/panorama_export.h"
 #include "export/result_names.h"
 #include "image/file_type.h"
+#include "movie/qtvr_panorama_reader.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
@@ -314,9 +315,10 @@ void MainDialog::setMode(DisplayMode mode) {
 
 bool MainDialog::mayDiscardPanorama() { return !hasUnsavedPanorama() || ask("Discard the unsaved panorama?"); }
 
-QString MainDialog::askForPicture(const char* title) {
+QString MainDialog::askForPicture(const char* title, bool movies) {
   if (!mayDiscardPanorama()) return {};
-  return services_.fileDialogs->openFileName(this, title, QString::fromStdString(openDialogFilter().text));
+  const DialogFilter filter = movies ? openPanoramaDialogFilter() : openDialogFilter();
+  return services_.fileDialogs->openFileName(this, title, QString::fromStdString(filter.text));
 }
 
 void MainDialog::openRound() {
@@ -327,7 +329,17 @@ void MainDialog::openRound() {
 
 void MainDialog::openRoundFile(const std::string& path) {
   guarded([&] {
-    if (mayDiscardPanorama()) openRoundPath(path);
+    if (!mayDiscardPanorama()) return;
+    if (!looksLikeQuickTimeMovie(path)) {
+      openRoundPath(path);
+      return;
+    }
+    openedFileName_ = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
+    if (!openMoviePanorama(path)) return;
+    savedRevision_ = view_->workspace().panoramaRevision();
+    setMode(DisplayMode::Panorama);
+    view_->refreshDisplay();
+    refreshInfoArea();
   });
 }
 
@@ -343,14 +355,34 @@ void MainDialog::openRoundPath(const std::string& path) {
 }
 
 void MainDialog::openPanorama() {
-  const QString path = askForPicture("Select a panoramic image file");
+  const QString path = askForPicture("Select a panoramic image file", true);
   if (path.isEmpty()) return;
   openedFileName_ = QFileInfo(path).fileName();
-  if (view_->workspace().openPanorama(path.toStdString()) != WorkspaceResult::Done) return;
+  const std::string file = QFile::encodeName(path).toStdString();
+  if (looksLikeQuickTimeMovie(file)) {
+    if (!openMoviePanorama(file)) return;
+  } else if (view_->workspace().openPanorama(file) != WorkspaceResult::Done) {
+    return;
+  }
   savedRevision_ = view_->workspace().panoramaRevision();
   setMode(DisplayMode::Panorama);
   view_->refreshDisplay();
   refreshInfoArea();
+}
+
+bool MainDialog::openMoviePanorama(const std::string& path) {
+  QtvrPanorama movie;
+  if (const std::string why = readQtvrPanorama(path, movie); !why.empty()) {
+    prompts_->showMessage(why, MessageIcon::Stop, MessageButtons::Ok);
+    return false;
+  }
+  RowElevations rows(movie.rowElevations());
+  if (view_->workspace().showPanorama(movie.panorama, std::move(rows)) != WorkspaceResult::Done) return false;
+  if (movie.hasHotSpots) {
+    prompts_->showMessage("The movie's hot spots were left out; the panorama is shown without them.",
+                          MessageIcon::Information, MessageButtons::Ok);
+  }
+  return true;
 }
 
 void MainDialog::makePanorama() {

@@ -109,6 +109,8 @@ class MainDialog : public QDialog, public ProgressSink {
   void openRound();
   void openRoundPath(const std::string& path);
   void openPanorama();
+  // A QuickTime VR panorama movie put back together and shown; false when it was refused.
+  bool openMoviePanorama(const std::string& path);
   void makePanorama();
   void backToRound();
   void newRestart();
@@ -124,7 +126,7 @@ class MainDialog : public QDialog, public ProgressSink {
   // False when the user keeps an unsaved panorama rather than let a command replace it.
   bool mayDiscardPanorama();
   // The picture chosen in the open dialog; empty on Cancel, or when the unsaved panorama is kept.
-  QString askForPicture(const char* title);
+  QString askForPicture(const char* title, bool movies = false);
   void tell(const QString& text, MessageIcon icon);
   bool ask(const QString& text);
 

@@ -44,5 +44,6 @@ std::unique_ptr<CliCommand> addSphereCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addWebCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addFindRingCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addMovdumpCommand(CLI::App& app);
+std::unique_ptr<CliCommand> addPanoramaCommand(CLI::App& app);
 
 }  // namespace kelmira

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "export/export_request.h"
 #include "export/output_kind.h"
 
 namespace kelmira {
@@ -69,5 +70,8 @@ FileOutcome unwarpFile(const UnwarpOptions& options, const std::string& roundPat
 // The 360-degree photo (`kind` SpherePhoto) or web page (WebPage) of one photograph.
 FileOutcome sphereFile(const SphereOptions& options, OutputKind kind, const std::string& roundPath,
                        const std::string& outputPath, StepProgress& progress, bool unwarpPanoramas);
+
+// The result `request` names made from the panorama of a QuickTime VR panorama movie.
+FileOutcome moviePanoramaFile(const std::string& moviePath, ExportRequest request, StepProgress& progress);
 
 }  // namespace kelmira

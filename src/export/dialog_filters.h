@@ -19,6 +19,8 @@ struct DialogFilter {
 
 // Open Round and Open Pano: the formats the dialogs offer that Kelmira reads.
 DialogFilter openDialogFilter();
+// Open Pano: those, and QuickTime VR panorama movies.
+DialogFilter openPanoramaDialogFilter();
 // Save Image: the formats offered that Kelmira writes, then every other kind with an entry.
 DialogFilter saveImageDialogFilter();
 // Save Movie: the movie.

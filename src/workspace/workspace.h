@@ -55,6 +55,9 @@ class Workspace {
   // Opens a photograph already identified as `type`.
   WorkspaceResult openRound(const std::string& path, FileType type);
   WorkspaceResult openPanorama(const std::string& path);
+  // Shows a panorama read elsewhere (a QuickTime VR movie's) whose rows look at `rows`;
+  // `picture` is taken over.
+  WorkspaceResult showPanorama(DibImage& picture, RowElevations rows);
   // A listener sees the panorama's rows as they are made (a save can start on them).
   WorkspaceResult makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);
   WorkspaceResult cropPanorama();
