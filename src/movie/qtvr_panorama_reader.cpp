@@ -1,6 +1,7 @@
 #include "movie/qtvr_panorama_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "image/jpeg_codec.h"
 #include "image/layer_state.h"
 #include "image/pixel_block.h"
+#include "movie/cube_faces.h"
 #include "movie/quicktime/atom_walker.h"
 #include "movie/quicktime/ffmpeg_decoder.h"
 #include "movie/quicktime/movie_file.h"
@@ -126,10 +128,40 @@ std::string codecName(OSType codec) {
   }
 }
 
+// The size a JPEG's frame header gives, found by walking its markers, so that a tile
+// claiming a huge frame is refused before the decoder allocates for it.
+bool jpegFrameSize(const ByteBuffer& bytes, std::int32_t& width, std::int32_t& height) {
+  std::size_t at = 2;
+  if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
+  while (at + 4 <= bytes.size()) {
+    if (bytes[at] != 0xFF) return false;
+    const std::uint8_t marker = bytes[at + 1];
+    if (marker == 0xFF) {
+      ++at;
+      continue;
+    }
+    const std::size_t length = (std::size_t(bytes[at + 2]) << 8) | bytes[at + 3];
+    const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (at + 9 > bytes.size()) return false;
+      height = (std::int32_t(bytes[at + 5]) << 8) | bytes[at + 6];
+      width = (std::int32_t(bytes[at + 7]) << 8) | bytes[at + 8];
+      return true;
+    }
+    if (length < 2) return false;
+    at += 2 + length;
+  }
+  return false;
+}
+
 // Decodes one tile into its place in the stored image.
 std::string decodeTile(OSType codec, const ByteBuffer& bytes, std::int32_t width, std::int32_t height,
                        std::uint8_t* tile) {
   if (codec == fourCC("jpeg")) {
+    std::int32_t frameWidth = 0;
+    std::int32_t frameHeight = 0;
+    if (!jpegFrameSize(bytes, frameWidth, frameHeight)) return "a tile is not a readable JPEG";
+    if (frameWidth != width || frameHeight != height) return "a tile's size differs from the panorama's tiles";
     std::FILE* memory = fmemopen(const_cast<std::uint8_t*>(bytes.data()), bytes.size(), "rb");
     if (memory == nullptr) return "out of memory";
     ImageStream stream(memory);
@@ -150,11 +182,84 @@ std::string decodeTile(OSType codec, const ByteBuffer& bytes, std::int32_t width
   }
 }
 
+// Reads and decodes the image track's sample `index` (0-based) of width x height.
+std::string decodeImageSample(const Media& images, std::size_t index, std::int32_t width, std::int32_t height,
+                              std::uint8_t* pixels, OSType& codec) {
+  const MediaSample& sample = images.samples[index];
+  if (sample.descriptionIndex == 0 || sample.descriptionIndex > images.sampleDescriptions.size()) {
+    return "A tile of the movie has no description.";
+  }
+  const ByteBuffer& description = images.sampleDescriptions[sample.descriptionIndex - 1];
+  ByteReader fields(description.data(), description.size());
+  fields.skip(4);
+  const OSType format = fields.u32();
+  if (fields.failed()) return "A tile of the movie has no description.";
+  if (format != fourCC("jpeg") && format != fourCC("cvid") && format != fourCC("SVQ1") && format != fourCC("svq1")) {
+    return "The movie's tiles are compressed as " + fourCCText(format) + ", which cannot be decoded.";
+  }
+  codec = format == fourCC("svq1") ? fourCC("SVQ1") : format;
+  ByteBuffer bytes;
+  if (!readSample(images, sample, kMaxTileBytes, bytes)) return "A tile of the movie lies outside the file.";
+  if (std::string why = decodeTile(codec, bytes, width, height, pixels); !why.empty()) {
+    return "The movie's panorama cannot be read: " + why + ".";
+  }
+  return {};
+}
+
+// The width and height a video sample description gives.
+bool describedSize(const Media& images, std::int32_t& width, std::int32_t& height) {
+  if (images.samples.empty()) return false;
+  const std::uint32_t index = images.samples.front().descriptionIndex;
+  if (index == 0 || index > images.sampleDescriptions.size()) return false;
+  const ByteBuffer& description = images.sampleDescriptions[index - 1];
+  ByteReader fields(description.data(), description.size());
+  fields.skip(32);
+  width = static_cast<std::int32_t>(fields.u16());
+  height = static_cast<std::int32_t>(fields.u16());
+  return !fields.failed();
+}
+
+// A cubic node: six square faces made into the full sphere.
+std::string readCube(const Media& images, QtvrPanorama& result) {
+  std::int32_t side = 0;
+  std::int32_t other = 0;
+  if (images.samples.size() < 6 || !describedSize(images, side, other)) {
+    return "The movie's cubic panorama lacks faces.";
+  }
+  if (side <= 0 || side != other || std::uint64_t(side) * side * 8 > kMaxStoredPixels) {
+    return "The movie's cubic panorama has faces of an impossible size.";
+  }
+  std::array<PixelBlock, 6> faces;
+  OSType codec = 0;
+  for (std::size_t face = 0; face < 6; ++face) {
+    faces[face] = allocatePixelBlock(side, side);
+    if (!faces[face]) return "There is not enough memory for the panorama.";
+    if (std::string why = decodeImageSample(images, face, side, side, faces[face].get(), codec); !why.empty()) {
+      return why;
+    }
+  }
+  PixelBlock sphere = equirectangularFromCube(
+      {faces[0].get(), faces[1].get(), faces[2].get(), faces[3].get(), faces[4].get(), faces[5].get()}, side);
+  if (!sphere) return "There is not enough memory for the panorama.";
+  result.panorama.adopt(std::move(sphere), 4 * side, 2 * side);
+  result.codec = codec;
+  result.tileCount = 6;
+  result.turned = false;
+  result.cubic = true;
+  result.minTilt = -90.0f;
+  result.maxTilt = 90.0f;
+  return {};
+}
+
 }  // namespace
 
 std::vector<double> QtvrPanorama::rowElevations() const {
   const std::int32_t rows = panorama.height();
   std::vector<double> degrees(rows > 0 ? static_cast<std::size_t>(rows) : 0);
+  if (cubic) {
+    for (std::int32_t row = 0; row < rows; ++row) degrees[row] = 90.0 - (row + 0.5) * 180.0 / rows;
+    return degrees;
+  }
   const double top = std::tan(double(maxTilt) / kDegreesPerRadian);
   const double bottom = std::tan(double(minTilt) / kDegreesPerRadian);
   for (std::int32_t row = 0; row < rows; ++row) {
@@ -211,7 +316,6 @@ std::string readQtvrPanorama(const std::string& path, QtvrPanorama& result) {
   if (!readContainerSample(*panoTrack, panoSample) || !readPdat(*panoSample, pdat)) {
     return "The movie's panorama description (pdat) is missing or damaged.";
   }
-  if (pdat.panoType == fourCC("cube")) return "This is a cubic QuickTime VR panorama; only cylindrical ones can be opened.";
   const bool turned = !(pdat.panoType == fourCC("hcyl") || (pdat.panoType == 0 && (pdat.flags & 1) != 0));
 
   Track* imageTrack = getTrackReference(panoTrack, fourCC("imgt"), static_cast<std::int32_t>(pdat.imageTrackIndex));
@@ -219,6 +323,11 @@ std::string readQtvrPanorama(const std::string& path, QtvrPanorama& result) {
     return "The movie's panorama image track is missing.";
   }
   const Media& images = *imageTrack->media;
+  if (pdat.panoType == fourCC("cube")) {
+    std::string why = readCube(images, result);
+    if (why.empty()) result.hasHotSpots = pdat.hotSpotTrackIndex != 0;
+    return why;
+  }
   const std::uint64_t tiles = std::uint64_t(pdat.framesX) * pdat.framesY;
   if (tiles == 0 || tiles > kMaxTiles || pdat.imageSizeX == 0 || pdat.imageSizeY == 0 ||
       pdat.imageSizeX % pdat.framesX != 0 || pdat.imageSizeY % pdat.framesY != 0 ||
@@ -236,24 +345,9 @@ std::string readQtvrPanorama(const std::string& path, QtvrPanorama& result) {
   const std::size_t storedStride = std::size_t(3) * pdat.imageSizeX;
   const std::size_t tileStride = std::size_t(3) * std::size_t(tileWidth);
   OSType codec = 0;
-  ByteBuffer bytes;
   for (std::uint64_t index = 0; index < tiles; ++index) {
-    const MediaSample& sample = images.samples[index];
-    if (sample.descriptionIndex == 0 || sample.descriptionIndex > images.sampleDescriptions.size()) {
-      return "A tile of the movie has no description.";
-    }
-    const ByteBuffer& description = images.sampleDescriptions[sample.descriptionIndex - 1];
-    ByteReader fields(description.data(), description.size());
-    fields.skip(4);
-    const OSType format = fields.u32();
-    if (fields.failed()) return "A tile of the movie has no description.";
-    if (format != fourCC("jpeg") && format != fourCC("cvid") && format != fourCC("SVQ1") && format != fourCC("svq1")) {
-      return "The movie's tiles are compressed as " + fourCCText(format) + ", which cannot be decoded.";
-    }
-    codec = format == fourCC("svq1") ? fourCC("SVQ1") : format;
-    if (!readSample(images, sample, kMaxTileBytes, bytes)) return "A tile of the movie lies outside the file.";
-    if (std::string why = decodeTile(codec, bytes, tileWidth, tileHeight, tile.get()); !why.empty()) {
-      return "The movie's panorama cannot be read: " + why + ".";
+    if (std::string why = decodeImageSample(images, index, tileWidth, tileHeight, tile.get(), codec); !why.empty()) {
+      return why;
     }
     const std::size_t column = index % pdat.framesX;
     const std::size_t row = index / pdat.framesX;

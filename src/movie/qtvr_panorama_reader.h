@@ -9,8 +9,9 @@
 
 namespace kelmira {
 
-// A cylindrical QuickTime VR panorama read back from a movie: the flat panorama put
-// together from its tiles and turned upright, and what its pdat says of its view.
+// A QuickTime VR panorama read back from a movie: a cylinder's flat panorama put together
+// from its tiles and turned upright, or a cube's faces made into the full sphere; and what
+// its pdat says of its view.
 struct QtvrPanorama {
   DibImage panorama;
   OSType codec = 0;              // the tiles' compressor ('jpeg', 'cvid', 'SVQ1')
@@ -19,16 +20,17 @@ struct QtvrPanorama {
   float minTilt = 0.0f;          // degrees, of the panorama's bottom and top edges
   float maxTilt = 0.0f;
   bool hasHotSpots = false;      // left out of the panorama
+  bool cubic = false;            // six faces, made into the full sphere's equirectangular picture
 
-  // The elevation of each row's centre: the rows lie evenly on the cylinder between the
-  // tilts of its edges.
+  // The elevation of each row's centre: a cylinder's rows lie evenly on it between the
+  // tilts of its edges, a sphere's evenly from the zenith to the nadir.
   std::vector<double> rowElevations() const;
 };
 
 // Whether the file begins as a QuickTime movie does (a top-level atom a movie has).
 bool looksLikeQuickTimeMovie(const std::string& path);
 
-// Reads a single-node cylindrical panorama movie. Empty when it worked; otherwise a
+// Reads a single-node panorama movie, cylindrical or cubic. Empty when it worked; otherwise a
 // sentence for the user saying why the movie was refused (an object movie, several nodes,
 // a codec that cannot be decoded, a damaged movie). Every count and size is checked
 // before anything is allocated for it. Starts and stops the movie toolbox itself.

@@ -1,6 +1,8 @@
 #include "movie/qtvr_panorama_reader.h"
 
 #include <gtest/gtest.h>
+#include <lqt/lqt.h>
+#include <lqt/lqt_codecinfo.h>
 
 #include <algorithm>
 #include <cmath>
@@ -195,7 +197,7 @@ TEST_F(QtvrPanoramaReaderTest, DamagedAndForeignMoviesAreRefusedWithAReason) {
   EXPECT_EQ(refusal(moreTiles), "The movie's panorama image track lacks tiles.");
   std::vector<std::uint8_t> cube = good;
   std::copy_n("cube", 4, cube.begin() + static_cast<std::ptrdiff_t>(data + 76));
-  EXPECT_EQ(refusal(cube), "This is a cubic QuickTime VR panorama; only cylindrical ones can be opened.");
+  EXPECT_EQ(refusal(cube), "The movie's cubic panorama has faces of an impossible size.");  // 392 x 84 tiles
   std::vector<std::uint8_t> pdatGone = good;
   std::copy_n("xdat", 4, pdatGone.begin() + static_cast<std::ptrdiff_t>(pdat));
   EXPECT_EQ(refusal(pdatGone), "The movie's panorama description (pdat) is missing or damaged.");
@@ -205,12 +207,93 @@ TEST_F(QtvrPanoramaReaderTest, DamagedAndForeignMoviesAreRefusedWithAReason) {
   std::copy_n("rle ", 4, codec.begin() + static_cast<std::ptrdiff_t>(jpeg));
   EXPECT_EQ(refusal(codec), "The movie's tiles are compressed as 'rle ', which cannot be decoded.");
 
+  // A tile whose frame claims another size: refused before it is decoded.
+  std::vector<std::uint8_t> wide = good;
+  const std::size_t firstTile = find(wide, "\xFF\xD8\xFF");
+  ASSERT_NE(firstTile, std::string::npos);
+  std::size_t frame = std::string::npos;
+  for (const char* sof : {"\xFF\xC0", "\xFF\xC1", "\xFF\xC2"}) {
+    const std::vector<std::uint8_t> rest(wide.begin() + static_cast<std::ptrdiff_t>(firstTile), wide.end());
+    const std::size_t at = find(rest, sof);
+    if (at != std::string::npos && (frame == std::string::npos || firstTile + at < frame)) frame = firstTile + at;
+  }
+  ASSERT_NE(frame, std::string::npos);
+  wide[frame + 7] = 0x7F;
+  wide[frame + 8] = 0xFF;
+  EXPECT_EQ(refusal(wide), "The movie's panorama cannot be read: a tile's size differs from the panorama's tiles.");
+
   // A tile's bytes spoilt: its JPEG markers gone.
   std::vector<std::uint8_t> spoilt = good;
   const std::size_t tile = find(spoilt, "\xFF\xD8\xFF");
   ASSERT_NE(tile, std::string::npos);
   std::fill_n(spoilt.begin() + static_cast<std::ptrdiff_t>(tile), 400, 0);
   EXPECT_EQ(refusal(spoilt), "The movie's panorama cannot be read: a tile is not a readable JPEG.");
+}
+
+// A cubic movie of six flat-coloured faces: Kelmira's writer makes 96 x 96 tiles of a
+// 2304 x 96 panorama, the first six are taken as the faces once the pdat says 'cube'.
+TEST_F(QtvrPanoramaReaderTest, ACubesFacesLandAtTheirLongitudesAndLatitudes) {
+  const std::uint8_t colours[6][3] = {{220, 30, 30}, {30, 220, 30}, {30, 30, 220}, {220, 220, 30}, {30, 220, 220}, {220, 30, 220}};
+  ASSERT_EQ(scene.allocate(2304, 96), ImageError::None);
+  std::uint8_t* p = scene.beginAccess();
+  for (int y = 0; y < 96; ++y)
+    for (int x = 0; x < 2304; ++x, p += 3) {
+      const int tile = 23 - x / 96;  // the turned picture's top tile is the panorama's right-most strip
+      for (int c = 0; c < 3; ++c) p[c] = tile < 6 ? colours[tile][c] : 128;
+    }
+  scene.endAccess();
+  const std::string path = writeMovie("cube.mov", kJPEGCodecType, codecLosslessQuality);
+  std::vector<std::uint8_t> bytes = fileBytes(path);
+  const std::size_t pdat = find(bytes, "pdat");
+  ASSERT_NE(pdat, std::string::npos);
+  std::copy_n("cube", 4, bytes.begin() + static_cast<std::ptrdiff_t>(pdat + 16 + 76));
+  writeBytes(path, bytes);
+
+  QtvrPanorama read;
+  ASSERT_EQ(readQtvrPanorama(path, read), "");
+  EXPECT_TRUE(read.cubic);
+  ASSERT_EQ(read.panorama.width(), 384);
+  ASSERT_EQ(read.panorama.height(), 192);
+  const std::vector<double> rows = read.rowElevations();
+  EXPECT_NEAR(rows.front(), 90.0 - 90.0 / 192, 1e-9);
+  EXPECT_NEAR(rows.back(), -90.0 + 90.0 / 192, 1e-9);
+  struct Place {
+    double longitude;
+    double latitude;
+    int face;
+  };
+  for (const Place& place : {Place{0, 0, 0}, Place{90, 0, 1}, Place{179, 0, 2}, Place{-179, 0, 2}, Place{-90, 0, 3},
+                             Place{0, 80, 4}, Place{135, 60, 4}, Place{0, -80, 5}, Place{-60, -70, 5},
+                             Place{40, 30, 0}, Place{-160, -20, 2}}) {
+    SCOPED_TRACE(testing::Message() << place.longitude << ", " << place.latitude);
+    const int column = static_cast<int>((place.longitude + 180) / 360 * 384);
+    const int row = static_cast<int>((90 - place.latitude) / 180 * 192);
+    const std::uint8_t* pixel = read.panorama.pixels() + 3 * (row * 384 + column);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(pixel[c], colours[place.face][c], 12);
+  }
+}
+
+// An object movie as libquicktime, a writer no one here wrote, makes one: twelve views.
+TEST_F(QtvrPanoramaReaderTest, AnotherWritersObjectMovieIsRefusedAsOne) {
+  const std::string path = dir.file("object.mov");
+  quicktime_t* file = quicktime_open(path.c_str(), 0, 1);
+  ASSERT_NE(file, nullptr);
+  char jpeg[] = "jpeg";
+  lqt_codec_info_t** codecs = lqt_find_video_codec(jpeg, 1);
+  if (codecs == nullptr) {
+    quicktime_close(file);
+    GTEST_SKIP() << "libquicktime has no jpeg codec here";
+  }
+  lqt_add_video_track(file, 96, 32, 1, 600, codecs[0]);
+  lqt_destroy_codec_info(codecs);
+  lqt_qtvr_set_type(file, QTVR_OBJ, 96, 32, 1, 600, 0);
+  std::vector<std::uint8_t> pixels(96 * 32 * 3, 90);
+  std::vector<std::uint8_t*> rows(32);
+  for (int y = 0; y < 32; ++y) rows[y] = pixels.data() + y * 96 * 3;
+  for (int view = 0; view < 12; ++view) lqt_encode_video(file, rows.data(), 0, view);
+  quicktime_close(file);
+  QtvrPanorama read;
+  EXPECT_EQ(readQtvrPanorama(path, read), "This is a QuickTime VR object movie; only panorama movies can be opened.");
 }
 
 TEST_F(QtvrPanoramaReaderTest, MoviesAreToldFromPicturesByTheirFirstAtom) {
