@@ -36,6 +36,7 @@
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_defaults_dialog.h"
 #include "ui/movie_properties_dialog.h"
+#include "movie/panorama_movie_export.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_store.h"
 #include "app_fakes.h"
@@ -196,6 +197,30 @@ TEST_F(MainDialogTest, AGuardedCommandDuringALongTaskGetsTheBusyMessage) {
   w.endProgress();
   EXPECT_FALSE(w.progressBar()->isVisible());
   EXPECT_FALSE(w.busy());
+}
+
+TEST_F(MainDialogTest, OpenPanoTakesAQuickTimeVrMovieAndSaysItsHotSpotsWereLeftOut) {
+  DibImage pano;
+  const auto pixels = test::patternPixels(960, 192);
+  ASSERT_EQ(pano.copyFromPixels(pixels.data(), 960, 192), ImageError::None);
+  ASSERT_EQ(initializeQtml(), noErr);
+  ASSERT_EQ(savePanoramaMovie(pano, dir.file("garden.mov"), {}).code, 0);
+  terminateQtml();
+  test::writeFileBytes(dir.file("broken.mov"), {0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0, 0, 9, 'm', 'o', 'o', 'v'});
+
+  MainDialog& w = window(false);
+  files.answers << QString::fromStdString(dir.file("broken.mov"));
+  click(control::OpenPano);
+  EXPECT_TRUE(files.lastFilter().contains("MOVIE Files (*.MOV)|*.MOV|"));
+  EXPECT_EQ(lastMessage(), "The file is not a QuickTime movie, or it is damaged.");
+  EXPECT_NE(w.displayMode(), DisplayMode::Panorama);
+
+  files.answers << QString::fromStdString(dir.file("garden.mov"));
+  click(control::OpenPano);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  EXPECT_EQ(w.infoText(), "PANO 960 x 192");
+  EXPECT_EQ(lastMessage(), "The movie's hot spots were left out; the panorama is shown without them.");
+  EXPECT_FALSE(w.hasUnsavedPanorama());
 }
 
 TEST_F(MainDialogTest, OpenPanoAndTheSaveRefusals) {
