@@ -7,7 +7,7 @@ _kelmira_cli() {
 
     local images='jpg|jpeg|png|bmp|tif|tiff|pcx|tga'
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web find-ring movdump --help --version' \
+        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web find-ring movdump panorama --help --version' \
             -- "$cur"))
         return
     fi
@@ -59,6 +59,7 @@ _kelmira_cli() {
             sphere) options+=' --out-dir --jobs --force --centre --ring-radius --lens-thread --quality' ;;
             web) options+=' --centre --ring-radius --lens-thread --quality --title' ;;
             movie) options+=' --codec --quality --view --correction' ;;
+            panorama) options+=' --out-dir --format --jobs --force' ;;
             simulate) options+=' --size --centre' ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -67,7 +68,9 @@ _kelmira_cli() {
 
     case $command in
         movdump) _filedir mov ;;
-        web) _filedir "$images|html|htm" ;;
+        panorama) _filedir "mov|$images" ;;
+        sphere) _filedir "mov|$images" ;;
+        web) _filedir "mov|$images|html|htm" ;;
         *) _filedir "$images" ;;
     esac
 } &&
