@@ -22,7 +22,8 @@ struct LookPanorama {
 // Renders the perspective view a pinhole camera turned to `camera` sees of a panorama,
 // sampled between the four pixels round each ray, the columns wrapping round 360 degrees.
 // The camera is used as given: limit it first (LookCamera::limited) to keep the view within
-// the panorama's rows; a ray beyond them takes the nearest row. Its buffers are kept from
+// the panorama's rows; a ray beyond them takes the nearest row, and a view reaching past
+// straight up or down is not drawn truly. Its buffers are kept from
 // frame to frame, so a renderer kept for a window allocates nothing while it turns.
 class LookRenderer {
  public:
