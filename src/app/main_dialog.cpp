@@ -32,6 +32,7 @@
 #include "settings/settings_store.h"
 #include "settings/settings_version.h"
 #include "ui/advanced_image_tools_dialog.h"
+#include "ui/look_around_view.h"
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_properties_dialog.h"
 #include "ui/workspace_view.h"
@@ -56,7 +57,7 @@ constexpr ButtonPlace kButtonPlaces[] = {
     {control::SaveMovie, 354, 213}, {control::SaveImage, 228, 214}, {control::Crop, 154, 21},
     {control::Undo, 89, 21},       {control::Advanced, 222, 22},   {control::BackToRound, 24, 21},
     {control::Up, 417, 202},       {control::Down, 419, 244},      {control::Left, 389, 224},
-    {control::Right, 445, 224},
+    {control::Right, 445, 224},     {control::LookAround, 228, 273},
 };
 
 struct ModeLayout {
@@ -76,7 +77,7 @@ ModeLayout layoutOf(DisplayMode mode) {
     case DisplayMode::Panorama:
       return {QRect(57, 137, 638, 155), true, QRect(450, 47, 240, 20),
               {control::SaveMovie, control::SaveImage, control::Crop, control::NewRestart, control::Undo,
-               control::Advanced}};
+               control::Advanced, control::LookAround}};
   }
   return {};
 }
@@ -169,6 +170,7 @@ void MainDialog::connectCommands() {
     refreshInfoArea();
   });
   button(control::Advanced, true, [this] { showAdvancedTools(); });
+  button(control::LookAround, true, [this] { lookAround(); });
   button(control::BackToRound, true, [this] { backToRound(); });
   button(control::NewRestart, true, [this] { newRestart(); });
   button(control::SaveImage, true, [this] { saveCurrent(false); });
@@ -183,6 +185,11 @@ void MainDialog::connectCommands() {
   findRingAction_->setShortcut(QKeySequence(Qt::Key_F));
   findRingAction_->setShortcutContext(Qt::WindowShortcut);
   addAction(findRingAction_);
+  // L and the context menu open the look-around view too, on the panorama screen.
+  QAction* look = actions_.value(control::LookAround);
+  look->setShortcut(QKeySequence(Qt::Key_L));
+  look->setShortcutContext(Qt::WindowShortcut);
+  addAction(look);
   findRingOnOpenAction_ = new QAction("Find the Ring When a &Photograph Opens", this);
   findRingOnOpenAction_->setCheckable(true);
   connect(findRingOnOpenAction_, &QAction::triggered, this, &MainDialog::setFindRingOnOpen);
@@ -271,6 +278,7 @@ int MainDialog::layoutForMode() {
   }
   progressBar_->setGeometry(layout.progressBar);
   findRingAction_->setEnabled(mode_ == DisplayMode::Round);
+  actions_.value(control::LookAround)->setEnabled(mode_ == DisplayMode::Panorama);
   update();
   return 0;
 }
@@ -445,6 +453,13 @@ void MainDialog::showAdvancedTools() {
   workspace.freeAdjustBase();
 }
 
+void MainDialog::lookAround() {
+  const Workspace& workspace = view_->workspace();
+  if (mode_ != DisplayMode::Panorama || !workspace.panorama().hasPixels()) return;
+  LookAroundView view(workspace.panorama(), workspace.panoramaRows(), this);
+  view.exec();
+}
+
 int MainDialog::saveCurrent(bool asMovie) {
   if (asMovie && !services_.quickTimeAvailable) {
     tell("When this application was started, QuickTime was not installed.\n\nSaving is disabled.",
@@ -587,6 +602,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   // The window manager's menu cannot take our entries, so the window's own menu carries them.
   QMenu menu(this);
   if (mode_ == DisplayMode::Round) menu.addAction(findRingAction_);
+  if (mode_ == DisplayMode::Panorama) menu.addAction(actions_.value(control::LookAround));
   findRingOnOpenAction_->setChecked(findRingOnOpen());
   menu.addAction(findRingOnOpenAction_);
   menu.addSeparator();

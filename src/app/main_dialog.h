@@ -118,6 +118,7 @@ class MainDialog : public QDialog, public ProgressSink {
   void nudgeCentre(int dx, int dy);
   void showMirrorProperties();
   void showAdvancedTools();
+  void lookAround();
   void showAbout();
   // Writes the panorama on screen to savePath_ as `kind`: 0, or -1 (-2 when the movie
   // toolbox failed) once the user is told why not.
