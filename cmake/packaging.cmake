@@ -23,14 +23,15 @@ The package has the window (kelmira) and the command-line tool (kelmira-cli),
 which also works through whole folders of photographs.")
 
 # The libraries the programs link come from dpkg-shlibdeps. FFmpeg is opened only when a
-# Cinepak or Sorenson movie is made, and Qt's platform plugins are loaded at start, so
-# their packages are named here.
+# Cinepak or Sorenson movie or a video is made, and Qt's platform plugins are loaded at
+# start, so their packages are named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 string(REGEX MATCH "^[0-9]+" KELMIRA_AVCODEC_MAJOR "${FFMPEG_libavcodec_VERSION}")
 string(REGEX MATCH "^[0-9]+" KELMIRA_AVUTIL_MAJOR "${FFMPEG_libavutil_VERSION}")
 string(REGEX MATCH "^[0-9]+" KELMIRA_SWSCALE_MAJOR "${FFMPEG_libswscale_VERSION}")
+string(REGEX MATCH "^[0-9]+" KELMIRA_AVFORMAT_MAJOR "${FFMPEG_libavformat_VERSION}")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libavcodec${KELMIRA_AVCODEC_MAJOR}, libavutil${KELMIRA_AVUTIL_MAJOR}, libswscale${KELMIRA_SWSCALE_MAJOR}")
+    "libavcodec${KELMIRA_AVCODEC_MAJOR}, libavformat${KELMIRA_AVFORMAT_MAJOR}, libavutil${KELMIRA_AVUTIL_MAJOR}, libswscale${KELMIRA_SWSCALE_MAJOR}")
 if(KELMIRA_BUILD_GUI)
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", qt6-qpa-plugins, fonts-dejavu-core")
 endif()

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 build=build/fuzz
-targets=(bmp jpeg tiff png pcx tga any mov qtvr)
+targets=(bmp jpeg tiff png pcx tga any mirror mov qtvr metadata)
 
 mkdir -p "$build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

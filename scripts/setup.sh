@@ -14,19 +14,21 @@ cd "$(dirname "$0")/.."
 mode=${1:-run}
 packages=(cmake ninja-build g++ pkg-config libjpeg62-turbo-dev libtiff-dev libpng-dev zlib1g-dev
           libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-qpa-plugins fonts-dejavu-core fonts-liberation2
-          libavcodec-dev libavutil-dev libswscale-dev ffmpeg libquicktime-dev libhwy-dev)
+          libavcodec-dev libavformat-dev libavutil-dev libswscale-dev ffmpeg libquicktime-dev libhwy-dev libexiv2-dev)
 if [ "$mode" = bench ]; then
   packages+=(libjpeg-turbo-progs libopencv-dev hyperfine parallel)
 fi
 if [ "$mode" = test ]; then
-  # Readers no one here wrote: exiftool for the 360-degree photos' metadata, Chromium (with
+  # Readers no one here wrote: exiftool for the results' metadata (it and ImageMagick also
+  # tag the tests' photographs and embed their colour profiles), Chromium (with
   # its software WebGL) for the web pages; the desktop's own validators, man and bash
   # completion for the installed files, and dpkg-shlibdeps for the package; the locale
   # sources from which the tests make a German session (decimal commas); libjpeg's djpeg
   # for the JPEGs an interrupted batch leaves; a vfat image (mkfs.vfat, mounted through FUSE
-  # where the kernel has no vfat) for the batches on a file system that ignores case.
-  packages+=(libimage-exiftool-perl chromium desktop-file-utils appstream man-db bash-completion dpkg-dev file locales
-             libjpeg-turbo-progs dosfstools fusefat)
+  # where the kernel has no vfat) for the batches on a file system that ignores case; OpenCV's
+  # omnidir module, which projects rays through the calibrated mirrors' unified model.
+  packages+=(libimage-exiftool-perl imagemagick chromium desktop-file-utils appstream man-db bash-completion dpkg-dev file locales
+             libjpeg-turbo-progs dosfstools fusefat libopencv-contrib-dev)
 fi
 if [ "$mode" = package ]; then
   packages+=(dpkg-dev file)
@@ -92,6 +94,7 @@ case "$mode" in
     bash bench/end_to_end.sh build/release
     bash bench/movie_end_to_end.sh build/release
     bash bench/batch.sh build/release
+    bash bench/video_bench.sh build/release
     ;;
   package)
     build build/package -DCMAKE_BUILD_TYPE=Release -DKELMIRA_BUILD_TESTS=OFF -DKELMIRA_BUILD_BENCH=OFF

@@ -6,8 +6,9 @@ _kelmira_cli() {
     _init_completion || return
 
     local images='jpg|jpeg|png|bmp|tif|tiff|pcx|tga'
+    local videos='mp4|mov|m4v|mkv|avi|webm|mts|3gp'
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web find-ring movdump panorama --help --version' \
+        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web video find-ring movdump panorama --help --version' \
             -- "$cur"))
         return
     fi
@@ -47,7 +48,20 @@ _kelmira_cli() {
             _filedir mov
             return
             ;;
-        --jobs | --size | --view | --title)
+        --preset)
+            COMPREPLY=($(compgen -W 'ultrafast superfast veryfast faster fast medium slow slower veryslow placebo' \
+                -- "$cur"))
+            return
+            ;;
+        --mirror)
+            _filedir 'txt|yaml|yml|xml'
+            return
+            ;;
+        --rig)
+            COMPREPLY=($(compgen -W 'camera-below camera-above' -- "$cur"))
+            return
+            ;;
+        --jobs | --size | --view | --title | --inner-radius | --width | --crf | --start | --duration)
             return
             ;;
     esac
@@ -55,9 +69,13 @@ _kelmira_cli() {
     if [[ $cur == -* ]]; then
         local options='--help'
         case $command in
-            unwarp) options+=' --out-dir --format --jobs --force --centre --ring-radius --lens-thread --movie' ;;
-            sphere) options+=' --out-dir --jobs --force --centre --ring-radius --lens-thread --quality' ;;
-            web) options+=' --centre --ring-radius --lens-thread --quality --title' ;;
+            unwarp) options+=' --out-dir --format --jobs --force --centre --ring-radius --lens-thread --mirror --rig
+                --inner-radius --movie' ;;
+            sphere) options+=' --out-dir --jobs --force --centre --ring-radius --lens-thread --mirror --rig --inner-radius
+                --quality' ;;
+            web) options+=' --centre --ring-radius --lens-thread --mirror --rig --inner-radius --quality --title' ;;
+            info) options+=' --mirror --rig' ;;
+            video) options+=' --out-dir --jobs --centre --ring-radius --lens-thread --width --crf --preset --start --duration' ;;
             movie) options+=' --codec --quality --view --correction' ;;
             panorama) options+=' --out-dir --format --jobs --force' ;;
             simulate) options+=' --size --centre' ;;
@@ -71,6 +89,7 @@ _kelmira_cli() {
         panorama) _filedir "mov|$images" ;;
         sphere) _filedir "mov|$images" ;;
         web) _filedir "mov|$images|html|htm" ;;
+        video) _filedir "$videos" ;;
         *) _filedir "$images" ;;
     esac
 } &&

@@ -1,4 +1,4 @@
-# bash completion for kelmira: a round photograph to open, or --help and --version.
+# bash completion for kelmira: a round photograph or mirror video to open, or --help and --version.
 
 _kelmira() {
     local cur prev words cword
@@ -7,6 +7,6 @@ _kelmira() {
         COMPREPLY=($(compgen -W '--help --version' -- "$cur"))
         return
     fi
-    _filedir 'jpg|jpeg|png|bmp|tif|tiff|pcx|tga'
+    _filedir 'jpg|jpeg|png|bmp|tif|tiff|pcx|tga|mp4|mov|m4v|mkv|avi|webm|mts|3gp'
 } &&
     complete -F _kelmira kelmira

@@ -13,7 +13,7 @@ std::string windowProgramHelp() {
          "Usage: kelmira [OPTIONS] [FILE]\n"
          "\n"
          "Positionals:\n"
-         "  FILE                        A round photograph to open, as Open Round does\n"
+         "  FILE                        A round photograph or mirror video to open, as Open Round does\n"
          "\n"
          "Options:\n"
          "  -h,--help                   Print this help message and exit\n"

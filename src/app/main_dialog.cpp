@@ -11,6 +11,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
+#include <QSlider>
+#include <QTimer>
 
 #include <cmath>
 #include <functional>
@@ -25,6 +27,7 @@
 #include "export/dialog_filters.h"
 #include "export/panorama_export.h"
 #include "export/result_names.h"
+#include "export/video_export.h"
 #include "image/file_type.h"
 #include "movie/qtvr_panorama_reader.h"
 #include "movie/quicktime/movie_runtime.h"
@@ -35,7 +38,9 @@
 #include "ui/look_around_view.h"
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_properties_dialog.h"
+#include "ui/video_save_progress.h"
 #include "ui/workspace_view.h"
+#include "video/video_facts.h"
 #include "workspace/prompts.h"
 
 namespace kelmira {
@@ -43,6 +48,8 @@ namespace kelmira {
 namespace {
 
 constexpr QSize kClientSize(750, 540);
+// Below the round screen's view, as wide.
+constexpr QRect kFrameSliderPlace(64, 412, 476, 22);
 
 // Template positions are dialog units of an 8-point font: 1.5 pixels across, 1.625 down.
 QPoint fromDialogUnits(int x, int y) { return QPoint(std::lround(x * 1.5), std::lround(y * 1.625)); }
@@ -114,6 +121,8 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
     movieHeight_ = services_.settings->readInt(defaultsSection, movieHeightKey, defaultMovieHeight);
     mirrorType_ = services_.settings->readInt(equipmentSection, mirrorKey, 0);
     attachmentType_ = services_.settings->readInt(equipmentSection, attachmentKey, 0);
+    calibratedMirror_ = services_.settings->readString(equipmentSection, calibratedMirrorKey, "");
+    cameraAbove_ = services_.settings->readString(equipmentSection, rigKey, "") == rigName(Rig::CameraAbove);
   }
   setWindowIcon(skin_.windowIcon());
 
@@ -132,6 +141,25 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
   progressBar_->setTextVisible(false);
   progressBar_->hide();
 
+  frameSlider_ = new QSlider(Qt::Horizontal, this);
+  frameSlider_->setAccessibleName("Frame of the video");
+  frameSlider_->setGeometry(kFrameSliderPlace);
+  // A frame is decoded when the slider is let go, not at every step of a drag.
+  frameSlider_->setTracking(false);
+  frameSlider_->hide();
+  // The frame is read after the slider's own event is done (a click held on its groove
+  // pages on meanwhile), the latest asked for, once no other command runs.
+  frameTimer_ = new QTimer(this);
+  frameTimer_->setSingleShot(true);
+  connect(frameSlider_, &QSlider::valueChanged, frameTimer_, [this] { frameTimer_->start(0); });
+  connect(frameTimer_, &QTimer::timeout, this, [this] {
+    if (busy_) {
+      frameTimer_->start(50);
+      return;
+    }
+    guarded([this] { showVideoFrame(frameSlider_->value()); });
+  });
+
   view_ = new WorkspaceView(prompts_.get(), this, this);
   view_->setGeometry(0, 0, 10, 10);
   view_->workspace().reset(true);
@@ -140,6 +168,7 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
                                                                                    settings::defaultFindRing)
                                                      : settings::defaultFindRing;
   view_->workspace().setFindRingOnOpen(findRing != 0);
+  useCalibratedMirror();
 
   connectCommands();
   mode_ = DisplayMode::Start;
@@ -277,20 +306,40 @@ int MainDialog::layoutForMode() {
     buttons_.value(control::BackToRound)->show();
   }
   progressBar_->setGeometry(layout.progressBar);
+  frameSlider_->setVisible(mode_ == DisplayMode::Round && view_->workspace().isVideo());
   findRingAction_->setEnabled(mode_ == DisplayMode::Round);
   actions_.value(control::LookAround)->setEnabled(mode_ == DisplayMode::Panorama);
   update();
   return 0;
 }
 
+namespace {
+
+// The size caption's further lines: when the picture was taken and with what, as known.
+QString capturedLines(const PhotoMetadata& metadata) {
+  QString lines;
+  for (const std::string* line : {&metadata.captureTime, &metadata.camera}) {
+    if (!line->empty()) lines += "\n" + QString::fromStdString(*line);
+  }
+  return lines;
+}
+
+}  // namespace
+
 QString MainDialog::infoText() const {
   const Workspace& workspace = view_->workspace();
   if (mode_ == DisplayMode::Round && workspace.roundImage().width() > 0) {
-    return QString::asprintf("%s %d x %d", openedExtension_.toUtf8().constData(), workspace.roundImage().width(),
-                             workspace.roundImage().height());
+    QString text = QString::asprintf("%s %d x %d", openedExtension_.toUtf8().constData(), workspace.roundImage().width(),
+                                     workspace.roundImage().height());
+    if (workspace.isVideo()) {
+      text += QString::asprintf("\nframe %lld of %lld", static_cast<long long>(workspace.videoFrame() + 1),
+                                static_cast<long long>(workspace.videoFrameCount()));
+    }
+    return text + capturedLines(workspace.roundMetadata());
   }
   if (mode_ == DisplayMode::Panorama && workspace.panorama().width() > 0) {
-    return QString::asprintf("PANO %d x %d", workspace.panorama().width(), workspace.panorama().height());
+    return QString::asprintf("PANO %d x %d", workspace.panorama().width(), workspace.panorama().height()) +
+           capturedLines(workspace.panoramaMetadata());
   }
   return {};
 }
@@ -306,12 +355,33 @@ void MainDialog::paintEvent(QPaintEvent*) {
   if (mode_ == DisplayMode::Round) paintRingInstructions(painter, ringInstructions());
   const QString caption = infoText();
   if (caption.isEmpty()) return;
+  const bool round = mode_ == DisplayMode::Round;
   QFont font("Arial");
-  font.setPointSizeF(mode_ == DisplayMode::Round ? 7 : 13);
+  font.setPointSizeF(round ? 7 : 13);
   painter.setFont(font);
   painter.setPen(Qt::black);
-  const QPoint at = mode_ == DisplayMode::Round ? QPoint(605, 320) : QPoint(100, 385);
-  painter.drawText(QRect(at, QSize(kClientSize.width() - at.x(), 60)), Qt::AlignLeft | Qt::AlignTop, caption);
+  const QPoint at = round ? QPoint(605, 320) : QPoint(100, 385);
+  const QStringList lines = caption.split('\n');
+  if (lines.size() == 1) {
+    painter.drawText(QRect(at, QSize(kClientSize.width() - at.x(), 60)), Qt::AlignLeft | Qt::AlignTop, caption);
+    return;
+  }
+  // With the capture's lines under the size the caption is centred in the skin's light box,
+  // the panorama's in a smaller type than its size.
+  const QRect box = round ? QRect(568, 295, 147, 46) : QRect(80, 350, 236, 60);
+  QFont detail("Arial");
+  detail.setPointSizeF(round ? 7 : 8);
+  const int sizeHeight = QFontMetrics(font).height();
+  const int detailHeight = QFontMetrics(detail).height();
+  const int width = box.right() - 4 - at.x();
+  int y = box.top() + (box.height() - sizeHeight - detailHeight * static_cast<int>(lines.size() - 1)) / 2;
+  for (qsizetype i = 0; i < lines.size(); ++i) {
+    if (i == 1) painter.setFont(detail);
+    const int height = i == 0 ? sizeHeight : detailHeight;
+    painter.drawText(QRect(at.x(), y, width, height), Qt::AlignLeft | Qt::AlignTop,
+                     painter.fontMetrics().elidedText(lines[i], Qt::ElideRight, width));
+    y += height;
+  }
 }
 
 // ---- commands ----
@@ -323,14 +393,14 @@ void MainDialog::setMode(DisplayMode mode) {
 
 bool MainDialog::mayDiscardPanorama() { return !hasUnsavedPanorama() || ask("Discard the unsaved panorama?"); }
 
-QString MainDialog::askForPicture(const char* title, bool movies) {
+QString MainDialog::askForPicture(const char* title, bool videos, bool movies) {
   if (!mayDiscardPanorama()) return {};
-  const DialogFilter filter = movies ? openPanoramaDialogFilter() : openDialogFilter();
+  const DialogFilter filter = movies ? openPanoramaDialogFilter() : openDialogFilter(videos);
   return services_.fileDialogs->openFileName(this, title, QString::fromStdString(filter.text));
 }
 
 void MainDialog::openRound() {
-  const QString path = askForPicture("Select a raw image file");
+  const QString path = askForPicture("Select a raw image file", true);
   if (path.isEmpty()) return;
   openRoundPath(QFile::encodeName(path).toStdString());
 }
@@ -338,7 +408,8 @@ void MainDialog::openRound() {
 void MainDialog::openRoundFile(const std::string& path) {
   guarded([&] {
     if (!mayDiscardPanorama()) return;
-    if (!looksLikeQuickTimeMovie(path)) {
+    // A QuickTime file may be a mirror video as well as a panorama movie.
+    if (!isQuickTimeVrMovie(path)) {
       openRoundPath(path);
       return;
     }
@@ -356,14 +427,27 @@ void MainDialog::openRoundPath(const std::string& path) {
   const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(path)));
   openedFileName_ = file.fileName();
   openedExtension_ = file.fileName().contains('.') ? file.suffix().toUpper() : QString();
-  if (view_->workspace().openRound(path) != WorkspaceResult::Done) return;
+  Workspace& workspace = view_->workspace();
+  const bool video = hasVideoExtension(path);
+  if ((video ? workspace.openVideo(path) : workspace.openRound(path)) != WorkspaceResult::Done) return;
+  if (video) {
+    const QSignalBlocker quiet(frameSlider_);
+    frameSlider_->setRange(0, static_cast<int>(std::min<std::int64_t>(workspace.videoFrameCount(), 1 << 30) - 1));
+    frameSlider_->setValue(0);
+  }
   setMode(DisplayMode::Round);
   view_->refreshDisplay();
   refreshInfoArea();
 }
 
+void MainDialog::showVideoFrame(int frame) {
+  if (mode_ != DisplayMode::Round || view_->workspace().showVideoFrame(frame) != WorkspaceResult::Done) return;
+  view_->refreshDisplay();
+  update();
+}
+
 void MainDialog::openPanorama() {
-  const QString path = askForPicture("Select a panoramic image file", true);
+  const QString path = askForPicture("Select a panoramic image file", false, true);
   if (path.isEmpty()) return;
   openedFileName_ = QFileInfo(path).fileName();
   const std::string file = QFile::encodeName(path).toStdString();
@@ -440,9 +524,32 @@ void MainDialog::nudgeCentre(int dx, int dy) {
 
 void MainDialog::showMirrorProperties() {
   MirrorPropertiesDialog dialog(services_.settings, this);
-  if (dialog.exec() != QDialog::Accepted || services_.settings == nullptr) return;
-  mirrorType_ = services_.settings->readInt(settings::equipmentSection, settings::mirrorKey, 0);
-  attachmentType_ = services_.settings->readInt(settings::equipmentSection, settings::attachmentKey, 0);
+  dialog.setMirror(calibratedMirror_, cameraAbove_ ? Rig::CameraAbove : Rig::CameraBelow);
+  dialog.setFileChooser([this, &dialog] {
+    const QString path = services_.fileDialogs->openFileName(
+        &dialog, "Select a calibrated mirror file",
+        "Mirror calibrations and tables (*.txt *.yaml *.yml *.xml);;All files (*)");
+    return path.isEmpty() ? std::string() : QFile::encodeName(path).toStdString();
+  });
+  if (dialog.exec() != QDialog::Accepted) return;
+  calibratedMirror_ = dialog.mirrorPath();
+  cameraAbove_ = dialog.rig() == Rig::CameraAbove;
+  useCalibratedMirror();
+  if (services_.settings == nullptr) return;
+  using namespace settings;
+  services_.settings->writeString(equipmentSection, calibratedMirrorKey, calibratedMirror_);
+  services_.settings->writeString(equipmentSection, rigKey, std::string(rigName(dialog.rig())));
+  mirrorType_ = services_.settings->readInt(equipmentSection, mirrorKey, 0);
+  attachmentType_ = services_.settings->readInt(equipmentSection, attachmentKey, 0);
+}
+
+void MainDialog::useCalibratedMirror() {
+  std::optional<MirrorChoice> choice;
+  if (!calibratedMirror_.empty()) {
+    choice = MirrorChoice{calibratedMirror_, cameraAbove_ ? Rig::CameraAbove : Rig::CameraBelow, std::nullopt};
+  }
+  view_->workspace().setMirror(std::move(choice));
+  view_->update();
 }
 
 void MainDialog::showAdvancedTools() {
@@ -473,7 +580,9 @@ int MainDialog::saveCurrent(bool asMovie) {
   if (!view_->workspace().hasDisplayedImage()) return -1;
   saveFileType_ = 0;
   const std::string opened = openedFileName_.toStdString();
-  const DialogFilter filter = asMovie ? saveMovieDialogFilter() : saveImageDialogFilter();
+  // A video's first result is its 360-degree video; Save Image still offers its frame's panorama.
+  const bool video = view_->workspace().isVideo();
+  const DialogFilter filter = asMovie ? saveMovieDialogFilter() : saveImageDialogFilter(video);
   int chosenFilter = -1;
   const QString chosen =
       asMovie ? services_.fileDialogs->saveFileName(this, "Save current image to a quicktime VR movie file",
@@ -482,7 +591,9 @@ int MainDialog::saveCurrent(bool asMovie) {
                                                     &chosenFilter)
               : services_.fileDialogs->saveFileName(this, "Save current image as a panorama image file",
                                                     QString::fromStdString(filter.text),
-                                                    QString::fromStdString(proposedPictureName(opened)), &chosenFilter);
+                                                    QString::fromStdString(video ? proposedName(opened, OutputKind::Video)
+                                                                                 : proposedPictureName(opened)),
+                                                    &chosenFilter);
   if (chosen.isEmpty()) return -1;
   savePath_ = chosen;
   saveFileType_ = fileTypeFromExtension(savePath_.toStdString());
@@ -492,6 +603,7 @@ int MainDialog::saveCurrent(bool asMovie) {
 }
 
 int MainDialog::writeSaveTarget(OutputKind kind) {
+  if (kind == OutputKind::Video) return saveVideo();
   if (kind == OutputKind::Movie) {
     if (showMovieProperties() != 1) {
       view_->update();
@@ -516,10 +628,42 @@ int MainDialog::writeSaveTarget(OutputKind kind) {
   }
   // What is written is the panorama of this moment, whatever changes while the file is written.
   const std::uint64_t revision = workspace.panoramaRevision();
-  const ExportResult result = exportPanorama({workspace.panorama(), workspace.panoramaRows()}, request);
+  const PhotoMetadata metadata = workspace.panoramaMetadata();
+  const ExportResult result = exportPanorama({workspace.panorama(), workspace.panoramaRows(), metadata}, request);
   if (!result.ok()) return tellFailure(result);
   savedRevision_ = revision;
   if (kind == OutputKind::Movie) services_.shell->openUrl(QUrl::fromLocalFile(savePath_));
+  return 0;
+}
+
+int MainDialog::saveVideo() {
+  Workspace& workspace = view_->workspace();
+  if (!workspace.isVideo()) {
+    tell("A 360-degree video is made from a mirror video: open one with Open Round.", MessageIcon::Information);
+    return -1;
+  }
+  ExportRequest request;
+  request.kind = OutputKind::Video;
+  request.destination = savePath_.toStdString();
+  VideoSaveProgress progress(this);
+  request.progress = &progress;
+  // Every frame is unwarped with the circle and ring of the frame on screen.
+  VideoSource source{.path = workspace.videoPath()};
+  source.centreX = workspace.circleCentreX();
+  source.centreY = workspace.circleCentreY();
+  source.ringRadius = workspace.ringRadius().value_or(workspace.roundImage().height() / 2.0);
+  source.lensThread = attachmentType_ == 1;
+  source.brightness = workspace.brightness();
+  source.contrast = workspace.contrast();
+  const ExportResult result = exportVideo(source, request);
+  progress.endProgress();
+  if (progress.cancelled() || Interruption::stopped()) return -1;  // nothing was written, as asked
+  if (result.status == ExportStatus::VideoDamaged) {
+    tell(QString::fromStdString(result.message()), MessageIcon::Information);
+    return 0;
+  }
+  if (!result.ok()) return tellFailure(result);
+  savedRevision_ = workspace.panoramaRevision();
   return 0;
 }
 

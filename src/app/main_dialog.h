@@ -18,6 +18,8 @@
 
 class QAction;
 class QProgressBar;
+class QSlider;
+class QTimer;
 
 namespace kelmira {
 
@@ -57,7 +59,8 @@ class MainDialog : public QDialog, public ProgressSink {
 
   int layoutForMode();
   void refreshInfoArea();
-  // The size caption of the current mode ("JPG 1600 x 1200", "PANO 1809 x 288"); empty when none.
+  // The size caption of the current mode ("JPG 1600 x 1200", "PANO 1809 x 288"), with a
+  // line each for the capture date and the camera when the picture says; empty when none.
   QString infoText() const;
   int saveCurrent(bool asMovie);
   // Runs "Save Movie Properties"; 1 when confirmed (the movie settings are then replaced).
@@ -72,7 +75,13 @@ class MainDialog : public QDialog, public ProgressSink {
   // Find the Ring Again: the F key and the context menu's entry, on the round screen.
   QAction* findRingAction() const { return findRingAction_; }
   QProgressBar* progressBar() const { return progressBar_; }
+  // The round screen's slider that picks the frame of a video shown.
+  QSlider* frameSlider() const { return frameSlider_; }
   int mirrorType() const { return mirrorType_; }
+  // The calibrated mirror chosen in Mirror Properties (empty: the attachment's own) and
+  // how the camera sits on it; the workspace unwarps with them.
+  const std::string& calibratedMirror() const { return calibratedMirror_; }
+  bool cameraAbove() const { return cameraAbove_; }
   int attachmentType() const { return attachmentType_; }
   int movieWidth() const { return movieWidth_; }
   int movieHeight() const { return movieHeight_; }
@@ -108,6 +117,9 @@ class MainDialog : public QDialog, public ProgressSink {
 
   void openRound();
   void openRoundPath(const std::string& path);
+  void showVideoFrame(int frame);
+  // Writes the 360-degree video of the video open to savePath_, with a progress dialog.
+  int saveVideo();
   void openPanorama();
   // A QuickTime VR panorama movie put back together and shown; false when it was refused.
   bool openMoviePanorama(const std::string& path);
@@ -117,6 +129,8 @@ class MainDialog : public QDialog, public ProgressSink {
   void help();
   void nudgeCentre(int dx, int dy);
   void showMirrorProperties();
+  // Hands the calibrated mirror and the rig to the workspace.
+  void useCalibratedMirror();
   void showAdvancedTools();
   void lookAround();
   void showAbout();
@@ -127,7 +141,8 @@ class MainDialog : public QDialog, public ProgressSink {
   // False when the user keeps an unsaved panorama rather than let a command replace it.
   bool mayDiscardPanorama();
   // The picture chosen in the open dialog; empty on Cancel, or when the unsaved panorama is kept.
-  QString askForPicture(const char* title, bool movies = false);
+  // `videos`: mirror videos offered too (Open Round); `movies`: QuickTime VR movies (Open Pano).
+  QString askForPicture(const char* title, bool videos = false, bool movies = false);
   void tell(const QString& text, MessageIcon icon);
   bool ask(const QString& text);
 
@@ -140,6 +155,8 @@ class MainDialog : public QDialog, public ProgressSink {
   QAction* aboutAction_ = nullptr;
   WorkspaceView* view_ = nullptr;
   QProgressBar* progressBar_ = nullptr;
+  QSlider* frameSlider_ = nullptr;
+  QTimer* frameTimer_ = nullptr;
   DisplayMode mode_ = DisplayMode::Start;
   bool busy_ = true;
   // The prompts the window and its workspace speak through: silent once the program is
@@ -150,6 +167,8 @@ class MainDialog : public QDialog, public ProgressSink {
   std::chrono::steady_clock::time_point lastProgressPump_;
   int mirrorType_ = 0;
   int attachmentType_ = 0;
+  std::string calibratedMirror_;
+  bool cameraAbove_ = false;
   int movieWidth_ = 400;
   int movieHeight_ = 180;
   QString openedExtension_;

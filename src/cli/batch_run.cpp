@@ -204,7 +204,7 @@ int runBatch(const BatchOptions& options, OutputKind kind, const FileWork& work)
   const std::size_t failed = tally[static_cast<int>(FileResult::Failed)];
   const std::size_t skipped = tally[static_cast<int>(FileResult::Skipped)];
   const std::size_t stopped = count - twice - failed - skipped - tally[static_cast<int>(FileResult::Written)];
-  std::string summary = plural(count, "photograph", "photographs") + ": " +
+  std::string summary = plural(count, options.one, options.many) + ": " +
                         std::to_string(tally[static_cast<int>(FileResult::Written)]) + " written to " +
                         printable(options.outputFolder) + ", " + std::to_string(failed) + " failed";
   if (twice > 0) summary += ", " + std::to_string(twice) + " given twice";

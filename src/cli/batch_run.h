@@ -15,6 +15,9 @@ struct BatchOptions {
   std::string format;  // of unwarp's panoramas: a panorama picture's extension (addBatchOptions)
   unsigned jobs = 0;           // photographs at a time; 0: one per processor core
   bool force = false;          // unwarp pictures that appear to be panoramas already
+  // What the inputs are called in the summary.
+  const char* one = "photograph";
+  const char* many = "photographs";
 };
 
 using FileWork =

@@ -42,6 +42,7 @@ std::unique_ptr<CliCommand> addSimulateCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addMovieCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addSphereCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addWebCommand(CLI::App& app);
+std::unique_ptr<CliCommand> addVideoCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addFindRingCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addMovdumpCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addPanoramaCommand(CLI::App& app);

@@ -53,7 +53,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
   return true;
 }
 
-void addRingOptions(CLI::App& command, RingOptions& ring) {
+void addRingOptions(CLI::App& command, RingOptions& ring, bool foundUnlessGiven) {
   command
       .add_option_function<std::string>(
           "--centre",
@@ -66,7 +66,8 @@ void addRingOptions(CLI::App& command, RingOptions& ring) {
             if (!parsePoint(text, point.x, point.y)) throw CLI::ValidationError("--centre", "expected X,Y or auto");
             ring.centre = point;
           },
-          "Centre of the ring in pixels, or auto to find it (default: the picture's centre)")
+          foundUnlessGiven ? "Centre of the ring in pixels, or auto to find it (default: found on the video's frames)"
+                           : "Centre of the ring in pixels, or auto to find it (default: the picture's centre)")
       ->type_name("X,Y|auto");
   command
       .add_option_function<std::string>(
@@ -83,9 +84,44 @@ void addRingOptions(CLI::App& command, RingOptions& ring) {
             }
             ring.ringRadius = radius;
           },
-          "Outer radius of the mirror's ring in pixels, or auto to find it; it sets the crop circle (0.8 R) and the "
-          "unwarp's scale (default: half the picture's height)")
+          foundUnlessGiven ? "Outer radius of the mirror's ring in pixels, or auto to find it; it sets the unwarp's scale "
+                             "(default: found on the video's frames)"
+                           : "Outer radius of the mirror's ring in pixels, or auto to find it; it sets the crop circle (0.8 R) "
+                             "and the unwarp's scale (default: half the picture's height)")
       ->type_name("auto|R");
+}
+
+void addMirrorOptions(CLI::App& command, MirrorOptions& mirror, bool inner) {
+  command
+      .add_option("--mirror", mirror.path,
+                  "The mirror's calibration or table in place of the attachment's own mirror: OCamCalib's "
+                  "calib_results.txt, an OpenCV omnidir YAML or XML file, a Kalibr camchain (FILE:camN for another "
+                  "camera than the first) or a Kelmira mirror table")
+      ->type_name("FILE");
+  command
+      .add_option_function<std::string>(
+          "--rig",
+          [&mirror](const std::string& text) {
+            mirror.rig = rigFromName(text);
+            if (!mirror.rig) throw CLI::ValidationError("--rig", "expected camera-below or camera-above");
+          },
+          "How the camera sits on the --mirror: camera-below, looking up (the default), or camera-above, looking "
+          "down; a panorama upside down or mirrored asks for the other")
+      ->type_name("camera-below|camera-above");
+  if (!inner) return;
+  command
+      .add_option_function<std::string>(
+          "--inner-radius",
+          [&mirror](const std::string& text) {
+            double radius = 0;
+            if (!parseNumber(text, radius) || !(radius >= 0 && radius < 1e6)) {
+              throw CLI::ValidationError("--inner-radius", "expected a radius in pixels, 0 or more");
+            }
+            mirror.innerRadius = radius;
+          },
+          "Where the --mirror's panorama starts, in pixels from the centre (default: a fifth of the rim's radius, "
+          "where the camera's reflection usually ends)")
+      ->type_name("R");
 }
 
 void addCentreOption(CLI::App& command, std::optional<Point>& centre, const char* description) {
@@ -129,7 +165,17 @@ void addBatchOptions(CLI::App& command, BatchOptions& batch, bool withFormat) {
   }
   command.add_flag("--force", batch.force,
                    "Unwarp every photograph, also one that appears to be a panorama already (a batch skips it)");
-  command.add_option("--jobs", batch.jobs, "Photographs worked on at a time in a batch (default: one per core)")
+  addJobsOption(command, batch, "Photographs worked on at a time in a batch (default: one per core)");
+}
+
+void addVideoBatchOptions(CLI::App& command, BatchOptions& batch) {
+  command.add_option("--out-dir", batch.outputFolder, "Write each video's result into this folder (a batch)")
+      ->type_name("DIR");
+  addJobsOption(command, batch, "Videos worked on at a time in a batch (default 1: each uses every core)");
+}
+
+void addJobsOption(CLI::App& command, BatchOptions& batch, const std::string& description) {
+  command.add_option("--jobs", batch.jobs, description)
       ->check(CLI::Validator(
           [](std::string& value) {
             char* end = nullptr;

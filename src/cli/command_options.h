@@ -18,13 +18,21 @@ struct BatchOptions;
 bool parsePoint(const std::string& text, double& x, double& y);
 bool parseSize(const std::string& text, int& width, int& height);
 
-// Adds "--centre X,Y|auto" and "--ring-radius auto|R", which fill `ring`.
-void addRingOptions(CLI::App& command, RingOptions& ring);
+// Adds "--centre X,Y|auto" and "--ring-radius auto|R", which fill `ring`; with
+// `foundUnlessGiven` (a video's), the help says that what is not given is found.
+void addRingOptions(CLI::App& command, RingOptions& ring, bool foundUnlessGiven = false);
+// Adds "--mirror FILE", "--rig camera-below|camera-above" and "--inner-radius R", which
+// fill `mirror`; with `inner`, --inner-radius too.
+void addMirrorOptions(CLI::App& command, MirrorOptions& mirror, bool inner = true);
 // Adds a "--centre X,Y" option that fills `centre`.
 void addCentreOption(CLI::App& command, std::optional<Point>& centre, const char* description);
 // "--out-dir DIR", "--jobs N", "--force" and, for panoramas, "--format" with every panorama
 // picture's extension, which fill `batch`.
 void addBatchOptions(CLI::App& command, BatchOptions& batch, bool withFormat);
+// "--out-dir DIR" and "--jobs N" of a batch of videos.
+void addVideoBatchOptions(CLI::App& command, BatchOptions& batch);
+// "--jobs N", 1 to 256.
+void addJobsOption(CLI::App& command, BatchOptions& batch, const std::string& description);
 
 // Prints a usage error; status 2.
 int usageError(const char* message);

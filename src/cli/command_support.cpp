@@ -3,14 +3,19 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 
 #include "base/interruption.h"
 #include "cli/cli_commands.h"
+#include "cli/command_options.h"
 #include "cli/file_job.h"
 #include "cli/printable_text.h"
 #include "cli/terminal_progress.h"
 #include "export/export_result.h"
+#include "base/decimal_text.h"
 #include "image/dib_image.h"
+#include "metadata/upright_picture.h"
+#include "mirror/mirror_file_reader.h"
 #include "unwarp/ring_finder.h"
 #include "workspace/workspace.h"
 
@@ -19,8 +24,16 @@ namespace kelmira {
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress) {
   progress.setLabel("Reading");
   const FileType type = identifyFileType(path);
-  const ImageErrorCode code = image.loadFromFile(path, type, &progress);
-  if (code == ImageError::None && image.hasPixels()) return true;
+  ImageErrorCode code = image.loadFromFile(path, type, &progress);
+  if (code == ImageError::None && image.hasPixels()) {
+    PhotoMetadata metadata;
+    std::vector<std::string> warnings;
+    code = turnUprightAsItSays(image, path, type, metadata, warnings);
+    for (const std::string& warning : warnings) {
+      std::fprintf(stderr, "kelmira-cli: warning: %s\n", printable(warning).c_str());
+    }
+    if (code == ImageError::None) return true;
+  }
   if (Interruption::stopped()) return false;
   const bool recognised = code == ImageError::FileOpen || type != FileTypeNone;
   std::fprintf(stderr, "kelmira-cli: cannot read %s: %s\n", printable(path).c_str(),
@@ -80,11 +93,58 @@ std::optional<FileOutcome> openPhotograph(Workspace& workspace, RecordingPrompts
   return std::nullopt;
 }
 
-RoundSource roundSourceOf(const Workspace& workspace, const std::string& roundPath, bool lensThread) {
-  return {workspace.roundImage(),
-          roundPath,
-          {workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius(), workspace.ringRadius()},
-          lensThread};
+RoundSource roundSourceOf(const Workspace& workspace, const std::string& roundPath, bool lensThread,
+                          const CalibratedPanorama* mirror) {
+  return {.photograph = workspace.roundImage(),
+          .path = roundPath,
+          .ring = {workspace.circleCentreX(), workspace.circleCentreY(), workspace.circleRadius(), workspace.ringRadius()},
+          .lensThread = lensThread,
+          .mirror = mirror,
+          .metadata = workspace.roundMetadata()};
+}
+
+int mirrorOptionsRefusal(const MirrorOptions& mirror, const RingOptions& ring, bool lensThread) {
+  if (mirror.path.empty()) {
+    return mirror.rig || mirror.innerRadius ? usageError("--rig and --inner-radius go with --mirror FILE") : 0;
+  }
+  if (lensThread) {
+    return usageError("--lens-thread is the attachment's own mirror; --mirror FILE takes its place");
+  }
+  const MirrorFile file = readMirrorFile(mirror.path);
+  if (!file) {
+    std::fprintf(stderr, "kelmira-cli: %s\n", printable(file.error).c_str());
+    return 1;
+  }
+  if (file.model->calibrated() && (ring.centre || ring.findCentre)) {
+    std::fprintf(stderr, "kelmira-cli: %s: a calibration sees the camera at its own centre; --centre places a table\n",
+                 printable(mirror.path).c_str());
+    return 2;
+  }
+  return 0;
+}
+
+std::optional<MirrorChoice> mirrorChoiceOf(const MirrorOptions& mirror) {
+  if (mirror.path.empty()) return std::nullopt;
+  return MirrorChoice{mirror.path, mirror.rig.value_or(Rig::CameraBelow), mirror.innerRadius};
+}
+
+std::optional<FileOutcome> planChosenMirror(const Workspace& workspace, std::optional<CalibratedPanorama>& plan) {
+  if (!workspace.mirror()) return std::nullopt;
+  std::string why;
+  plan = workspace.planMirrorPanorama(why);
+  if (!plan) return FileOutcome::failed(printable(why));
+  return std::nullopt;
+}
+
+std::string describeMirrorPanorama(const CalibratedPanorama& plan) {
+  char line[512];
+  std::snprintf(line, sizeof line, ": %d x %d panorama of the %s (%s) around (%s, %s), radii %s to %s, elevations %s to %s degrees",
+                plan.width(), plan.height(), std::string(mirrorKindName(plan.model().kind())).c_str(),
+                std::string(rigName(plan.rig())).c_str(), fixedDecimal(plan.centre().x, 1).c_str(),
+                fixedDecimal(plan.centre().y, 1).c_str(), fixedDecimal(plan.innerRadius(), 1).c_str(),
+                fixedDecimal(plan.rimRadius(), 1).c_str(), fixedDecimal(plan.rows().top(), 2).c_str(),
+                fixedDecimal(plan.rows().bottom(), 2).c_str());
+  return line;
 }
 
 ExportRequest exportRequest(OutputKind kind, const std::string& destination, StepProgress& progress) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "export/export_request.h"
+#include "mirror/mirror_choice.h"
 #include "image/file_type.h"
 #include "image/image_error.h"
 #include "workspace/prompts.h"
@@ -12,6 +13,7 @@
 namespace kelmira {
 
 class Workspace;
+struct MirrorOptions;
 struct RingOptions;
 
 class DibImage;
@@ -21,8 +23,9 @@ class RecordingPrompts;
 struct ExportResult;
 struct FileOutcome;
 
-// Loading and saving with a progress bar and a one-line error report on failure (none when
-// the run was interrupted).
+// Loading (turned upright as the picture's orientation says, with a warning for each block
+// of metadata left out) and saving with a progress bar and a one-line error report on
+// failure (none when the run was interrupted).
 bool loadImage(DibImage& image, const std::string& path, TerminalProgress& progress);
 bool saveImage(const DibImage& image, const std::string& path, FileType type, TerminalProgress& progress);
 // The one-line report of a save's result; true when it succeeded.
@@ -41,8 +44,23 @@ bool qualityInRange(int quality);
 // crop circle where the options say; why not, when it fails or is skipped.
 std::optional<FileOutcome> openPhotograph(Workspace& workspace, RecordingPrompts& prompts, const RingOptions& ring,
                                           const std::string& roundPath, StepProgress& progress);
-// The photograph open in `workspace` and its ring, as an export takes it.
-RoundSource roundSourceOf(const Workspace& workspace, const std::string& roundPath, bool lensThread);
+// The photograph open in `workspace` and its ring, as an export takes it, unwarped through
+// `mirror` when given.
+RoundSource roundSourceOf(const Workspace& workspace, const std::string& roundPath, bool lensThread,
+                          const CalibratedPanorama* mirror = nullptr);
+
+// Whether the mirror options go with the others: --rig and --inner-radius need --mirror,
+// whose file must read as a mirror; a calibration has its own centre, and the lens thread
+// belongs to the attachment's mirror. 0 when they do, else the exit status, the reason
+// printed.
+int mirrorOptionsRefusal(const MirrorOptions& mirror, const RingOptions& ring, bool lensThread);
+// The --mirror as the workspace takes it; none without one.
+std::optional<MirrorChoice> mirrorChoiceOf(const MirrorOptions& mirror);
+// The panorama of the mirror chosen in `workspace` for its photograph, into `plan`; why
+// not, when it gives none. Nothing to do without a mirror.
+std::optional<FileOutcome> planChosenMirror(const Workspace& workspace, std::optional<CalibratedPanorama>& plan);
+// ": W x H panorama of the KIND mirror (RIG) around (X, Y), radii A to B, elevations C to D degrees".
+std::string describeMirrorPanorama(const CalibratedPanorama& plan);
 // An export request that names its steps on `progress`.
 ExportRequest exportRequest(OutputKind kind, const std::string& destination, StepProgress& progress);
 

@@ -35,9 +35,9 @@ class StepProgress : public ProgressSink {
   virtual void setLabel(std::string label) = 0;
 };
 
-// The prompts of work nobody watches: any message is kept as the reason the work failed;
-// a question is answered yes with a warning kept, or, when questions are declined, no,
-// and the question kept.
+// The prompts of work nobody watches: a message of information is kept as a warning, any
+// other message as the reason the work failed; a question is answered yes with a warning
+// kept, or, when questions are declined, no, and the question kept.
 class RecordingPrompts : public Prompts {
  public:
   explicit RecordingPrompts(std::string subject, bool declineQuestions = false)

@@ -39,16 +39,20 @@ FileOutcome sphereFile(const SphereOptions& options, OutputKind kind, const std:
   }
   RecordingPrompts prompts(roundPath, !unwarpPanoramas);
   Workspace workspace(&prompts, &progress, nullptr);
+  workspace.setMirror(mirrorChoiceOf(options.mirror));
   FileOutcome outcome;
+  std::optional<CalibratedPanorama> plan;
   if (std::optional<FileOutcome> failure = openPhotograph(workspace, prompts, options.ring, roundPath, progress)) {
     outcome = *failure;
+  } else if (std::optional<FileOutcome> unplanned = planChosenMirror(workspace, plan)) {
+    outcome = *unplanned;
   } else {
     ExportRequest request = exportRequest(kind, outputPath, progress);
     request.quality = options.quality;
     request.title = options.title;
     DibImage panorama;
     const ExportResult result =
-        exportRound(roundSourceOf(workspace, roundPath, options.lensThread), request, panorama);
+        exportRound(roundSourceOf(workspace, roundPath, options.lensThread, plan ? &*plan : nullptr), request, panorama);
     outcome = result.ok() ? FileOutcome::written(describeSphere(outputPath, result.frame))
                           : FileOutcome::failed(printable(result.line()));
   }
@@ -61,6 +65,7 @@ int runSphere(const SphereOptions& options) {
     return reportMisnamed(options.outputPath, OutputKind::SpherePhoto, 2);
   }
   if (!qualityInRange(options.quality)) return 2;
+  if (const int refusal = mirrorOptionsRefusal(options.mirror, options.ring, options.lensThread)) return refusal;
   TerminalProgress progress(stderr);
   return reportOutcome(
       sphereFile(options, OutputKind::SpherePhoto, options.roundPath, options.outputPath, progress, true));
@@ -68,6 +73,7 @@ int runSphere(const SphereOptions& options) {
 
 int runSphereBatch(const SphereOptions& options, const BatchOptions& batch) {
   if (!qualityInRange(options.quality)) return 2;
+  if (const int refusal = mirrorOptionsRefusal(options.mirror, options.ring, options.lensThread)) return refusal;
   return runBatch(batch, OutputKind::SpherePhoto,
                   [&](const std::string& input, const std::string& output, StepProgress& progress) {
                     return sphereFile(options, OutputKind::SpherePhoto, input, output, progress, batch.force);
@@ -85,6 +91,7 @@ class SphereCommand final : public CliCommand {
     addBatchOptions(*command, batch_, false);
     addRingOptions(*command, options_.ring);
     command->add_flag("--lens-thread", options_.lensThread, "The lens-thread attachment: mirror left to right");
+    addMirrorOptions(*command, options_.mirror);
     command->add_option("--quality", options_.quality, "JPEG quality, 1 to 100 (default 92)")->type_name("N");
   }
 

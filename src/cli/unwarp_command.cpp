@@ -39,13 +39,17 @@ std::string describePanorama(const std::string& path, const Workspace& workspace
 FileOutcome unwarpInto(DibImage& panorama, RecordingPrompts& prompts, const UnwarpOptions& options,
                        const std::string& roundPath, const std::string& outputPath, StepProgress& progress) {
   Workspace workspace(&prompts, &progress, nullptr);
+  workspace.setMirror(mirrorChoiceOf(options.mirror));
   if (std::optional<FileOutcome> failure = openPhotograph(workspace, prompts, options.ring, roundPath, progress)) {
     return *failure;
   }
+  std::optional<CalibratedPanorama> plan;
+  if (std::optional<FileOutcome> failure = planChosenMirror(workspace, plan)) return *failure;
   const ExportResult result =
-      exportRound(roundSourceOf(workspace, roundPath, options.lensThread),
+      exportRound(roundSourceOf(workspace, roundPath, options.lensThread, plan ? &*plan : nullptr),
                   exportRequest(outputKindFor(outputPath), outputPath, progress), panorama);
   if (!result.ok()) return FileOutcome::failed(printable(result.line()));
+  if (plan) return FileOutcome::written(printable(outputPath) + describeMirrorPanorama(*plan));
   return FileOutcome::written(describePanorama(outputPath, workspace, panorama));
 }
 
@@ -73,6 +77,7 @@ int runUnwarp(const UnwarpOptions& options) {
     return reportMisnamed(options.outputPath, OutputKind::Jpeg, 1);
   }
   if (!centreIsWhole(options)) return 2;
+  if (const int refusal = mirrorOptionsRefusal(options.mirror, options.ring, options.lensThread)) return refusal;
 
   TerminalProgress progress(stderr);
   RecordingPrompts prompts(options.roundPath);
@@ -85,6 +90,7 @@ int runUnwarp(const UnwarpOptions& options) {
 
 int runUnwarpBatch(const UnwarpOptions& options, const BatchOptions& batch) {
   if (!centreIsWhole(options)) return 2;
+  if (const int refusal = mirrorOptionsRefusal(options.mirror, options.ring, options.lensThread)) return refusal;
   return runBatch(batch, pictureKindNamed(batch.format),
                   [&](const std::string& input, const std::string& output, StepProgress& progress) {
                     return unwarpFile(options, input, output, progress, batch.force);
@@ -103,6 +109,7 @@ class UnwarpCommand final : public CliCommand {
     addRingOptions(*command, options_.ring);
     command->add_flag("--lens-thread", options_.lensThread,
                       "The lens-thread attachment: mirror the panorama left to right");
+    addMirrorOptions(*command, options_.mirror);
     command->add_option("--movie", options_.moviePath, "Also write the panorama as a QuickTime VR movie")
         ->type_name("OUT.mov");
   }

@@ -15,6 +15,7 @@ int runWeb(const SphereOptions& options) {
     return reportMisnamed(options.outputPath, OutputKind::WebPage, 2);
   }
   if (!qualityInRange(options.quality)) return 2;
+  if (const int refusal = mirrorOptionsRefusal(options.mirror, options.ring, options.lensThread)) return refusal;
   // The viewer is looked for before the photograph is read.
   TerminalProgress progress(stderr);
   if (const ExportResult refusal = exportRefusal(exportRequest(OutputKind::WebPage, options.outputPath, progress));
@@ -34,6 +35,7 @@ class WebCommand final : public CliCommand {
     command->add_option("OUT", options_.outputPath, "The web page to write (.html)")->required();
     addRingOptions(*command, options_.ring);
     command->add_flag("--lens-thread", options_.lensThread, "The lens-thread attachment: mirror left to right");
+    addMirrorOptions(*command, options_.mirror);
     command->add_option("--quality", options_.quality, "JPEG quality of the photo inside, 1 to 100 (default 92)")
         ->type_name("N");
     command->add_option("--title", options_.title, "The page's title (default: its file name)")->type_name("TEXT");

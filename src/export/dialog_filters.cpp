@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "image/file_format.h"
+#include "video/video_facts.h"
 
 namespace kelmira {
 
@@ -55,9 +56,24 @@ void addOfferedFormats(DialogFilter& filter, bool writable, const std::string& g
 
 }  // namespace
 
-DialogFilter openDialogFilter() {
+DialogFilter openDialogFilter(bool videos) {
   DialogFilter filter;
   addOfferedFormats(filter, false, "");
+  if (videos) {
+    std::string names;
+    std::string patterns;
+    for (const std::string_view extension : videoExtensions()) {
+      if (!names.empty()) {
+        names += ",";
+        patterns += ";";
+      }
+      names += extension;
+      std::string upper(extension);
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      patterns += "*." + upper;
+    }
+    add(filter, "Videos (" + names + ")", patterns, OutputKind::None);
+  }
   addAllFiles(filter);
   return filter;
 }
@@ -71,12 +87,13 @@ DialogFilter openPanoramaDialogFilter() {
   return filter;
 }
 
-DialogFilter saveImageDialogFilter() {
+DialogFilter saveImageDialogFilter(bool video) {
   DialogFilter filter;
   // The group's pattern text has always carried its label.
   addOfferedFormats(filter, true, "Image Files ");
   for (const OutputKindRow& row : outputKinds()) {
-    if (row.dialogLabel != nullptr) add(filter, row.dialogLabel, patternOf(extensionsOf(row.kind)[0]), row.kind);
+    if (row.dialogLabel == nullptr || (row.writeVideo != nullptr && !video)) continue;
+    add(filter, row.dialogLabel, patternOf(extensionsOf(row.kind)[0]), row.kind);
   }
   addAllFiles(filter);
   return filter;

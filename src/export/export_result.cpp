@@ -1,5 +1,7 @@
 #include "export/export_result.h"
 
+#include <cctype>
+
 namespace kelmira {
 
 std::string ExportResult::message() const {
@@ -18,6 +20,12 @@ std::string ExportResult::message() const {
       return errorText(imageCode);
     case ExportStatus::MovieFailed:
       return detail;
+    case ExportStatus::VideoFailed:
+    case ExportStatus::VideoDamaged: {
+      std::string text = detail;
+      if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+      return text + ".";
+    }
   }
   return {};
 }
@@ -49,6 +57,9 @@ std::string ExportResult::line() const {
       }
       return destination + ": " + flat + " (" + std::to_string(movieCode) + ")";
     }
+    case ExportStatus::VideoFailed:
+    case ExportStatus::VideoDamaged:
+      return detail;
   }
   return {};
 }

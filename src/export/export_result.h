@@ -16,6 +16,8 @@ enum class ExportStatus {
   NoMemory,
   ImageFailed,  // a picture, 360-degree photo or web page was not written: `imageCode`
   MovieFailed,  // refused or not written: `movieCode` (-1 refused) and `detail`
+  VideoFailed,  // no video written: `detail` says why
+  VideoDamaged,  // written up to where the input is damaged: `detail` says where
 };
 
 // How an export ended, what it wrote, and what to tell of it.
@@ -32,6 +34,9 @@ struct ExportResult {
   std::int32_t width = 0;
   std::int32_t height = 0;
   SphereFrame frame;
+  // A video's frames written, and what was left out of it.
+  std::int64_t frames = 0;
+  std::string warning;
 
   bool ok() const { return status == ExportStatus::Written; }
   // What the window tells, in paragraphs.

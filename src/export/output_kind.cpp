@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "export/panorama_writers.h"
+#include "export/video_export.h"
 #include "image/file_format.h"
 
 namespace kelmira {
@@ -55,6 +56,14 @@ constexpr OutputKindRow kKinds[] = {
      .trimmedToMovieSize = true,
      .namingRule = "a movie is named .mov",
      .write = writeMovie},
+    {.kind = OutputKind::Video,
+     .name = "360-degree video",
+     .ownExtensions = {".MP4"sv},
+     .pickedByName = true,
+     .mark = "_360",
+     .dialogLabel = "360-degree video (*.mp4)",
+     .namingRule = "a 360-degree video is named .mp4",
+     .writeVideo = writeSphereVideo},
 };
 
 constexpr OutputKindRow kNone{.name = "nothing"};

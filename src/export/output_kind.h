@@ -13,13 +13,17 @@ namespace kelmira {
 struct ExportRequest;
 struct ExportResult;
 struct PanoramaSource;
+struct VideoSource;
 
 // What a result is: a panorama picture in one of the written file formats, the
-// 360-degree photo, the web page that pans it, or the QuickTime VR movie.
-enum class OutputKind { None, Jpeg, Tiff, Bmp, SpherePhoto, WebPage, Movie };
+// 360-degree photo, the web page that pans it, the QuickTime VR movie, or the 360-degree
+// video of a mirror video.
+enum class OutputKind { None, Jpeg, Tiff, Bmp, SpherePhoto, WebPage, Movie, Video };
 
 // Writes the panorama as the request's kind; the kind's refusals were checked before.
 using PanoramaWriter = ExportResult (*)(const PanoramaSource& source, const ExportRequest& request);
+// Writes a video as the request's kind.
+using VideoWriter = ExportResult (*)(const VideoSource& source, const ExportRequest& request);
 
 // Everything the program knows of one kind of result. A new kind is a new row here and
 // its writer; the window's save dialog and the command line read the rows.
@@ -43,6 +47,9 @@ struct OutputKindRow {
   // whose rule names every picture format.
   const char* namingRule = nullptr;
   PanoramaWriter write = nullptr;
+  // Made from a video rather than a panorama: its writer, and its entry offered only when
+  // a video is open.
+  VideoWriter writeVideo = nullptr;
 };
 
 // Every kind but None, panorama pictures first (JPEG first: a batch's default).

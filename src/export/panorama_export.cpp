@@ -4,6 +4,7 @@
 #include "export/save_as_rows_arrive.h"
 #include "image/dib_image.h"
 #include "image/progress_sink.h"
+#include "mirror/calibrated_unwarp.h"
 #include "movie/panorama_movie_export.h"
 #include "sphere/viewer_page.h"
 #include "unwarp/panorama_maker.h"
@@ -60,10 +61,16 @@ ExportResult exportRound(const RoundSource& source, const ExportRequest& request
   }
   // A picture's encoder takes the rows as the unwarp finishes them, on a thread of its own.
   const bool asRowsArrive = isPanoramaPicture(request.kind);
-  SaveAsRowsArrive save(request.destination, outputKindRow(request.kind).format);
+  SaveAsRowsArrive save(request.destination, outputKindRow(request.kind).format, source.metadata);
   const RingPlacement& ring = source.ring;
-  if (makePanoramaImage(source.photograph, ring.centreX, ring.centreY, ring.cropRadius, source.lensThread, panorama,
-                        report, ring.ringRadius, asRowsArrive ? &save : nullptr) != 0) {
+  PanoramaRowListener* const listener = asRowsArrive ? &save : nullptr;
+  if (source.mirror != nullptr) {
+    if (makeCalibratedPanorama(source.photograph, *source.mirror, panorama, report, listener) != 0) {
+      save.finish();
+      return failure(request, ExportStatus::NoMemory);
+    }
+  } else if (makePanoramaImage(source.photograph, ring.centreX, ring.centreY, ring.cropRadius, source.lensThread,
+                               panorama, report, ring.ringRadius, listener) != 0) {
     save.finish();
     ExportResult result = failure(request, ExportStatus::NoPanorama);
     result.detail = source.path;
@@ -71,7 +78,9 @@ ExportResult exportRound(const RoundSource& source, const ExportRequest& request
     return result;
   }
   if (request.progress != nullptr) request.progress->endProgress();
-  const RowElevations rows = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama.height()));
+  const RowElevations rows = source.mirror != nullptr
+                                 ? source.mirror->rows()
+                                 : RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama.height()));
   const PanoramaSource made{panorama, rows, source.metadata};
   begin(request, ExportStage::Writing);
   if (!asRowsArrive) return exportPanorama(made, request);

@@ -4,6 +4,7 @@
 
 #include "export/web_viewer.h"
 #include "image/dib_image.h"
+#include "metadata/result_metadata.h"
 #include "movie/panorama_movie_export.h"
 #include "sphere/viewer_page.h"
 
@@ -36,14 +37,16 @@ ExportResult readViewer(const ExportRequest& request, ViewerFiles& viewer) {
 
 ExportResult writePanoramaPicture(const PanoramaSource& source, const ExportRequest& request) {
   const ImageErrorCode code =
-      source.panorama.saveToFile(request.destination, outputKindRow(request.kind).format, request.progress);
+      source.panorama.saveToFile(request.destination, outputKindRow(request.kind).format, request.progress,
+                                 metadataForResult(source.metadata, source.panorama.width(), source.panorama.height()));
   return written(request, code, source.panorama.width(), source.panorama.height());
 }
 
 ExportResult writeSpherePhoto(const PanoramaSource& source, const ExportRequest& request) {
   SphereFrame frame;
   const ImageErrorCode code =
-      saveSpherePhoto(source.panorama, source.rows, request.destination, request.quality, request.progress, &frame);
+      saveSpherePhoto(source.panorama, source.rows, request.destination, request.quality, request.progress, &frame,
+                      source.metadata);
   ExportResult result = written(request, code, frame.fullWidth, frame.height);
   result.frame = frame;
   return result;
@@ -56,14 +59,15 @@ ExportResult writeWebPage(const PanoramaSource& source, const ExportRequest& req
       request.title.empty() ? std::filesystem::path(request.destination).stem().string() : request.title;
   SphereFrame frame;
   const ImageErrorCode code = saveViewerPage(source.panorama, source.rows, request.destination, title, request.quality,
-                                             viewer, request.progress, &frame);
+                                             viewer, request.progress, &frame, source.metadata);
   ExportResult result = written(request, code, frame.fullWidth, frame.height);
   result.frame = frame;
   return result;
 }
 
 ExportResult writeMovie(const PanoramaSource& source, const ExportRequest& request) {
-  // The movie trims and turns the panorama it is given: a copy, so the source stays.
+  // The movie trims and turns the panorama it is given: a copy, so the source stays. A
+  // QuickTime VR movie has no place for the photograph's metadata.
   DibImage panorama;
   ExportResult result;
   result.destination = request.destination;

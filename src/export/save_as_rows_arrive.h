@@ -8,16 +8,19 @@
 #include "image/file_type.h"
 #include "image/image_error.h"
 #include "image/row_gate.h"
+#include "metadata/photo_metadata.h"
 #include "unwarp/panorama_maker.h"
 
 namespace kelmira {
 
 // Saves the panorama while it is being made: the encoder starts on its own thread as soon
 // as the picture exists and takes each row when the unwarp has finished it, so the two
-// run side by side. The file is the same as a save of the finished panorama.
+// run side by side. The file is the same as a save of the finished panorama, with what it
+// carries of the photograph.
 class SaveAsRowsArrive : public PanoramaRowListener {
  public:
-  SaveAsRowsArrive(std::string path, FileType type) : path_(std::move(path)), type_(type) {}
+  SaveAsRowsArrive(std::string path, FileType type, const PhotoMetadata& metadata = PhotoMetadata::none())
+      : path_(std::move(path)), type_(type), metadata_(metadata) {}
   ~SaveAsRowsArrive() { finish(); }
   SaveAsRowsArrive(const SaveAsRowsArrive&) = delete;
   SaveAsRowsArrive& operator=(const SaveAsRowsArrive&) = delete;
@@ -32,6 +35,8 @@ class SaveAsRowsArrive : public PanoramaRowListener {
  private:
   const std::string path_;
   const FileType type_;
+  const PhotoMetadata& metadata_;
+  EmbeddedMetadata embedded_;
   RowGate rowsReady_;
   std::thread saver_;
   std::optional<ImageErrorCode> code_;

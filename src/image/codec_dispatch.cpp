@@ -21,16 +21,18 @@ PixelBlock decodeStream(ImageStream& stream, FileType type, std::int32_t& width,
 }
 
 std::int64_t encodeStream(ImageStream& stream, FileType type, const std::uint8_t* pixels, std::int32_t width,
-                          std::int32_t height, const RowGate* rowsReady) {
+                          std::int32_t height, const RowGate* rowsReady, const EmbeddedMetadata& metadata) {
   const FileFormat* format = fileFormatOf(type);
   const StreamEncoder encode = format != nullptr ? format->encode : nullptr;
-  if (encode != nullptr && format->encodesRowsAsTheyArrive) return encode(stream, pixels, width, height, rowsReady);
+  if (encode != nullptr && format->encodesRowsAsTheyArrive) {
+    return encode(stream, pixels, width, height, metadata, rowsReady);
+  }
   if (rowsReady != nullptr && !rowsReady->waitFor(height)) {
     LayerCall call;
     call.fail(ImageError::Aborted);
     return 0;
   }
-  if (encode != nullptr) return encode(stream, pixels, width, height, nullptr);
+  if (encode != nullptr) return encode(stream, pixels, width, height, metadata, nullptr);
   LayerCall call;
   call.keepPreviousError();
   return 0;

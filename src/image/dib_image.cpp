@@ -27,9 +27,11 @@ void endProgress(ProgressSink* sink) {
 using Encoder = std::function<void(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width,
                                    std::int32_t height)>;
 
-// Encodes into a file beside the target, which replaces it only when complete.
+// Encodes into a file beside the target, which replaces it only when complete; what the
+// encoder could not place of the metadata goes in by the finishing step first.
 ImageErrorCode saveHeldPixels(const HeldPixels& picture, const std::string& path, const Encoder& encode,
-                              ProgressSink* progress) {
+                              ProgressSink* progress, MetadataFinisher finish = nullptr,
+                              const EmbeddedMetadata& metadata = EmbeddedMetadata::none()) {
   ReplacementFile replacement(path);
   if (!replacement.created()) return ImageError::FileOpen;
   std::unique_ptr<ImageStream> stream = openForWriting(replacement.temporaryPath());
@@ -41,8 +43,16 @@ ImageErrorCode saveHeldPixels(const HeldPixels& picture, const std::string& path
     if (!closeStream(std::move(stream)) && code == ImageError::None) code = lastError();
   }
   endProgress(progress);
+  if (code == ImageError::None && finish != nullptr && !metadata.empty()) {
+    code = finish(replacement.temporaryPath(), metadata);
+  }
   if (code == ImageError::None && !replacement.commit()) code = ImageError::FileWrite;
   return code;
+}
+
+MetadataFinisher finisherOf(FileType type) {
+  const FileFormat* format = fileFormatOf(type);
+  return format != nullptr ? format->finishMetadata : nullptr;
 }
 
 }  // namespace
@@ -208,38 +218,46 @@ ImageErrorCode DibImage::loadFromFile(const std::string& path, FileType type, Pr
   return code;
 }
 
-ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, ProgressSink* progress) const {
+ImageErrorCode DibImage::saveToFile(const std::string& path, FileType type, ProgressSink* progress,
+                                    const EmbeddedMetadata& metadata) const {
   if (!pixels_) return ImageError::BadParameter;
   if (!isWritable(type)) return ImageError::BadParameter;  // no encoder: never replace the target with an empty file
   return saveHeldPixels(
       hold(), path,
-      [type](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
-        encodeStream(stream, type, pixels, width, height);
+      [&](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
+        encodeStream(stream, type, pixels, width, height, nullptr, metadata);
+      },
+      progress, finisherOf(type), metadata);
+}
+
+ImageErrorCode DibImage::saveAsJpeg(const std::string& path, int quality, const EmbeddedMetadata& metadata,
+                                    ProgressSink* progress) const {
+  if (!pixels_ || quality < 0 || quality > 100) return ImageError::BadParameter;
+  return saveHeldPixels(
+      hold(), path,
+      [&](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
+        writeJpeg(stream, pixels, width, height, quality, false, metadata);
       },
       progress);
 }
 
 ImageErrorCode DibImage::saveAsJpeg(const std::string& path, int quality, const std::string& xmpPacket,
                                     ProgressSink* progress) const {
-  if (!pixels_ || quality < 0 || quality > 100) return ImageError::BadParameter;
-  return saveHeldPixels(
-      hold(), path,
-      [&](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
-        writeJpeg(stream, pixels, width, height, quality, false, xmpPacket);
-      },
-      progress);
+  EmbeddedMetadata metadata;
+  metadata.xmp = xmpPacket;
+  return saveAsJpeg(path, quality, metadata, progress);
 }
 
 ImageErrorCode savePictureAsRowsArrive(const HeldPixels& picture, const std::string& path, FileType type,
-                                       const RowGate& rowsReady) {
+                                       const RowGate& rowsReady, const EmbeddedMetadata& metadata) {
   if (!picture.block) return ImageError::BadParameter;
   if (!isWritable(type)) return ImageError::BadParameter;
   return saveHeldPixels(
       picture, path,
       [&](ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
-        encodeStream(stream, type, pixels, width, height, &rowsReady);
+        encodeStream(stream, type, pixels, width, height, &rowsReady, metadata);
       },
-      nullptr);
+      nullptr, finisherOf(type), metadata);
 }
 
 }  // namespace kelmira

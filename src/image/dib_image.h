@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "image/embedded_metadata.h"
 #include "image/file_type.h"
 #include "image/image_error.h"
 #include "image/pixel_block.h"
@@ -88,10 +89,15 @@ class DibImage {
   ImageErrorCode loadFromFile(const std::string& path, ProgressSink* progress = nullptr);
   // Reads a file already identified as `type`.
   ImageErrorCode loadFromFile(const std::string& path, FileType type, ProgressSink* progress = nullptr);
-  // JPEG (quality 100, progressive), BMP or TIFF; the target is replaced only by a complete file.
-  ImageErrorCode saveToFile(const std::string& path, FileType type, ProgressSink* progress = nullptr) const;
-  // A baseline JPEG of the given quality with an XMP packet (none when empty), replaced
-  // only when complete like every save.
+  // JPEG (quality 100, progressive), BMP or TIFF, with what the format holds of the
+  // metadata; the target is replaced only by a complete file.
+  ImageErrorCode saveToFile(const std::string& path, FileType type, ProgressSink* progress = nullptr,
+                            const EmbeddedMetadata& metadata = EmbeddedMetadata::none()) const;
+  // A baseline JPEG of the given quality with the metadata, replaced only when complete
+  // like every save.
+  ImageErrorCode saveAsJpeg(const std::string& path, int quality, const EmbeddedMetadata& metadata,
+                            ProgressSink* progress = nullptr) const;
+  // The same with an XMP packet alone (none when empty).
   ImageErrorCode saveAsJpeg(const std::string& path, int quality, const std::string& xmpPacket,
                             ProgressSink* progress = nullptr) const;
 
@@ -111,6 +117,7 @@ class DibImage {
 // replaced only by a complete file, so a gate closed short of the picture leaves it as it
 // was (ImageError::Aborted).
 ImageErrorCode savePictureAsRowsArrive(const HeldPixels& picture, const std::string& path, FileType type,
-                                       const RowGate& rowsReady);
+                                       const RowGate& rowsReady,
+                                       const EmbeddedMetadata& metadata = EmbeddedMetadata::none());
 
 }  // namespace kelmira

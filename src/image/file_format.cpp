@@ -9,6 +9,7 @@
 #include "image/png_codec.h"
 #include "image/tga_codec.h"
 #include "image/tiff_codec.h"
+#include "image/tiff_metadata.h"
 
 namespace kelmira {
 
@@ -26,19 +27,20 @@ PixelBlock drawMetafile(const std::string& path, std::int32_t& width, std::int32
 
 // Saved panoramas are JPEGs of quality 100, progressive.
 std::int64_t encodeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                        const RowGate* rowsReady) {
-  return writeJpeg(stream, pixels, width, height, 100, true, {}, rowsReady);
+                        const EmbeddedMetadata& metadata, const RowGate* rowsReady) {
+  return writeJpeg(stream, pixels, width, height, 100, true, metadata, rowsReady);
 }
 
 // BMP files are stored bottom row first, and TIFF is quick: both wait for the whole picture.
+// A bitmap has no place for metadata.
 std::int64_t encodeBmp(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                       const RowGate*) {
+                       const EmbeddedMetadata&, const RowGate*) {
   return writeBmp(stream, pixels, width, height);
 }
 
 std::int64_t encodeTiff(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                        const RowGate*) {
-  return writeTiff(stream, pixels, width, height);
+                        const EmbeddedMetadata& metadata, const RowGate*) {
+  return writeTiff(stream, pixels, width, height, metadata);
 }
 
 // The signatures are tested row by row in this order and the first match wins, so the
@@ -60,6 +62,7 @@ constexpr FileFormat kFormats[] = {
      .decode = readJpeg,
      .encode = encodeJpeg,
      .encodesRowsAsTheyArrive = true,
+     .readColourProfile = readJpegColourProfile,
      .dialogLabel = "JPEG Files (*.JPG)"},
     {.type = FileTypePcx,
      .name = "PCX",
@@ -72,12 +75,16 @@ constexpr FileFormat kFormats[] = {
      .signatures = {{{0, "MM"sv}, {0, "II"sv}}},
      .decode = readTiff,
      .encode = encodeTiff,
+     .decoderFlipsToOrientation = true,
+     .readColourProfile = readTiffColourProfile,
+     .finishMetadata = embedTiffMetadata,
      .dialogLabel = "TIFF Files (*.TIF)"},
     {.type = FileTypePng,
      .name = "PNG",
      .extensions = {".PNG"sv},
      .signatures = {{{0, "\x89PNG\x0D\x0A\x1A\x0A"sv}}},
-     .decode = readPng},
+     .decode = readPng,
+     .readColourProfile = readPngColourProfile},
     {.type = FileTypeWmf,
      .name = "Windows metafile",
      .extensions = {".WMF"sv},

@@ -1,10 +1,12 @@
 #include "image/jpeg_codec.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -17,8 +19,12 @@ namespace kelmira {
 namespace {
 
 constexpr std::size_t kBufferBytes = 4096;  // what is read from the stream at a time
-constexpr char kXmpNamespace[] = "http://ns.adobe.com/xap/1.0/";  // with its terminating zero
-constexpr std::size_t kMaxXmpBytes = 65000;
+// The headers that name what an APP segment holds, each with its terminating zero.
+constexpr char kXmpNamespace[] = "http://ns.adobe.com/xap/1.0/";
+constexpr char kExifHeader[] = "Exif\0";  // the second zero is the array's own
+constexpr char kPhotoshopHeader[] = "Photoshop 3.0";
+constexpr char kIccHeader[] = "ICC_PROFILE";
+constexpr std::uint16_t kIptcResource = 0x0404;
 
 struct StreamSource {
   jpeg_source_mgr pub;
@@ -107,6 +113,101 @@ void convertScanline(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, int
   }
 }
 
+
+// Whether a saved segment starts with a header (its terminating zero included).
+template <std::size_t N>
+bool startsWith(const jpeg_saved_marker_ptr marker, const char (&header)[N]) {
+  return marker->data_length >= N && std::memcmp(marker->data, header, N) == 0;
+}
+
+std::string after(const jpeg_saved_marker_ptr marker, std::size_t header) {
+  return {reinterpret_cast<const char*>(marker->data) + header, marker->data_length - header};
+}
+
+void appendBigEndian(std::string& out, std::uint32_t value, int bytes) {
+  for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
+}
+
+// IPTC as Photoshop stores it in APP13: one resource of its image resource block.
+std::string photoshopSegment(const std::string& iptc) {
+  std::string segment(kPhotoshopHeader, sizeof kPhotoshopHeader);
+  segment += "8BIM";
+  appendBigEndian(segment, kIptcResource, 2);
+  segment.append(2, '\0');  // an empty name, padded to an even length
+  appendBigEndian(segment, static_cast<std::uint32_t>(iptc.size()), 4);
+  segment += iptc;
+  if (iptc.size() % 2 != 0) segment += '\0';
+  return segment;
+}
+
+// Writes one APP segment; false when the library gave up.
+bool writeSegment(JpegErrorManager& errors, jpeg_compress_struct& info, int marker, const std::string& segment) {
+  return guardedJpegStep(errors, [&] {
+    jpeg_write_marker(&info, marker, reinterpret_cast<const JOCTET*>(segment.data()),
+                      static_cast<unsigned>(segment.size()));
+  });
+}
+
+bool writeMetadata(JpegErrorManager& errors, jpeg_compress_struct& info, const EmbeddedMetadata& metadata) {
+  if (!metadata.exif.empty() &&
+      !writeSegment(errors, info, JPEG_APP0 + 1, std::string(kExifHeader, sizeof kExifHeader) + metadata.exif)) {
+    return false;
+  }
+  // Readers find XMP in APP1 by its namespace, ended by a zero byte.
+  if (!metadata.xmp.empty() &&
+      !writeSegment(errors, info, JPEG_APP0 + 1, std::string(kXmpNamespace, sizeof kXmpNamespace) + metadata.xmp)) {
+    return false;
+  }
+  if (!metadata.iccProfile.empty() && !guardedJpegStep(errors, [&] {
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(metadata.iccProfile.data()),
+                               static_cast<unsigned>(metadata.iccProfile.size()));
+      })) {
+    return false;
+  }
+  return metadata.iptc.empty() || writeSegment(errors, info, JPEG_APP0 + 13, photoshopSegment(metadata.iptc));
+}
+
+bool fitsSegments(const EmbeddedMetadata& metadata) {
+  // The profile is cut into at most 255 chunks.
+  constexpr std::size_t kMaxIccBytes = 255 * (65533 - 14);
+  return metadata.exif.size() <= kMaxJpegExifBytes && metadata.xmp.size() <= kMaxJpegXmpBytes &&
+         metadata.iptc.size() <= kMaxJpegIptcBytes && metadata.iccProfile.size() <= kMaxIccBytes;
+}
+
+struct IccProfileBytes {
+  JOCTET* data = nullptr;
+  ~IccProfileBytes() { std::free(data); }
+};
+
+// Reads the header of a JPEG with its metadata segments saved; false when it is no JPEG.
+bool readHeaderWithSegments(JpegErrorManager& errors, jpeg_decompress_struct& info) {
+  return guardedJpegStep(errors, [&] {
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
+    jpeg_save_markers(&info, JPEG_APP0 + 13, 0xFFFF);
+    jpeg_read_header(&info, TRUE);
+  });
+}
+
+// The profile of a header read with its segments saved.
+std::string colourProfileOf(JpegErrorManager& errors, jpeg_decompress_struct& info, bool& damaged) {
+  damaged = false;
+  bool chunks = false;
+  for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr; marker = marker->next) {
+    if (marker->marker == JPEG_APP0 + 2 && startsWith(marker, kIccHeader)) chunks = true;
+  }
+  if (!chunks) return {};
+  IccProfileBytes profile;
+  unsigned length = 0;
+  boolean read = FALSE;
+  if (!guardedJpegStep(errors, [&] { read = jpeg_read_icc_profile(&info, &profile.data, &length); }) || !read ||
+      profile.data == nullptr) {
+    damaged = true;
+    return {};
+  }
+  return {reinterpret_cast<const char*>(profile.data), length};
+}
+
 }  // namespace
 
 PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& height) {
@@ -192,9 +293,9 @@ PixelBlock readJpeg(ImageStream& stream, std::int32_t& width, std::int32_t& heig
 }
 
 std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                       int quality, bool progressive, std::string_view xmpPacket, const RowGate* rowsReady) {
+                       int quality, bool progressive, const EmbeddedMetadata& metadata, const RowGate* rowsReady) {
   LayerCall call;
-  if (pixels == nullptr || width <= 0 || height <= 0 || xmpPacket.size() > kMaxXmpBytes) {
+  if (pixels == nullptr || width <= 0 || height <= 0 || !fitsSegments(metadata)) {
     call.fail(ImageError::BadParameter);
     return 0;
   }
@@ -230,18 +331,9 @@ std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int
     call.fail(ImageError::BadJpeg);
     return 0;
   }
-  if (!xmpPacket.empty()) {
-    // Readers find XMP in APP1 by this namespace, ended by a zero byte.
-    std::string segment(kXmpNamespace, sizeof kXmpNamespace);
-    segment.append(xmpPacket);
-    const bool written = guardedJpegStep(errors, [&] {
-      jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(segment.data()),
-                        static_cast<unsigned>(segment.size()));
-    });
-    if (!written) {
-      call.fail(ImageError::FileWrite);
-      return 0;
-    }
+  if (!writeMetadata(errors, info, metadata)) {
+    call.fail(ImageError::FileWrite);
+    return 0;
   }
 
   const std::size_t stride = 3 * static_cast<std::size_t>(width);
@@ -268,6 +360,45 @@ std::int64_t writeJpeg(ImageStream& stream, const std::uint8_t* pixels, std::int
     return 0;
   }
   return encodedLength(stream, call);
+}
+
+bool readJpegMetadataSegments(ImageStream& stream, JpegMetadataSegments& segments) {
+  segments = {};
+  JpegErrorManager errors;
+  StreamSource source;
+  jpeg_decompress_struct info;
+  std::memset(&info, 0, sizeof info);
+  info.err = installJpegErrorManager(errors);
+  if (!guardedJpegStep(errors, [&] { jpeg_create_decompress(&info); })) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  DecompressorGuard guard{&info};
+  attachSource(info, source, stream);
+  if (!readHeaderWithSegments(errors, info)) return false;
+  bool exifSeen = false;
+  bool xmpSeen = false;
+  for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr; marker = marker->next) {
+    if (marker->marker == JPEG_APP0 + 1 && !exifSeen && startsWith(marker, kExifHeader)) {
+      exifSeen = true;
+      segments.exif = after(marker, sizeof kExifHeader);
+    } else if (marker->marker == JPEG_APP0 + 1 && !xmpSeen && startsWith(marker, kXmpNamespace)) {
+      xmpSeen = true;
+      segments.xmp = after(marker, sizeof kXmpNamespace);
+    } else if (marker->marker == JPEG_APP0 + 13 && startsWith(marker, kPhotoshopHeader)) {
+      segments.photoshop += after(marker, sizeof kPhotoshopHeader);
+    }
+  }
+  segments.iccProfile = colourProfileOf(errors, info, segments.iccDamaged);
+  return true;
+}
+
+std::string readJpegColourProfile(ImageStream& stream, bool& damaged) {
+  JpegMetadataSegments segments;
+  damaged = false;
+  if (!readJpegMetadataSegments(stream, segments)) return {};
+  damaged = segments.iccDamaged;
+  return segments.iccProfile;
 }
 
 }  // namespace kelmira

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstddef>
+#include <cstring>
 
 #include <png.h>
 
@@ -32,6 +33,11 @@ bool guarded(png_structp png, Step&& step) {
 void errorExit(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 void ignoreWarning(png_structp, png_const_charp) {}
+
+// A colour profile read notes whether libpng dropped its chunk.
+void noteProfileWarning(png_structp png, png_const_charp message) {
+  if (std::strncmp(message, "iCCP", 4) == 0) *static_cast<bool*>(png_get_error_ptr(png)) = true;
+}
 
 void readFromStream(png_structp png, png_bytep data, std::size_t length) {
   auto* stream = static_cast<ImageStream*>(png_get_io_ptr(png));
@@ -155,6 +161,30 @@ PixelBlock readPng(ImageStream& stream, std::int32_t& width, std::int32_t& heigh
   width = static_cast<std::int32_t>(imageWidth);
   height = static_cast<std::int32_t>(imageHeight);
   return pixels;
+}
+
+std::string readPngColourProfile(ImageStream& stream, bool& damaged) {
+  damaged = false;
+  ReadStructs structs;
+  structs.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &damaged, errorExit, noteProfileWarning);
+  if (structs.png != nullptr) structs.info = png_create_info_struct(structs.png);
+  if (structs.png == nullptr || structs.info == nullptr) return {};
+  png_structp png = structs.png;
+  png_infop info = structs.info;
+  png_set_read_fn(png, &stream, readFromStream);
+  png_charp name = nullptr;
+  int compression = 0;
+  png_bytep profile = nullptr;
+  png_uint_32 length = 0;
+  bool found = false;
+  if (!guarded(png, [&] {
+        png_read_info(png, info);
+        found = png_get_iCCP(png, info, &name, &compression, &profile, &length) != 0;
+      })) {
+    return {};
+  }
+  if (!found || profile == nullptr || length == 0) return {};
+  return {reinterpret_cast<const char*>(profile), length};
 }
 
 }  // namespace kelmira

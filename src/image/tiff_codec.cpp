@@ -139,7 +139,18 @@ PixelBlock readTiff(ImageStream& stream, std::int32_t& width, std::int32_t& heig
   return pixels;
 }
 
-std::int64_t writeTiff(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height) {
+std::string readTiffColourProfile(ImageStream& stream, bool& damaged) {
+  damaged = false;
+  TiffHandle tif = openTiff(stream, "r");
+  if (!tif) return {};
+  std::uint32_t length = 0;
+  void* profile = nullptr;
+  if (!TIFFGetField(tif.get(), TIFFTAG_ICCPROFILE, &length, &profile) || profile == nullptr || length == 0) return {};
+  return {static_cast<const char*>(profile), length};
+}
+
+std::int64_t writeTiff(ImageStream& stream, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                       const EmbeddedMetadata& metadata) {
   LayerCall call;
   if (pixels == nullptr || width <= 0 || height <= 0) {
     call.fail(ImageError::BadParameter);
@@ -165,6 +176,10 @@ std::int64_t writeTiff(ImageStream& stream, const std::uint8_t* pixels, std::int
            TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
            TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
            TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  if (tagged && !metadata.iccProfile.empty()) {
+    tagged = TIFFSetField(t, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(metadata.iccProfile.size()),
+                          metadata.iccProfile.data());
+  }
   if (!tagged) {
     call.fail(ImageError::TiffInternal);
     return 0;

@@ -281,6 +281,21 @@ bool looksLikeQuickTimeMovie(const std::string& path) {
   return false;
 }
 
+bool isQuickTimeVrMovie(const std::string& path) {
+  if (!looksLikeQuickTimeMovie(path)) return false;
+  MovieGuard guard;
+  if (initializeQtml() != noErr) return false;
+  guard.started = true;
+  if (openMovieFile(path, &guard.file, fsRdPerm) != noErr) return false;
+  if (newMovieFromFile(&guard.movie, guard.file, nullptr, 0) != noErr) return false;
+  for (const OSType type : {fourCC("qtvr"), fourCC("pano"), fourCC("obje"), fourCC("stna"), fourCC("STpn")}) {
+    int count = 0;
+    trackOfMediaType(*guard.movie, type, count);
+    if (count > 0) return true;
+  }
+  return false;
+}
+
 std::string readQtvrPanorama(const std::string& path, QtvrPanorama& result) {
   MovieGuard guard;
   if (initializeQtml() != noErr) return "The movie toolbox did not start.";

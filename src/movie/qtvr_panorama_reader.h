@@ -30,6 +30,10 @@ struct QtvrPanorama {
 // Whether the file begins as a QuickTime movie does (a top-level atom a movie has).
 bool looksLikeQuickTimeMovie(const std::string& path);
 
+// Whether the file is a QuickTime movie with a QuickTime VR track of any kind (panorama,
+// object, old or new), rather than an ordinary video.
+bool isQuickTimeVrMovie(const std::string& path);
+
 // Reads a single-node panorama movie, cylindrical or cubic. Empty when it worked; otherwise a
 // sentence for the user saying why the movie was refused (an object movie, several nodes,
 // a codec that cannot be decoded, a damaged movie). Every count and size is checked

@@ -20,5 +20,9 @@ inline constexpr int defaultFindRing = 1;
 inline constexpr char equipmentSection[] = "EQUIPMENT";
 inline constexpr char mirrorKey[] = "MIRROR";
 inline constexpr char attachmentKey[] = "ATTACHMENT";
+// A calibrated mirror used in place of the attachment's (its file's path; empty: none),
+// and how the camera sits on it ("camera-below" or "camera-above").
+inline constexpr char calibratedMirrorKey[] = "CALIBRATED_MIRROR";
+inline constexpr char rigKey[] = "RIG";
 
 }  // namespace kelmira::settings

@@ -5,6 +5,8 @@
 #include <locale>
 #include <sstream>
 
+#include "metadata/result_metadata.h"
+
 namespace kelmira {
 
 bool makeSpherePhoto(const DibImage& panorama, const RowElevations& rows, DibImage& photo, SphereFrame& frame) {
@@ -44,13 +46,10 @@ bool makeSpherePhoto(const DibImage& panorama, const RowElevations& rows, DibIma
   return true;
 }
 
-std::string photoSphereXmp(const SphereFrame& frame) {
+std::string photoSphereDescription(const SphereFrame& frame) {
   std::ostringstream xmp;
   xmp.imbue(std::locale::classic());  // no digit grouping, whatever the program's locale
-  xmp << "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
-         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n"
-         " <rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n"
-         "  <rdf:Description rdf:about=\"\" xmlns:GPano=\"http://ns.google.com/photos/1.0/panorama/\">\n"
+  xmp << "  <rdf:Description rdf:about=\"\" xmlns:GPano=\"http://ns.google.com/photos/1.0/panorama/\">\n"
          "   <GPano:ProjectionType>equirectangular</GPano:ProjectionType>\n"
          "   <GPano:UsePanoramaViewer>True</GPano:UsePanoramaViewer>\n"
       << "   <GPano:FullPanoWidthPixels>" << frame.fullWidth << "</GPano:FullPanoWidthPixels>\n"
@@ -59,11 +58,14 @@ std::string photoSphereXmp(const SphereFrame& frame) {
       << "   <GPano:CroppedAreaImageHeightPixels>" << frame.height << "</GPano:CroppedAreaImageHeightPixels>\n"
       << "   <GPano:CroppedAreaLeftPixels>0</GPano:CroppedAreaLeftPixels>\n"
       << "   <GPano:CroppedAreaTopPixels>" << frame.top << "</GPano:CroppedAreaTopPixels>\n"
-      << "  </rdf:Description>\n"
-         " </rdf:RDF>\n"
-         "</x:xmpmeta>\n"
-         "<?xpacket end=\"w\"?>";
+      << "  </rdf:Description>\n";
   return xmp.str();
+}
+
+std::string photoSphereXmp(const SphereFrame& frame) { return xmpPacketAround(photoSphereDescription(frame)); }
+
+EmbeddedMetadata spherePhotoMetadata(const DibImage& photo, const SphereFrame& frame, const PhotoMetadata& metadata) {
+  return metadataForResult(metadata, photo.width(), photo.height(), photoSphereDescription(frame));
 }
 
 ImageErrorCode makeSpherePhotoToSave(const DibImage& panorama, const RowElevations& rows, DibImage& photo,
@@ -77,13 +79,13 @@ ImageErrorCode makeSpherePhotoToSave(const DibImage& panorama, const RowElevatio
 }
 
 ImageErrorCode saveSpherePhoto(const DibImage& panorama, const RowElevations& rows, const std::string& path,
-                               int quality, ProgressSink* progress, SphereFrame* made) {
+                               int quality, ProgressSink* progress, SphereFrame* made, const PhotoMetadata& metadata) {
   DibImage photo;
   SphereFrame frame;
   if (const ImageErrorCode code = makeSpherePhotoToSave(panorama, rows, photo, frame, made); code != ImageError::None) {
     return code;
   }
-  return photo.saveAsJpeg(path, quality, photoSphereXmp(frame), progress);
+  return photo.saveAsJpeg(path, quality, spherePhotoMetadata(photo, frame, metadata), progress);
 }
 
 }  // namespace kelmira

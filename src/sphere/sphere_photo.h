@@ -3,6 +3,7 @@
 #include <string>
 
 #include "image/dib_image.h"
+#include "metadata/photo_metadata.h"
 #include "unwarp/row_elevations.h"
 
 namespace kelmira {
@@ -35,15 +36,21 @@ bool makeSpherePhoto(const DibImage& panorama, const RowElevations& rows, DibIma
 ImageErrorCode makeSpherePhotoToSave(const DibImage& panorama, const RowElevations& rows, DibImage& photo,
                                      SphereFrame& frame, SphereFrame* made);
 
-// The XMP packet (Google's Photo Sphere GPano fields) that makes viewers show a photo so
-// framed as a 360-degree panorama.
+// The rdf:Description of Google's Photo Sphere GPano fields that makes viewers show a photo
+// so framed as a 360-degree panorama, and the XMP packet of it alone.
+std::string photoSphereDescription(const SphereFrame& frame);
 std::string photoSphereXmp(const SphereFrame& frame);
 
+// The 360-degree photo as a JPEG: its Photo Sphere fields beside what it carries of the
+// photograph (metadataForResult).
+EmbeddedMetadata spherePhotoMetadata(const DibImage& photo, const SphereFrame& frame, const PhotoMetadata& metadata);
+
 // Makes the 360-degree photo of the panorama and writes it as a JPEG with its Photo Sphere
-// metadata; the file is replaced only when complete. `made`, when given, receives where the
-// photo lies on the sphere. An image layer code.
+// metadata and what it carries of the photograph; the file is replaced only when complete.
+// `made`, when given, receives where the photo lies on the sphere. An image layer code.
 ImageErrorCode saveSpherePhoto(const DibImage& panorama, const RowElevations& rows, const std::string& path,
-                               int quality, ProgressSink* progress = nullptr, SphereFrame* made = nullptr);
+                               int quality, ProgressSink* progress = nullptr, SphereFrame* made = nullptr,
+                               const PhotoMetadata& metadata = PhotoMetadata::none());
 
 inline constexpr int kDefaultSphereQuality = 92;
 

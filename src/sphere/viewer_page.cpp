@@ -73,6 +73,17 @@ std::string scriptString(const std::string& text) {
   return out + "\"";
 }
 
+// The viewer puts its byline into the page with String.replace, which reads "$" as the
+// start of a pattern: "$$" stands for one.
+std::string bylineText(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    out += c;
+    if (c == '$') out += '$';
+  }
+  return out;
+}
+
 // A point in every locale: a comma would be a syntax error in the script.
 std::string number(double value) { return fixedDecimal(value, 4); }
 
@@ -90,8 +101,14 @@ bool readViewerFiles(const std::string& folder, ViewerFiles& files) {
          readWhole((at / "pannellum.css").string(), files.styles) && !files.script.empty();
 }
 
+std::string viewerCaption(const PhotoMetadata& metadata) {
+  const std::string place = placeText(metadata);
+  if (metadata.captureTime.empty() || place.empty()) return metadata.captureTime + place;
+  return metadata.captureTime + "\n" + place;
+}
+
 std::string makeViewerPage(const std::string& jpegBytes, const SphereFrame& frame, const std::string& title,
-                           const ViewerFiles& viewer) {
+                           const ViewerFiles& viewer, const std::string& caption) {
   const double vertical = frame.verticalAngle();
   const double middle = frame.centreElevation();
   std::ostringstream setUp;
@@ -106,9 +123,15 @@ std::string makeViewerPage(const std::string& jpegBytes, const SphereFrame& fram
            "  type: 'equirectangular',\n"
            "  panorama: 'data:image/jpeg;base64,"
         << base64(jpegBytes) << "',\n"
-        << "  title: " << scriptString(title) << ",\n"
-        // The viewer writes the title into the page as markup unless told to escape it.
-        << "  escapeHTML: true,\n"
+        << "  title: " << scriptString(title) << ",\n";
+  if (!caption.empty()) {
+    // The viewer's byline, under the title, as it stands: no "by".
+    setUp << "  author: " << scriptString(bylineText(caption)) << ",\n"
+          << "  strings: { bylineLabel: '%s' },\n";
+  }
+  // The viewer writes the title and byline into the page as markup unless told to escape them
+  // (and then turns line breaks into its own).
+  setUp << "  escapeHTML: true,\n"
            "  autoLoad: true,\n"
            "  haov: 360,\n"
            "  vaov: vertical,\n"
@@ -143,7 +166,7 @@ std::string makeViewerPage(const std::string& jpegBytes, const SphereFrame& fram
 
 ImageErrorCode saveViewerPage(const DibImage& panorama, const RowElevations& rows, const std::string& path,
                               const std::string& title, int quality, const ViewerFiles& viewer,
-                              ProgressSink* progress, SphereFrame* made) {
+                              ProgressSink* progress, SphereFrame* made, const PhotoMetadata& metadata) {
   DibImage photo;
   SphereFrame frame;
   if (const ImageErrorCode code = makeSpherePhotoToSave(panorama, rows, photo, frame, made); code != ImageError::None) {
@@ -152,7 +175,8 @@ ImageErrorCode saveViewerPage(const DibImage& panorama, const RowElevations& row
   // The photo is made as a file first, the very bytes a 360-degree photo would have.
   ReplacementFile scratch(path + ".jpg");
   if (!scratch.created()) return ImageError::FileOpen;
-  if (const ImageErrorCode code = photo.saveAsJpeg(scratch.temporaryPath(), quality, photoSphereXmp(frame), progress);
+  if (const ImageErrorCode code =
+          photo.saveAsJpeg(scratch.temporaryPath(), quality, spherePhotoMetadata(photo, frame, metadata), progress);
       code != ImageError::None) {
     return code;
   }
@@ -162,7 +186,7 @@ ImageErrorCode saveViewerPage(const DibImage& panorama, const RowElevations& row
   if (!page.created()) return ImageError::FileOpen;
   {
     std::ofstream out(page.temporaryPath(), std::ios::binary | std::ios::trunc);
-    out << makeViewerPage(jpeg, frame, title, viewer);
+    out << makeViewerPage(jpeg, frame, title, viewer, viewerCaption(metadata));
     if (!out.flush()) return ImageError::FileWrite;
   }
   return page.commit() ? ImageError::None : ImageError::FileWrite;

@@ -59,7 +59,7 @@ QString buttonStyle() {
              "QGroupBox { color: %7; font-weight: bold; border: 1px solid %8; border-radius: 6px;"
              " margin-top: 10px; padding-top: 6px; }"
              "QGroupBox::title { subcontrol-origin: margin; left: 10px; padding: 0 4px; }"
-             "QLabel { color: %9; }"
+             "QLabel, QCheckBox { color: %9; }"
              "QLabel[secondary=\"true\"] { color: %7; }")
       .arg(faceGradient(skin::buttonFace), rgb(skin::buttonInk), rgb(skin::buttonEdge),
            faceGradient(skin::pressedFace), rgb(skin::pressedEdge), rgb(skin::accent), rgb(skin::textDim),

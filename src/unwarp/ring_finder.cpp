@@ -11,6 +11,7 @@
 #include "unwarp/circle_fit.h"
 #include "unwarp/grey_picture.h"
 #include "unwarp/mirror_profile_table.h"
+#include "unwarp/ring_choice.h"
 
 namespace kelmira {
 
@@ -207,6 +208,7 @@ struct FineRing {
   // How far the rays' mean step at the edge stands out of the mean step around it: about 1
   // where the rays share no edge.
   double sharedEdge = 0;
+  double visible = 0;  // the share of the rays whose search lay in the picture
 };
 
 // Reads the full photograph's luminance between pixels, or says a point is outside it.
@@ -320,34 +322,171 @@ std::optional<FineRing> refine(const Luma& lumaAt, double cx, double cy, double 
   }
   const std::optional<FittedCircle> fitted = fitCircleRobustly(points, std::max(1.5, 0.004 * radius));
   if (!fitted) return std::nullopt;
-  return FineRing{*fitted, double(fitted->inliers) / searched, sharedEdge};
+  return FineRing{*fitted, double(fitted->inliers) / searched, sharedEdge, double(searched) / rays};
 }
 
 // The circle of the coarse pass settled on its own edge: the votes blend the centres of
 // every circle nearby (the housing's, the camera's), which need not be the ring's. In
 // coarse pixels; the candidate itself when the edge cannot be followed.
-FittedCircle settleOnEdge(const GreyPicture& grey, const Candidate& best, double spread) {
+FittedCircle settleOnEdge(const GreyPicture& grey, const Candidate& best, double spread, double reach) {
   const CoarseLuma luma(grey);
   FittedCircle circle{best.centre.x, best.centre.y, best.radius, 0, 0};
-  for (const double tolerance : {4.0, 2.0, 1.0}) {
-    const std::optional<FineRing> settled =
-        refine(luma, circle.centreX, circle.centreY, circle.radius, 4, tolerance, kCoarseRays, 0.02 * spread);
+  for (double tolerance = reach; tolerance >= 1; tolerance /= 2) {
+    const std::optional<FineRing> settled = refine(luma, circle.centreX, circle.centreY, circle.radius,
+                                                   std::max(4.0, tolerance), tolerance, kCoarseRays, 0.02 * spread);
     if (!settled) break;
     circle = settled->circle;
   }
   return circle;
 }
 
-// How sure the finder is of a ring: most rays cross the edge where the circle says
-// (agreement); the rays' mean step peaks there well above its surroundings, which a circle
-// drawn through texture or noise never does (shared edge); the scene lies inside and a
-// plain housing outside (texture); the points hug the circle (fit).
-double confidenceOf(const FineRing& firstPass, const FineRing& last, const Candidate& coarse) {
+// How sure the finder is of an edge as a circle: most rays cross the edge where the circle
+// says (agreement); the rays' mean step peaks there well above its surroundings, which a
+// circle drawn through texture or noise never does (shared edge); the points hug the
+// circle (fit); enough of the circle lies in the picture (arc).
+double edgeConfidenceOf(const FineRing& firstPass, const FineRing& last) {
   const double agreementTerm = std::sqrt(firstPass.agreement);
   const double edgeTerm = std::clamp((firstPass.sharedEdge - 1.3) / 0.7, 0.0, 1.0);
-  const double textureTerm = std::clamp(0.7 + 0.5 * coarse.texture, 0.0, 1.0);
   const double fitTerm = std::exp(-last.circle.rmsResidual / (2 + 0.004 * last.circle.radius));
-  return std::clamp(agreementTerm * edgeTerm * textureTerm * fitTerm, 0.0, 1.0);
+  // A short arc of a circle mostly outside the picture proves little.
+  const double arcTerm = std::clamp(firstPass.visible / 0.4, 0.0, 1.0);
+  return std::clamp(agreementTerm * edgeTerm * fitTerm * arcTerm, 0.0, 1.0);
+}
+
+// And of the ring: the scene lies inside and a plain housing outside (texture).
+double textureTermOf(const Candidate& coarse) { return std::clamp(0.7 + 0.5 * coarse.texture, 0.0, 1.0); }
+
+// The mean luminance round circles about a centre, one radius a pixel.
+std::vector<double> meanRadialProfile(const FullPictureLuma& luma, double cx, double cy, int from, int to) {
+  std::vector<double> cosines(kFineRays), sines(kFineRays);
+  for (int k = 0; k < kFineRays; ++k) {
+    const double angle = mirror_model::twoPi * k / kFineRays;
+    cosines[k] = std::cos(angle);
+    sines[k] = std::sin(angle);
+  }
+  std::vector<double> profile;
+  for (int r = from; r <= to; ++r) {
+    double sum = 0;
+    int count = 0;
+    for (int k = 0; k < kFineRays; ++k) {
+      double value = 0;
+      if (!luma(cx + r * cosines[k], cy + r * sines[k], value)) continue;
+      sum += value;
+      ++count;
+    }
+    profile.push_back(count > kFineRays / 10 ? sum / count : -1);
+  }
+  return profile;
+}
+
+// A mirror's polished rim: a thin bright ring just outside the scene. When the edge found
+// is the rim's outer one (or the rim itself), the radius where it starts: the scene's end.
+std::optional<double> innerEdgeOfRim(const FullPictureLuma& luma, const FittedCircle& circle, double spread) {
+  const int widest = static_cast<int>(std::max(4.0, 0.05 * circle.radius));
+  const int from = static_cast<int>(circle.radius) - widest - 4, to = static_cast<int>(circle.radius) + 4;
+  if (from < 4) return std::nullopt;
+  const std::vector<double> profile = meanRadialProfile(luma, circle.centreX, circle.centreY, from, to);
+  if (std::any_of(profile.begin(), profile.end(), [](double v) { return v < 0; })) return std::nullopt;
+  const auto step = [&](int i) { return profile[i + 1] - profile[i - 1]; };
+  int rise = -1, fall = -1;
+  for (int i = 1; i + 1 < static_cast<int>(profile.size()); ++i) {
+    if (rise < 0 || step(i) > step(rise)) rise = i;
+    if (fall < 0 || step(i) < step(fall)) fall = i;
+  }
+  const double least = 0.06 * spread;
+  if (!(rise < fall && fall - rise <= widest && step(rise) > least && -step(fall) > least)) return std::nullopt;
+  // Brighter than both sides.
+  const double bright = *std::max_element(profile.begin() + rise, profile.begin() + fall + 1);
+  if (bright - profile[std::max(0, rise - 3)] < least || bright - profile[std::min<int>(profile.size() - 1, fall + 3)] < least) {
+    return std::nullopt;
+  }
+  return from + rise;
+}
+
+// A circle of the coarse pass followed at full size, and how sure the finder is of it.
+struct Judged : JudgedCircle {
+  FineRing last;
+};
+
+std::optional<Judged> judge(const SourceView& image, const GreyPicture& grey, const Candidate& candidate, int factor,
+                            double spread, double reach) {
+  // Coarse pixel centres sit half a block in from the block's corner.
+  const FittedCircle coarse = settleOnEdge(grey, candidate, spread, reach);
+  const double offset = (factor - 1) / 2.0;
+  const FullPictureLuma luma(image);
+  const double window = 1.5 * factor + 3;
+  const std::optional<FineRing> firstPass = refine(luma, coarse.centreX * factor + offset,
+                                                   coarse.centreY * factor + offset, coarse.radius * factor, window,
+                                                   window, kFineRays, 2.0);
+  if (!firstPass) return std::nullopt;
+  Judged judged;
+  judged.last = refine(luma, firstPass->circle.centreX, firstPass->circle.centreY, firstPass->circle.radius, 6.0, 2.0,
+                       kFineRays, 2.0)
+                    .value_or(*firstPass);
+  judged.edge = edgeConfidenceOf(*firstPass, judged.last);
+  judged.confidence = judged.edge * textureTermOf(candidate);
+  judged.texture = candidate.texture;
+  if (const std::optional<double> start = innerEdgeOfRim(luma, judged.last.circle, spread)) {
+    const FittedCircle& c = judged.last.circle;
+    if (const std::optional<FineRing> inner = refine(luma, c.centreX, c.centreY, *start, 2.0, 1.5, kFineRays, 2.0)) {
+      judged.last = *inner;
+      judged.rim = true;
+    }
+  }
+  return judged;
+}
+
+bool sameCircle(const FittedCircle& a, const FittedCircle& b) {
+  const double near = std::max(2.0, 0.01 * std::max(a.radius, b.radius));
+  return std::hypot(a.centreX - b.centreX, a.centreY - b.centreY) < near && std::abs(a.radius - b.radius) < near;
+}
+
+// The circles of the coarse pass worth following at full size: the best scored, and the
+// strongest edges whatever lies inside and out (a bare mirror's scene meets a background
+// as busy as itself), one of each radius about each centre.
+std::vector<Candidate> shortlist(const std::vector<Candidate>& candidates) {
+  const auto strength = [](const Candidate& c) { return c.coverage * std::min(1.0, c.contrast / 0.15); };
+  std::vector<Candidate> byScore = candidates, byStrength = candidates;
+  std::sort(byScore.begin(), byScore.end(), [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+  std::sort(byStrength.begin(), byStrength.end(),
+            [&](const Candidate& a, const Candidate& b) { return strength(a) > strength(b); });
+  std::vector<Candidate> chosen;
+  const auto add = [&](const std::vector<Candidate>& from, std::size_t count) {
+    std::size_t added = 0;
+    for (const Candidate& c : from) {
+      if (added == count) break;
+      const bool known = std::any_of(chosen.begin(), chosen.end(), [&](const Candidate& o) {
+        return std::hypot(o.centre.x - c.centre.x, o.centre.y - c.centre.y) < 1 && std::abs(o.radius - c.radius) <= 2;
+      });
+      if (known) continue;
+      chosen.push_back(c);
+      ++added;
+    }
+  };
+  add(byScore, 6);
+  add(byStrength, 8);
+  return chosen;
+}
+
+// Follows the shortlisted circles at full size into `judged`, one entry a circle.
+void judgeAll(const SourceView& image, const GreyPicture& grey, const std::vector<Candidate>& candidates, int factor,
+              double spread, std::vector<Judged>& judged) {
+  for (const Candidate& candidate : shortlist(candidates)) {
+    std::optional<Judged> j = judge(image, grey, candidate, factor, spread, 4);
+    // A clear edge round a centre of the votes further off: settled from further away.
+    if ((!j || j->edge < 0.5) && candidate.coverage >= 0.3) {
+      std::optional<Judged> wider = judge(image, grey, candidate, factor, spread, 8);
+      if (wider && (!j || wider->edge > j->edge)) j = wider;
+    }
+    if (!j) continue;
+    const auto same = std::find_if(judged.begin(), judged.end(),
+                                   [&](const Judged& o) { return sameCircle(o.last.circle, j->last.circle); });
+    if (same == judged.end()) {
+      judged.push_back(*j);
+    } else if (j->confidence > same->confidence) {
+      *same = *j;
+    }
+  }
 }
 
 }  // namespace
@@ -366,21 +505,31 @@ std::optional<FoundRing> findRing(const SourceView& image) {
   std::vector<Candidate> candidates;
   for (const Point& centre : centres) scoreCirclesAround(grey, centre, spread, candidates);
   if (candidates.empty()) return std::nullopt;
-  const Candidate best = *std::max_element(candidates.begin(), candidates.end(),
-                                           [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
-
-  // Coarse pixel centres sit half a block in from the block's corner.
-  const FittedCircle coarse = settleOnEdge(grey, best, spread);
+  std::vector<Judged> judged;
+  judgeAll(image, grey, candidates, factor, spread, judged);
+  if (judged.empty()) return std::nullopt;
+  // The votes blend the centres of every circle nearby; a circle followed at full size
+  // knows its own to a pixel, and the ring shares it: the circles round the clearest ones
+  // are scored and followed once more.
+  // Not needed where a ring with the scene inside is clear already.
+  const bool clear = std::any_of(judged.begin(), judged.end(), [](const Judged& j) {
+    return j.confidence >= kRingConfidenceThreshold && j.texture >= 0.2;
+  });
+  std::vector<Judged> clearest = clear ? std::vector<Judged>() : judged;
+  std::sort(clearest.begin(), clearest.end(), [](const Judged& a, const Judged& b) { return a.edge > b.edge; });
+  std::vector<Candidate> around;
   const double offset = (factor - 1) / 2.0;
-  const FullPictureLuma luma(image);
-  const double window = 1.5 * factor + 3;
-  const std::optional<FineRing> firstPass = refine(luma, coarse.centreX * factor + offset, coarse.centreY * factor + offset,
-                                                   coarse.radius * factor, window, window, kFineRays, 2.0);
-  if (!firstPass) return std::nullopt;
-  const FineRing last = refine(luma, firstPass->circle.centreX, firstPass->circle.centreY, firstPass->circle.radius,
-                               6.0, 2.0, kFineRays, 2.0)
-                            .value_or(*firstPass);
-  return FoundRing{last.circle.centreX, last.circle.centreY, last.circle.radius, confidenceOf(*firstPass, last, best)};
+  for (std::size_t i = 0; i < std::min<std::size_t>(2, clearest.size()) && clearest[i].edge >= 0.5; ++i) {
+    const FittedCircle& c = clearest[i].last.circle;
+    scoreCirclesAround(grey, {(c.centreX - offset) / factor, (c.centreY - offset) / factor}, spread, around);
+  }
+  if (!around.empty()) judgeAll(image, grey, around, factor, spread, judged);
+  std::vector<JudgedCircle> circles;
+  for (Judged& j : judged) {
+    j.circle = j.last.circle;
+    circles.push_back(j);
+  }
+  return chooseRing(circles);
 }
 
 }  // namespace kelmira

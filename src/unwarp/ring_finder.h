@@ -21,9 +21,13 @@ inline constexpr double kRingConfidenceThreshold = 0.5;
 // Finds the ring of a 3-byte-per-pixel photograph. A coarse pass on a reduced grey picture
 // votes for centres along the edges' gradients and scores the circles round each one (how
 // many rays cross an edge there, how strong it is, whether the scene's texture lies inside
-// and a plain housing outside); a fine pass follows the best circle's edge along rays at
-// full size and fits a circle to those points, dropping outliers. None when no circle
-// stands out at all; otherwise the confidence says how well it stands out.
+// and a plain housing outside); a fine pass follows the most promising circles' edges
+// along rays at full size and fits a circle to each, dropping outliers, then looks again
+// round the centres it found. The ring is the best of them, unless a polished rim (a thin
+// bright ring) shows where the scene ends, or, on a bare mirror, a strong edge well outside
+// a small strong circle of the same centre (the camera's reflection, the mirror's hole)
+// does. None when no circle stands out at all; otherwise the confidence says how well it
+// stands out.
 std::optional<FoundRing> findRing(const SourceView& image);
 
 }  // namespace kelmira

@@ -1,14 +1,19 @@
 #include "workspace/workspace.h"
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include "image/geometry_ops.h"
 #include "image/image_error.h"
 #include "image/neighbourhood_filter.h"
 #include "image/progress_sink.h"
 #include "image/tone_curve.h"
+#include "metadata/upright_picture.h"
+#include "mirror/calibrated_unwarp.h"
 #include "movie/rules/movie_size.h"
 #include "unwarp/panorama_maker.h"
+#include "video/video_still_reader.h"
 #include "workspace/prompts.h"
 #include "workspace/workspace_host.h"
 
@@ -38,6 +43,8 @@ Workspace::Workspace(Prompts* prompts, ProgressSink* progress, WorkspaceHost* ho
   reset(true);
 }
 
+Workspace::~Workspace() = default;
+
 void Workspace::reset(bool freeImages) {
   state_ = WorkspaceState::Empty;
   centreHandleSize_ = 20;
@@ -50,6 +57,13 @@ void Workspace::reset(bool freeImages) {
     undoRows_ = {};
     ringRadius_.reset();
     lastFoundRing_.reset();
+    video_.reset();
+    videoPath_.clear();
+    videoFrameCount_ = 0;
+    videoFrame_ = 0;
+    brightness_ = contrast_ = 0;
+    roundMetadata_ = {};
+    panoramaMetadata_ = {};
   }
 }
 
@@ -70,6 +84,21 @@ void Workspace::waitCursor(bool waiting) {
 
 WorkspaceResult Workspace::refreshDisplay() { return refreshDisplay(progress_); }
 
+std::optional<PhotoMetadata> Workspace::uprightWithMetadata(DibImage& picture, const std::string& path,
+                                                           FileType type) {
+  PhotoMetadata metadata;
+  std::vector<std::string> warnings;
+  const ImageErrorCode code = turnUprightAsItSays(picture, path, type, metadata, warnings);
+  for (const std::string& warning : warnings) {
+    if (prompts_ != nullptr) prompts_->showMessage(warning, MessageIcon::Information, MessageButtons::Ok);
+  }
+  if (code != ImageError::None) {
+    tell(errorText(code), false);
+    return std::nullopt;
+  }
+  return metadata;
+}
+
 WorkspaceResult Workspace::refreshDisplay(ProgressSink* progress) {
   if (viewer_ != nullptr) viewer_->refreshDisplay(progress);
   return WorkspaceResult::Done;
@@ -77,11 +106,68 @@ WorkspaceResult Workspace::refreshDisplay(ProgressSink* progress) {
 
 WorkspaceResult Workspace::openRound(const std::string& path) { return openRound(path, identifyFileType(path)); }
 
+WorkspaceResult Workspace::openVideo(const std::string& path) {
+  auto reader = std::make_unique<VideoStillReader>();
+  std::string detail;
+  waitCursor(true);
+  const VideoStatus opened = reader->open(path, detail);
+  DibImage frame;
+  const bool read = opened == VideoStatus::Written && reader->read(0, frame);
+  waitCursor(false);
+  if (!read) {
+    tell(withPath("Kelmira cannot read the video %s", path) + (detail.empty() ? "." : " (" + detail + ")."), false);
+    return WorkspaceResult::Failed;
+  }
+  if (viewer_ != nullptr) viewer_->releaseDisplayImage();
+  roundImage_.swap(frame);
+  videoFrameCount_ = std::max<std::int64_t>(reader->facts().frameCount, 1);
+  videoFrame_ = 0;
+  video_ = std::move(reader);
+  videoPath_ = path;
+  brightness_ = contrast_ = 0;
+  const CropCircle circle = initialCropCircle(roundImage_.width(), roundImage_.height());
+  circleCentreX_ = circle.centreX;
+  circleCentreY_ = circle.centreY;
+  circleRadius_ = circle.radius;
+  centreHandleSize_ = circle.centreHandleSize;
+  ringRadius_.reset();
+  lastFoundRing_.reset();
+  roundMetadata_ = {};
+  // The mirror is fixed to the camera: the ring found on this frame holds for all of them.
+  locateRing();
+  centreOnCalibration();
+  state_ = WorkspaceState::RoundShown;
+  panorama_.free();
+  return WorkspaceResult::Done;
+}
+
+WorkspaceResult Workspace::showVideoFrame(std::int64_t index) {
+  if (!video_) return WorkspaceResult::Failed;
+  index = std::clamp<std::int64_t>(index, 0, videoFrameCount_ - 1);
+  DibImage frame;
+  waitCursor(true);
+  const bool read = video_->readFrame(index, frame);
+  waitCursor(false);
+  if (!read) return WorkspaceResult::Failed;
+  if (viewer_ != nullptr) viewer_->releaseDisplayImage();
+  roundImage_.swap(frame);
+  videoFrame_ = index;
+  return WorkspaceResult::Done;
+}
+
 WorkspaceResult Workspace::openRound(const std::string& path, FileType type) {
+  video_.reset();
+  videoPath_.clear();
+  videoFrameCount_ = videoFrame_ = 0;
   const ImageErrorCode code = roundImage_.loadFromFile(path, type, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
   if (code != ImageError::None) {
     tell(errorText(code), false);
+    return WorkspaceResult::Failed;
+  }
+  std::optional<PhotoMetadata> metadata = uprightWithMetadata(roundImage_, path, type);
+  if (!metadata) {
+    roundImage_.free();
     return WorkspaceResult::Failed;
   }
   const CropCircle circle = initialCropCircle(roundImage_.width(), roundImage_.height());
@@ -96,7 +182,9 @@ WorkspaceResult Workspace::openRound(const std::string& path, FileType type) {
   centreHandleSize_ = circle.centreHandleSize;
   ringRadius_.reset();
   lastFoundRing_.reset();
+  roundMetadata_ = std::move(*metadata);
   if (findRingOnOpen_) locateRing();
+  centreOnCalibration();
   state_ = WorkspaceState::RoundShown;
   panorama_.free();
   return WorkspaceResult::Done;
@@ -136,11 +224,43 @@ void Workspace::placeCircle(std::int32_t x, std::int32_t y, std::int32_t radius)
   ringRadius_.reset();
 }
 
+void Workspace::setMirror(std::optional<MirrorChoice> mirror) {
+  mirror_ = std::move(mirror);
+  centreOnCalibration();
+}
+
+void Workspace::centreOnCalibration() {
+  if (!mirror_ || !roundImage_.hasPixels()) return;
+  const std::optional<ImagePoint> centre = calibratedCentre(mirror_->path, {roundImage_.width(), roundImage_.height()});
+  if (!centre) return;
+  circleCentreX_ = static_cast<std::int32_t>(std::lround(centre->x));
+  circleCentreY_ = static_cast<std::int32_t>(std::lround(centre->y));
+}
+
+std::optional<CalibratedPanorama> Workspace::planMirrorPanorama(std::string& why) const {
+  if (!mirror_ || !roundImage_.hasPixels()) {
+    why = mirror_ ? "no round photograph" : "no mirror chosen";
+    return std::nullopt;
+  }
+  const RingKnown ring{ImagePoint{static_cast<double>(circleCentreX_), static_cast<double>(circleCentreY_)},
+                       ringRadius_};
+  return kelmira::planMirrorPanorama(*mirror_, {roundImage_.width(), roundImage_.height()}, ring, why);
+}
+
 WorkspaceResult Workspace::openPanorama(const std::string& path) {
-  const ImageErrorCode code = panorama_.loadFromFile(path, progress_);
+  video_.reset();
+  videoPath_.clear();
+  videoFrameCount_ = videoFrame_ = 0;
+  const FileType type = identifyFileType(path);
+  const ImageErrorCode code = panorama_.loadFromFile(path, type, progress_);
   if (viewer_ != nullptr) viewer_->releaseDisplayImage();
   if (code != ImageError::None) {
     tell(errorText(code), false);
+    return WorkspaceResult::Failed;
+  }
+  std::optional<PhotoMetadata> metadata = uprightWithMetadata(panorama_, path, type);
+  if (!metadata) {
+    panorama_.free();
     return WorkspaceResult::Failed;
   }
   if (static_cast<double>(panorama_.width()) / panorama_.height() < 2 &&
@@ -150,6 +270,7 @@ WorkspaceResult Workspace::openPanorama(const std::string& path) {
   }
   circleCentreX_ = panorama_.width() / 2;
   circleCentreY_ = panorama_.height() / 2;
+  panoramaMetadata_ = std::move(*metadata);
   panoramaRows_ = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
   ++panoramaRevision_;
   state_ = WorkspaceState::PanoramaOpened;
@@ -183,14 +304,26 @@ WorkspaceResult Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting:
       progress_->reportProgress(static_cast<std::int32_t>(row), static_cast<std::int32_t>(rows));
     };
   }
-  const int made = makePanoramaImage(roundImage_, circleCentreX_, circleCentreY_, circleRadius_, attachmentFlag == 1,
-                                     panorama_, report, ringRadius_, listener);
+  std::optional<CalibratedPanorama> plan;
+  if (mirror_) {
+    std::string why;
+    plan = planMirrorPanorama(why);
+    if (!plan) {
+      waitCursor(false);
+      tell(why, true);
+      return WorkspaceResult::Failed;
+    }
+  }
+  const int made = plan ? makeCalibratedPanorama(roundImage_, *plan, panorama_, report, listener)
+                        : makePanoramaImage(roundImage_, circleCentreX_, circleCentreY_, circleRadius_,
+                                            attachmentFlag == 1, panorama_, report, ringRadius_, listener);
   if (made != 0) {
     waitCursor(false);
     return WorkspaceResult::Failed;
   }
   if (progress_ != nullptr) progress_->endProgress();
-  panoramaRows_ = RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
+  panoramaRows_ = plan ? plan->rows() : RowElevations::ofUnwarp(static_cast<std::uint32_t>(panorama_.height()));
+  panoramaMetadata_ = roundMetadata_;
   ++panoramaRevision_;
   state_ = WorkspaceState::PanoramaShown;
   waitCursor(false);
@@ -257,6 +390,8 @@ void Workspace::backToRound() {
 }
 
 WorkspaceResult Workspace::snapshotAdjustBase() {
+  baseBrightness_ = brightness_;
+  baseContrast_ = contrast_;
   adjustBase_.copyFrom(panorama_);
   adjustBaseRevision_ = panoramaRevision_;
   return WorkspaceResult::Done;
@@ -264,6 +399,8 @@ WorkspaceResult Workspace::snapshotAdjustBase() {
 
 WorkspaceResult Workspace::restoreAdjustBase() {
   if (!replaceWithCopy(panorama_, adjustBase_)) return WorkspaceResult::Failed;
+  brightness_ = baseBrightness_;
+  contrast_ = baseContrast_;
   panorama_.buildPalette();
   panoramaRevision_ = adjustBaseRevision_;  // the same picture as before the tools opened
   refreshDisplay();
@@ -286,6 +423,8 @@ WorkspaceResult Workspace::applyAdjustments(int quality, double brightness, doub
   sharpen(base.pixels(), pixels, width, height, quality, FilterKind::Sharpen);
   adjustBrightnessContrast(pixels, width, height, brightness, contrast);
   adjusted.endAccess();
+  brightness_ = brightness;
+  contrast_ = contrast;
   undoImage_.swap(base);
   panorama_.swap(adjusted);
   undoRows_ = panoramaRows_;  // the adjustments move no row

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "image/dib_image.h"
+#include "metadata/photo_metadata.h"
+#include "mirror/mirror_choice.h"
 #include "unwarp/ring_finder.h"
 #include "unwarp/row_elevations.h"
 #include "workspace/workspace_result.h"
@@ -15,6 +18,7 @@ class Prompts;
 class ProgressSink;
 class WorkspaceHost;
 class PanoramaRowListener;
+class VideoStillReader;
 
 enum class WorkspaceState {
   Empty = 0,
@@ -42,6 +46,7 @@ class Workspace {
  public:
   // Any of the three may be null: nothing is shown, reported or asked (questions get Yes).
   Workspace(Prompts* prompts, ProgressSink* progress, WorkspaceHost* host);
+  ~Workspace();
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
 
@@ -58,7 +63,22 @@ class Workspace {
   // Shows a panorama read elsewhere (a QuickTime VR movie's) whose rows look at `rows`;
   // `picture` is taken over.
   WorkspaceResult showPanorama(DibImage& picture, RowElevations rows);
-  // A listener sees the panorama's rows as they are made (a save can start on them).
+  // Opens a mirror video as a round photograph: the round image is one of its frames at a
+  // time, the first to begin with, and the ring is looked for on it. A save of the video
+  // then unwarps every frame with the circle and ring placed on this one.
+  WorkspaceResult openVideo(const std::string& path);
+  // Shows frame `index` of the video as the round image, the circle left where it is.
+  WorkspaceResult showVideoFrame(std::int64_t index);
+  bool isVideo() const { return !videoPath_.empty(); }
+  const std::string& videoPath() const { return videoPath_; }
+  std::int64_t videoFrameCount() const { return videoFrameCount_; }
+  std::int64_t videoFrame() const { return videoFrame_; }
+  // The brightness and contrast the Advanced image tools last applied (a video's frames
+  // all get them), 0 when none.
+  double brightness() const { return brightness_; }
+  double contrast() const { return contrast_; }
+  // A listener sees the panorama's rows as they are made (a save can start on them). With a
+  // mirror chosen, the panorama is its band of the sphere (planMirrorPanorama).
   WorkspaceResult makePanorama(int attachmentFlag, int mirrorSetting, PanoramaRowListener* listener = nullptr);
   WorkspaceResult cropPanorama();
   WorkspaceResult resetCropLines();
@@ -97,6 +117,20 @@ class Workspace {
   // The last answer of the finder for this photograph, sure or not.
   const std::optional<FoundRing>& lastFoundRing() const { return lastFoundRing_; }
 
+  // What the round photograph says of itself, and what the panorama carries into every
+  // result: the metadata of the photograph it was made from, or of the panorama opened.
+  const PhotoMetadata& roundMetadata() const { return roundMetadata_; }
+  const PhotoMetadata& panoramaMetadata() const { return panoramaMetadata_; }
+
+  // The mirror the job is unwarped with in place of the attachment's own; none: the
+  // attachment's. A calibration's centre is where the crop circle then sits.
+  void setMirror(std::optional<MirrorChoice> mirror);
+  const std::optional<MirrorChoice>& mirror() const { return mirror_; }
+  // The chosen mirror's panorama for the round photograph: a table centred on the circle,
+  // the rim on the ring when one is known; none, with why, without a mirror, a photograph
+  // or a panorama from them.
+  std::optional<CalibratedPanorama> planMirrorPanorama(std::string& why) const;
+
   const DibImage& roundImage() const { return roundImage_; }
   const DibImage& panorama() const { return panorama_; }
   const DibImage& undoImage() const { return undoImage_; }
@@ -123,6 +157,10 @@ class Workspace {
   void tell(const std::string& text, bool stopIcon);
   void waitCursor(bool waiting);
   WorkspaceResult refreshDisplay(ProgressSink* progress);
+  // Reads the opened picture's metadata, telling of any block left out, and turns the
+  // picture upright as its orientation says. None when there is no memory to turn it.
+  std::optional<PhotoMetadata> uprightWithMetadata(DibImage& picture, const std::string& path, FileType type);
+  void centreOnCalibration();
 
   Prompts* prompts_;
   ProgressSink* progress_;
@@ -133,6 +171,8 @@ class Workspace {
   DibImage panorama_;
   DibImage undoImage_;
   DibImage adjustBase_;
+  PhotoMetadata roundMetadata_;
+  PhotoMetadata panoramaMetadata_;
 
   RowElevations panoramaRows_;
   RowElevations undoRows_;
@@ -148,6 +188,15 @@ class Workspace {
   bool findRingOnOpen_ = false;
   std::optional<double> ringRadius_;
   std::optional<FoundRing> lastFoundRing_;
+  std::string videoPath_;
+  std::unique_ptr<VideoStillReader> video_;
+  std::int64_t videoFrameCount_ = 0;
+  std::int64_t videoFrame_ = 0;
+  double brightness_ = 0;
+  double contrast_ = 0;
+  double baseBrightness_ = 0;
+  double baseContrast_ = 0;
+  std::optional<MirrorChoice> mirror_;
 };
 
 }  // namespace kelmira

@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -25,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <regex>
 #include <thread>
@@ -43,7 +46,9 @@
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_store.h"
 #include "app_fakes.h"
+#include "mirror/painted_rigs.h"
 #include "support/session_locale.h"
+#include "support/tagged_photos.h"
 #include "support/test_files.h"
 #include "support/workspace_fakes.h"
 #include "ui/workspace_view.h"
@@ -413,6 +418,96 @@ TEST_F(MainDialogTest, MirrorSelectionOfTheLensThreadMirrorsTheNextPanorama) {
       same = std::equal(mirrored.pixels() + 3 * (y * width + x), mirrored.pixels() + 3 * (y * width + x) + 3,
                         expected.pixels() + 3 * (y * width + width - 1 - x));
   EXPECT_TRUE(same) << "the lens-thread panorama is not the mirror image of the standard one";
+}
+
+// A calibration chosen in Mirror Properties with the camera above: remembered in the
+// settings file, the circle put on its centre, Make Pano unwarping through it (the rows
+// of the 360-degree photo at its elevations), Save Movie writing that panorama.
+TEST_F(MainDialogTest, ACalibratedMirrorChosenInMirrorPropertiesMakesEveryResult) {
+  const test::PaintedRig rig = test::ocamPaintedRig();
+  const std::string calib = dir.file("calib_results.txt");
+  std::ofstream(calib) << rig.text;
+  DibImage round;
+  test::paint(rig, false, round);
+  ASSERT_EQ(round.saveToFile(dir.file("round.bmp"), FileTypeBmp), ImageError::None);
+
+  MainDialog& w = window();
+  EXPECT_EQ(w.calibratedMirror(), "");
+  files.answers << QString::fromStdString(calib);
+  whenShown<MirrorPropertiesDialog>([](MirrorPropertiesDialog& d) {
+    QTest::mouseClick(d.calibratedMirrorButton(), Qt::LeftButton);
+    QTest::mouseClick(d.cameraAboveBox(), Qt::LeftButton);
+    QTest::mouseClick(d.okButton(), Qt::LeftButton);
+  });
+  click(control::MirrorSelection);
+  EXPECT_EQ(files.lastTitle(), "Select a calibrated mirror file");
+  EXPECT_EQ(w.calibratedMirror(), calib);
+  EXPECT_TRUE(w.cameraAbove());
+  EXPECT_EQ(settings.readString("EQUIPMENT", "CALIBRATED_MIRROR", ""), calib);
+  EXPECT_EQ(settings.readString("EQUIPMENT", "RIG", ""), "camera-above");
+
+  files.answers << QString::fromStdString(dir.file("round.bmp"));
+  click(control::OpenRound);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Round);
+  Workspace& workspace = w.workspaceView().workspace();
+  EXPECT_EQ(workspace.circleCentreX(), 323);  // the calibration's centre, (322.7, 241.3)
+  EXPECT_EQ(workspace.circleCentreY(), 241);
+  click(control::MakePano);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama) << lastMessage();
+  EXPECT_EQ(w.infoText(), "PANO 896 x 189");
+  EXPECT_GT(workspace.panoramaRows().top(), 60);  // the camera above: the sky up, far above the attachment's
+
+  files.answers << QString::fromStdString(dir.file("room_360.jpg"));
+  files.chosenFilters << 4;
+  click(control::SaveImage);
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+  if (test::haveExiftool()) {
+    DibImage photo;
+    ASSERT_EQ(photo.loadFromFile(dir.file("room_360.jpg")), ImageError::None);
+    const test::BandFigures figures = test::checkSpherePhoto(photo, test::readGPano(dir.file("room_360.jpg")), "window");
+    EXPECT_GT(figures.bandEdges, 500);
+  }
+
+  files.answers << QString::fromStdString(dir.file("room.mov"));
+  whenShown<MoviePropertiesDialog>([](MoviePropertiesDialog& d) { QTest::mouseClick(d.saveMovieButton(), Qt::LeftButton); });
+  click(control::SaveMovie);
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(dir.file("room.mov"))));
+  EXPECT_EQ(w.infoText(), "PANO 864 x 180");  // trimmed to movie size
+
+  // The next start remembers both; Clear goes back to the attachment's mirror.
+  dialog.reset();
+  MainDialog& again = window();
+  EXPECT_EQ(again.calibratedMirror(), calib);
+  EXPECT_TRUE(again.cameraAbove());
+  whenShown<MirrorPropertiesDialog>([](MirrorPropertiesDialog& d) {
+    EXPECT_TRUE(d.mirrorSummary()->text().startsWith("OCamCalib: calib_results.txt"));
+    QTest::mouseClick(d.noCalibrationButton(), Qt::LeftButton);
+    QTest::mouseClick(d.okButton(), Qt::LeftButton);
+  });
+  click(control::MirrorSelection);
+  EXPECT_EQ(settings.readString("EQUIPMENT", "CALIBRATED_MIRROR", "-"), "");
+  files.answers << samplePath();
+  click(control::OpenRound);
+  click(control::MakePano);
+  EXPECT_EQ(again.infoText(), "PANO 1809 x 288");  // the classic unwarp
+}
+
+// A calibration that does not fit the photograph is told of at Make Pano, naming the file.
+TEST_F(MainDialogTest, MakePanoTellsWhyTheCalibratedMirrorCannotBeUsed) {
+  const std::string calib = dir.file("calib_results.txt");
+  std::ofstream(calib) << test::ocamPaintedRig().text;
+  settings.writeString("EQUIPMENT", "CALIBRATED_MIRROR", calib);
+  MainDialog& w = window();
+  w.openRoundFile(test::writePicture(dir.file("square.bmp"), 500, 500));
+  ASSERT_EQ(w.displayMode(), DisplayMode::Round);
+  prompts.messages.clear();
+  click(control::MakePano);
+  EXPECT_EQ(w.displayMode(), DisplayMode::Round);
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(lastMessage(), calib + ": the calibration is for pictures of 640 x 480 pixels, and the photograph's "
+                                   "500 x 500 are of another shape");
+  EXPECT_EQ(prompts.icons.back(), MessageIcon::Stop);
 }
 
 TEST_F(MainDialogTest, AdvancedPreviewsInTheWindowAndCancelGivesThePanoramaBack) {
@@ -866,6 +961,50 @@ TEST_F(MainDialogTest, SaveImageWritesA360PhotoAndItsWebPageOfThePanoramaOnScree
   EXPECT_NE(page.find("<title>room</title>"), std::string::npos);
   EXPECT_NE(page.find("pannellum.viewer("), std::string::npos);
   EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+}
+
+// The size caption says when the picture was taken and with what, and the panorama the
+// window saves carries what the camera recorded; a damaged block is told, not fatal.
+TEST_F(MainDialogTest, TheSizeCaptionSaysWhenAndWithWhatAndTheSavedPanoramaCarriesIt) {
+  if (!test::haveExiftool() || !test::haveImageMagick()) {
+    GTEST_SKIP() << "no exiftool or ImageMagick (scripts/setup.sh test installs them)";
+  }
+  const std::string photo = dir.file("harbour.jpg");
+  test::writeFileBytes(dir.file("display.icc"), test::colourProfile("Kelmira test display"));
+  ASSERT_TRUE(test::embedProfile(samplePath().toStdString(), dir.file("display.icc"), photo));
+  ASSERT_TRUE(test::tagPhotograph(photo));
+  MainDialog& w = window();
+  files.answers << QString::fromStdString(photo);
+  click(control::OpenRound);
+  EXPECT_EQ(w.infoText().toStdString(), "JPG 1600 x 1200\n2021-06-05 14:03:22\nCanon EOS R6");
+  click(control::MakePano);
+  EXPECT_EQ(w.infoText().toStdString(), "PANO 1809 x 288\n2021-06-05 14:03:22\nCanon EOS R6");
+  files.answers << QString::fromStdString(dir.file("harbour_pano.jpg"));
+  files.chosenFilters << 2;
+  click(control::SaveImage);
+  std::map<std::string, std::string> saved = test::exiftoolTags(dir.file("harbour_pano.jpg"));
+  EXPECT_EQ(saved["ExifIFD:DateTimeOriginal"], "2021:06:05 14:03:22");
+  EXPECT_EQ(saved["GPS:GPSLatitude"], "59.91387");
+  EXPECT_EQ(saved["ICC_Profile:ProfileDescription"], "Kelmira test display");
+  EXPECT_EQ(saved["IFD0:Software"], "Kelmira 2.1000");
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
+
+  // Without metadata, the caption is the size alone.
+  w.openRoundFile(samplePath().toStdString());
+  EXPECT_EQ(w.infoText().toStdString(), "JPG 1600 x 1200");
+
+  // A damaged EXIF block: told, and the picture opens all the same.
+  test::Bytes bytes = test::readFileBytes(photo);
+  const std::string header("Exif\0\0MM\0\x2A\0\0\0\x08", 14);
+  const auto at = std::search(bytes.begin(), bytes.end(), header.begin(), header.end());
+  ASSERT_NE(at, bytes.end());
+  at[10] = 0x7F;
+  test::writeFileBytes(photo, bytes);
+  w.openRoundFile(photo);
+  EXPECT_EQ(lastMessage(), "harbour.jpg: its EXIF block is damaged and was left out.");
+  EXPECT_EQ(prompts.icons.back(), MessageIcon::Information);
+  EXPECT_EQ(w.displayMode(), DisplayMode::Round);
+  EXPECT_EQ(w.infoText().toStdString(), "JPG 1600 x 1200") << "the date and the camera were EXIF's";
 }
 
 // A German session, as the window gets from LANG=de_DE.UTF-8 through Qt's start-up: the web

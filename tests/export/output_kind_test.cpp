@@ -31,6 +31,9 @@ TEST(OutputKind, TheNameDecidesAndTheChosenTypeOnlyTellsA360PhotoFromAJpeg) {
       {"room.jpg.gz", OutputKind::None, OutputKind::None},
       {"room", OutputKind::Jpeg, OutputKind::None},
       {"room.html/page", OutputKind::None, OutputKind::None},
+      {"walk.mp4", OutputKind::None, OutputKind::Video},
+      {"walk.MP4", OutputKind::SpherePhoto, OutputKind::Video},
+      {"walk.mov", OutputKind::Video, OutputKind::Movie},  // a QuickTime VR movie's name
   };
   for (const Case& c : cases) EXPECT_EQ(outputKindFor(c.path, c.chosen), c.expected) << c.path;
 
@@ -40,6 +43,7 @@ TEST(OutputKind, TheNameDecidesAndTheChosenTypeOnlyTellsA360PhotoFromAJpeg) {
   EXPECT_EQ(namingRule(OutputKind::Tiff), "the output must end in .bmp, .jpg, .jpeg, .tif or .tiff");
   EXPECT_EQ(namingRule(OutputKind::SpherePhoto), "a 360-degree photo is a JPEG: name it .jpg or .jpeg");
   EXPECT_EQ(namingRule(OutputKind::WebPage), "a web page is named .html or .htm");
+  EXPECT_EQ(namingRule(OutputKind::Video), "a 360-degree video is named .mp4");
 }
 
 // The dialogs' texts are the program's own; the entries' kinds follow them one for one.
@@ -59,6 +63,17 @@ TEST(OutputKind, DialogFiltersAreBuiltFromTheTables) {
   const DialogFilter movie = saveMovieDialogFilter();
   EXPECT_EQ(movie.text, "MOVIE Files (*.MOV)|*.MOV|All files (*.*)|*.*||");
   EXPECT_EQ(movie.kindAt(0), OutputKind::Movie);
+
+  // With a video open, Open Round's videos and Save Image's 360-degree video.
+  EXPECT_EQ(openDialogFilter(true).text,
+            "Image Files (bmp,jpg,tif)|*.BMP;*.JPG;*.TIF|Windows BMP Files (*.BMP)|*.BMP|JPEG Files (*.JPG)|*.JPG|"
+            "TIFF Files (*.TIF)|*.TIF|Videos (mp4,mov,m4v,mkv,avi,webm,mts,3gp)|*.MP4;*.MOV;*.M4V;*.MKV;*.AVI;*.WEBM;"
+            "*.MTS;*.3GP|All files (*.*)|*.*||");
+  const DialogFilter video = saveImageDialogFilter(true);
+  EXPECT_TRUE(video.text.find("|Web page (*.html)|*.HTML|360-degree video (*.mp4)|*.MP4|All files") != std::string::npos)
+      << video.text;
+  EXPECT_EQ(video.kindAt(6), OutputKind::Video);
+  EXPECT_EQ(video.kindAt(7), OutputKind::None);
 }
 
 TEST(ResultNames, SaveImageKeepsThePhotographsExtensionAndBatchesDropTheLastOne) {
@@ -67,6 +82,8 @@ TEST(ResultNames, SaveImageKeepsThePhotographsExtensionAndBatchesDropTheLastOne)
   EXPECT_EQ(proposedPictureName("scan"), "scan_pano");
   EXPECT_EQ(proposedName("beach.JPG", OutputKind::Movie), "beach.mov");
   EXPECT_EQ(proposedName("beach.JPG", OutputKind::SpherePhoto), "beach_360.jpg");
+  EXPECT_EQ(proposedName("walk.MOV", OutputKind::Video), "walk_360.mp4");
+  EXPECT_EQ(batchResultPath("/clips/A.mp4", "out", OutputKind::Video), "out/A_360.mp4");
 
   EXPECT_EQ(batchResultPath("/photos/A.jpg", "out", OutputKind::Jpeg), "out/A_pano.jpg");
   EXPECT_EQ(batchResultPath("trip.2024.JPG", "/o", OutputKind::SpherePhoto), "/o/trip.2024_360.jpg");

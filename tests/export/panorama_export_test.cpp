@@ -1,4 +1,5 @@
 #include "export/panorama_export.h"
+#include "export/video_export.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,15 @@ TEST_F(PanoramaExportTest, RefusalsComeFirstAndEveryFailureSaysWhyInTheWindowAnd
   const ExportResult nothing = exportPanorama({panorama, rows}, request(OutputKind::None, "p.png"));
   EXPECT_EQ(nothing.status, ExportStatus::NoWriter);
   EXPECT_EQ(nothing.message(), "There is a problem.  File format has not been selected.");
+  // A panorama makes no video, and a video makes none of a panorama's kinds.
+  EXPECT_EQ(exportPanorama({panorama, rows}, request(OutputKind::Video, "p.mp4")).status, ExportStatus::NoWriter);
+  const std::string clip = dir.file("clip.mp4");
+  EXPECT_EQ(exportVideo(VideoSource{.path = clip}, request(OutputKind::Jpeg, "p.jpg")).status, ExportStatus::NoWriter);
+  const ExportResult unreadable = exportVideo(VideoSource{.path = clip}, request(OutputKind::Video, "p.mp4"));
+  EXPECT_EQ(unreadable.status, ExportStatus::VideoFailed);
+  EXPECT_EQ(unreadable.line().rfind("cannot read " + clip + ": ", 0), 0u) << unreadable.line();
+  EXPECT_EQ(unreadable.message().rfind("Cannot read " + clip + ": ", 0), 0u) << unreadable.message();
+  EXPECT_FALSE(std::filesystem::exists(dir.file("p.mp4")));
 
   ExportRequest page = request(OutputKind::WebPage, "p.html");
   page.viewerFolder = dir.file("nowhere");

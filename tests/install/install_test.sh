@@ -25,7 +25,7 @@ case $part in
                 share/man/man1/kelmira.1.gz share/man/man1/kelmira-cli.1.gz \
                 share/bash-completion/completions/kelmira share/bash-completion/completions/kelmira-cli \
                 share/icons/hicolor/scalable/apps/$id.svg share/kelmira/manual/index.html \
-                share/kelmira/web/pannellum.js share/doc/kelmira/copyright; do
+                share/kelmira/web/pannellum.js share/doc/kelmira/copyright share/kelmira/mirror/kelmira-mirror-table.txt; do
       [ -f "$prefix/$file" ] || fail "$file is not installed"
     done
     for size in 16 24 32 48 64 128 256; do
@@ -35,6 +35,8 @@ case $part in
     done
     grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/$id.svg" || fail "the scalable icon is no SVG"
     [ -x "$prefix/bin/kelmira" ] && [ -x "$prefix/bin/kelmira-cli" ] || fail "the programs do not run"
+    "$prefix/bin/kelmira-cli" info --mirror "$prefix/share/kelmira/mirror/kelmira-mirror-table.txt" |
+      grep -q '^kind: mirror table$' || fail "the installed mirror table does not read as one"
     ;;
   validators)
     desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
@@ -42,7 +44,9 @@ case $part in
     entry=$prefix/share/applications/$id.desktop
     grep -qx 'Exec=kelmira %f' "$entry" && grep -qx "Icon=$id" "$entry" &&
       grep -qx 'Categories=Graphics;Photography;' "$entry" || fail "the desktop entry's Exec, Icon or Categories"
-    for type in image/jpeg image/png image/tiff image/bmp; do grep -q "^MimeType=.*$type;" "$entry" || fail "no $type"; done
+    for type in image/jpeg image/png image/tiff image/bmp video/mp4 video/quicktime; do
+      grep -q "^MimeType=.*$type;" "$entry" || fail "no $type"
+    done
     # The release named to software centres is the one the programs print.
     version=$("$prefix/bin/kelmira" --version | awk 'NR == 1 { print $2 }')
     grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$id.metainfo.xml" || fail "release is not $version"
@@ -100,7 +104,7 @@ case $part in
     (cd "$build" && cpack -G DEB -B "$work/deb" > "$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
     deb=$(ls "$work"/deb/kelmira_*_amd64.deb)
     depends=$(dpkg-deb -f "$deb" Depends)
-    for library in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libtiff6 libpng16-16 libavcodec libswscale libhwy1 \
+    for library in libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libtiff6 libpng16-16 libavcodec libswscale libhwy1 libexiv2-27 \
                    qt6-qpa-plugins; do
       grep -q "$library" <<< "$depends" || fail "Depends lacks $library: $depends"
     done

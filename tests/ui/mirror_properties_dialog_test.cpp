@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
+#include <fstream>
+
+#include "mirror/mirror_test_support.h"
 #include "ui/attachment_item_delegate.h"
+#include "support/test_files.h"
 #include "support/workspace_fakes.h"
 
 namespace kelmira {
@@ -103,6 +109,62 @@ TEST(MirrorPropertiesDialog, EntriesShowThePictureAndCaption) {
     for (int x = second.left() + 124; x < second.right(); ++x) ASSERT_EQ(shown.pixelColor(x, y), highlight) << x << "," << y;
   EXPECT_EQ(AttachmentItemDelegate::caption(0), " Standard Base ");
   EXPECT_EQ(AttachmentItemDelegate::caption(1), " Lens Thread ");
+}
+
+// A calibration chosen: the dialog says its kind, centre and field of view, the check
+// box turns the elevations over, a file that is no mirror is told of and changes nothing,
+// and Clear goes back to the attachment's own mirror.
+TEST(MirrorPropertiesDialog, ShowsTheChosenCalibrationAndTheRig) {
+  test::TempDir dir;
+  const std::string calib = dir.file("calib_results.txt");
+  std::ofstream(calib) << test::ocamCalibText(test::asWritten(test::ocamRig()));
+  const std::string broken = dir.file("broken.txt");
+  std::ofstream(broken) << "5 -110 0 0.0025\n";
+  test::MemorySettings settings;
+  MirrorPropertiesDialog dialog(&settings);
+  std::vector<std::string> answers{"", calib, broken};
+  dialog.setFileChooser([&] {
+    const std::string next = answers.front();
+    answers.erase(answers.begin());
+    return next;
+  });
+  dialog.show();
+  EXPECT_EQ(dialog.mirrorSummary()->text(), "The attachment's own mirror.");
+  EXPECT_FALSE(dialog.noCalibrationButton()->isEnabled());
+  EXPECT_EQ(dialog.calibratedMirrorButton()->text(), "Calibrated mirror...");
+  EXPECT_EQ(dialog.cameraAboveBox()->text(), "Camera above the mirror, looking down");
+
+  QTest::mouseClick(dialog.calibratedMirrorButton(), Qt::LeftButton);  // cancelled
+  EXPECT_EQ(dialog.mirrorPath(), "");
+  QTest::mouseClick(dialog.calibratedMirrorButton(), Qt::LeftButton);
+  EXPECT_EQ(dialog.mirrorPath(), calib);
+  // The toolbox's centre is (row 241.3, column 322.7); the band from a fifth of the rim
+  // (237.7 px, the bottom edge) to the rim, as info --mirror reports it.
+  EXPECT_EQ(dialog.mirrorSummary()->text(),
+            "OCamCalib: calib_results.txt\nCentre: 322.7, 241.3 (640 x 480)\n"
+            "Field of view: 360 x 75.8 degrees,\nfrom 10.3 to -65.5 degrees");
+  QTest::mouseClick(dialog.cameraAboveBox(), Qt::LeftButton);
+  EXPECT_EQ(dialog.rig(), Rig::CameraAbove);
+  EXPECT_TRUE(dialog.mirrorSummary()->text().endsWith("Field of view: 360 x 75.8 degrees,\nfrom 65.5 to -10.3 degrees"))
+      << dialog.mirrorSummary()->text().toStdString();
+
+  QTest::mouseClick(dialog.calibratedMirrorButton(), Qt::LeftButton);  // the broken file
+  EXPECT_EQ(dialog.mirrorPath(), calib);
+  EXPECT_TRUE(dialog.mirrorSummary()->text().startsWith(QString::fromStdString(broken + ": OCamCalib calibration: ")))
+      << dialog.mirrorSummary()->text().toStdString();
+
+  QTest::mouseClick(dialog.noCalibrationButton(), Qt::LeftButton);
+  EXPECT_EQ(dialog.mirrorPath(), "");
+  EXPECT_EQ(dialog.mirrorSummary()->text(), "The attachment's own mirror.");
+
+  // Given at the start, as the window remembers them.
+  MirrorPropertiesDialog again(&settings);
+  again.setMirror(calib, Rig::CameraAbove);
+  EXPECT_TRUE(again.cameraAboveBox()->isChecked());
+  EXPECT_TRUE(again.mirrorSummary()->text().startsWith("OCamCalib: calib_results.txt\n"));
+  QTest::mouseClick(again.okButton(), Qt::LeftButton);
+  EXPECT_EQ(again.result(), QDialog::Accepted);
+  EXPECT_EQ(again.mirrorPath(), calib);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -84,6 +85,9 @@ TEST(RingFinder, FindsTheRealMirrorsWhereTheyWereMeasured) {
     ASSERT_EQ(photo.loadFromFile(path), ImageError::None) << m.file;
     const std::optional<FoundRing> ring = findRing(viewOf(photo));
     ASSERT_TRUE(ring) << m.file;
+    std::printf("[ figures  ] %s: centre off %.2f px, radius off %.2f %%, confidence %.2f\n", m.file,
+                std::hypot(ring->centreX - m.centreX, ring->centreY - m.centreY),
+                100 * std::abs(ring->radius - m.radius) / m.radius, ring->confidence);
     EXPECT_LE(std::hypot(ring->centreX - m.centreX, ring->centreY - m.centreY), std::max(4.0, 0.015 * m.radius))
         << m.file << ": found " << ring->centreX << ", " << ring->centreY;
     EXPECT_LE(std::abs(ring->radius - m.radius), 0.05 * m.radius) << m.file << ": found " << ring->radius;
@@ -144,6 +148,9 @@ TEST(RingFinder, FindsTheRealMirrorsFramedOtherwise) {
     const double radius = f.radius * f.scale;
     const std::optional<FoundRing> ring = findRing(viewOf(picture));
     ASSERT_TRUE(ring) << f.file << " at " << f.scale;
+    std::printf("[ figures  ] %s at %.2f, %d x %d: centre off %.2f px, radius off %.2f %%, confidence %.2f\n", f.file,
+                f.scale, f.width, f.height, std::hypot(ring->centreX - x, ring->centreY - y),
+                100 * std::abs(ring->radius - radius) / radius, ring->confidence);
     EXPECT_LE(std::hypot(ring->centreX - x, ring->centreY - y), std::max(4.0, 0.015 * radius))
         << f.file << " at " << f.scale << ": found " << ring->centreX << ", " << ring->centreY << " for " << x << ", " << y;
     EXPECT_LE(std::abs(ring->radius - radius), 0.05 * radius) << f.file << ": found " << ring->radius << " for " << radius;
@@ -170,6 +177,8 @@ TEST(RingFinder, IsNotSureOfARingWhereThereIsNone) {
   flat.endAccess();
   for (const DibImage* picture : {&noise, &scene, &flat}) {
     const std::optional<FoundRing> ring = findRing(viewOf(*picture));
+    std::printf("[ figures  ] no ring, %d x %d: confidence %.2f\n", picture->width(), picture->height(),
+                ring ? ring->confidence : 0.0);
     if (ring) {
       EXPECT_LT(ring->confidence, 0.3) << picture->width() << " x " << picture->height();
     }
@@ -189,6 +198,7 @@ TEST(RingFinder, IsNotSureOfARingWhereThereIsNone) {
   for (int y = 0; y < 400; ++y) std::copy_n(photo.pixels() + 3 * ((300 + y) * photo.width() + 550), 1500, out + 1500 * y);
   piece.endAccess();
   const std::optional<FoundRing> ring = findRing(viewOf(piece));
+  std::printf("[ figures  ] no ring, a piece of omni-b.jpg: confidence %.2f\n", ring ? ring->confidence : 0.0);
   if (ring) {
     EXPECT_LT(ring->confidence, 0.3);
   }
