@@ -303,5 +303,39 @@ TEST_F(QtvrPanoramaReaderTest, MoviesAreToldFromPicturesByTheirFirstAtom) {
   EXPECT_FALSE(looksLikeQuickTimeMovie(dir.file("none.mov")));
 }
 
+// The window takes a QuickTime file for a panorama movie only when it has a VR track: a
+// camera's .mov is a mirror video.
+TEST_F(QtvrPanoramaReaderTest, VrMoviesAreToldFromOrdinaryVideos) {
+  EXPECT_TRUE(isQuickTimeVrMovie(writeMovie("vr.mov", kJPEGCodecType, codecNormalQuality)));
+  const auto write = [&](const std::string& name, bool object) {
+    const std::string path = dir.file(name);
+    quicktime_t* file = quicktime_open(path.c_str(), 0, 1);
+    char jpeg[] = "jpeg";
+    lqt_codec_info_t** codecs = lqt_find_video_codec(jpeg, 1);
+    if (file == nullptr || codecs == nullptr) {
+      if (file != nullptr) quicktime_close(file);
+      return std::string();
+    }
+    lqt_add_video_track(file, 96, 32, 1, 600, codecs[0]);
+    lqt_destroy_codec_info(codecs);
+    if (object) lqt_qtvr_set_type(file, QTVR_OBJ, 96, 32, 1, 600, 0);
+    std::vector<std::uint8_t> pixels(96 * 32 * 3, 90);
+    std::vector<std::uint8_t*> rows(32);
+    for (int y = 0; y < 32; ++y) rows[y] = pixels.data() + y * 96 * 3;
+    for (int frame = 0; frame < 12; ++frame) lqt_encode_video(file, rows.data(), 0, frame);
+    quicktime_close(file);
+    return path;
+  };
+  const std::string video = write("video.mov", false);
+  const std::string object = write("object.mov", true);
+  if (video.empty() || object.empty()) GTEST_SKIP() << "libquicktime has no jpeg codec here";
+  EXPECT_TRUE(looksLikeQuickTimeMovie(video));
+  EXPECT_FALSE(isQuickTimeVrMovie(video));
+  EXPECT_TRUE(isQuickTimeVrMovie(object));  // refused later, as the object movie it is
+  ASSERT_EQ(scene.saveToFile(dir.file("b.jpg"), FileTypeJpeg), ImageError::None);
+  EXPECT_FALSE(isQuickTimeVrMovie(dir.file("b.jpg")));
+  EXPECT_FALSE(isQuickTimeVrMovie(dir.file("none.mov")));
+}
+
 }  // namespace
 }  // namespace kelmira
