@@ -20,8 +20,10 @@ constexpr int kFractionMask = 255;
 
 bool LookRenderer::render(const LookPanorama& panorama, const LookCamera& camera, std::uint8_t* out,
                           std::int32_t width, std::int32_t height, std::ptrdiff_t outStride) {
-  if (panorama.pixels == nullptr || panorama.width <= 0 || panorama.height <= 0 || out == nullptr || width <= 0 ||
-      height <= 0) {
+  // Positions in 256ths must fit an int32.
+  constexpr std::int32_t kLargest = 1 << 22;
+  if (panorama.pixels == nullptr || panorama.width <= 0 || panorama.height <= 0 || panorama.width > kLargest ||
+      panorama.height > kLargest || out == nullptr || width <= 0 || height <= 0) {
     return false;
   }
   const double focal = (width / 2.0) / std::tan(camera.fov / 2.0 * kRadiansPerDegree);

@@ -28,7 +28,7 @@ struct LookPanorama {
 class LookRenderer {
  public:
   // Writes width x height pixels of 3 bytes into `out`, rows `outStride` bytes apart. False,
-  // with nothing written, for an empty panorama or view.
+  // with nothing written, for an empty panorama or view, or one wider or taller than 2^22.
   bool render(const LookPanorama& panorama, const LookCamera& camera, std::uint8_t* out, std::int32_t width,
               std::int32_t height, std::ptrdiff_t outStride);
 

@@ -120,6 +120,9 @@ TEST(LookRenderer, RefusesEmptyPanoramaOrView) {
   empty.pixels = nullptr;
   EXPECT_FALSE(renderer.render(empty, LookCamera{}, view.data(), 4, 4, 12));
   EXPECT_FALSE(renderer.render(pattern.on(LookSurface::band(10.0, -10.0, 10)), LookCamera{}, view.data(), 0, 4, 12));
+  LookPanorama huge = pattern.on(LookSurface::band(10.0, -10.0, 10));
+  huge.width = 1 << 23;  // its positions would overflow: refused before a pixel is read
+  EXPECT_FALSE(renderer.render(huge, LookCamera{}, view.data(), 4, 4, 12));
 }
 
 }  // namespace
