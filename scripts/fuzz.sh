@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 build=build/fuzz
-targets=(bmp jpeg tiff png pcx tga any mirror mov metadata)
+targets=(bmp jpeg tiff png pcx tga any mirror mov qtvr metadata)
 
 mkdir -p "$build"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -32,6 +32,8 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings" "$(dirname "$log")"
   if [ "$target" = any ]; then
     seeds=(fuzz/seeds/*)
+  elif [ "$target" = qtvr ]; then
+    seeds=(fuzz/seeds/mov)
   else
     seeds=("fuzz/seeds/$target")
   fi

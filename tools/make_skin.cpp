@@ -420,7 +420,7 @@ void paintRingMark(QPainter& p, QPointF c, double k) {
 // Glyphs on the buttons, drawn in one colour
 
 enum class Glyph { None, Ring, Strip, Mirror, Help, MakePano, Picture, Movie, Crop, Undo, BackToRound, Restart,
-                   Up, Down, Left, Right };
+                   Up, Down, Left, Right, LookAround };
 
 void arrowHead(QPainterPath& path, QPointF tip, double angle, double size) {
   const double a1 = angle + std::numbers::pi * 0.8;
@@ -458,6 +458,20 @@ void paintGlyph(QPainter& p, Glyph glyph, const QRectF& box, const QColor& colou
       path.lineTo(r.left() + s * 0.66, r.top() + s * 0.26);
       path.lineTo(r.right() - s * 0.1, r.bottom() - s * 0.1);
       p.drawPath(path);
+      break;
+    }
+    case Glyph::LookAround: {
+      // The view's turn round the panorama: a ring seen from the side, an arrow on its front,
+      // the eye in the middle.
+      const QRectF r(box.left() + s * 0.04, c.y() - s * 0.24, s * 0.92, s * 0.48);
+      p.drawArc(r, 200 * 16, 320 * 16);
+      const double end = 160.0 * std::numbers::pi / 180.0;
+      const QPointF tip(c.x() + r.width() / 2 * std::cos(end), c.y() - r.height() / 2 * std::sin(end));
+      arrowHead(path, tip, std::numbers::pi * 0.62, s * 0.2);
+      p.drawPath(path);
+      p.setPen(Qt::NoPen);
+      p.setBrush(colour);
+      p.drawEllipse(c, s * 0.1, s * 0.1);
       break;
     }
     case Glyph::Mirror: {
@@ -625,6 +639,7 @@ const std::vector<ButtonSpec>& buttonSpecs() {
       {"left", "left", "", Glyph::Left, Mode::Hidden, 0, 0, 48, 48, 0, true},
       {"right", "right", "", Glyph::Right, Mode::Hidden, 0, 0, 48, 48, 0, true},
       {"advanced", "Advanced", "", Glyph::None, Mode::Panorama, 333, 36, 91, 45, 12, false},
+      {"look-around", "Look Around", "turn and zoom", Glyph::LookAround, Mode::Panorama, 342, 444, 180, 64, 15, false},
   };
   return specs;
 }

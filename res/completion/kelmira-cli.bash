@@ -8,7 +8,7 @@ _kelmira_cli() {
     local images='jpg|jpeg|png|bmp|tif|tiff|pcx|tga'
     local videos='mp4|mov|m4v|mkv|avi|webm|mts|3gp'
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web video find-ring movdump --help --version' \
+        COMPREPLY=($(compgen -W 'unwarp info simulate movie sphere web video find-ring movdump panorama --help --version' \
             -- "$cur"))
         return
     fi
@@ -77,6 +77,7 @@ _kelmira_cli() {
             info) options+=' --mirror --rig' ;;
             video) options+=' --out-dir --jobs --centre --ring-radius --lens-thread --mirror --rig --inner-radius --width --crf --preset --start --duration' ;;
             movie) options+=' --codec --quality --view --correction' ;;
+            panorama) options+=' --out-dir --format --jobs --force' ;;
             simulate) options+=' --size --centre' ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
@@ -85,7 +86,9 @@ _kelmira_cli() {
 
     case $command in
         movdump) _filedir mov ;;
-        web) _filedir "$images|html|htm" ;;
+        panorama) _filedir "mov|$images" ;;
+        sphere) _filedir "mov|$images" ;;
+        web) _filedir "mov|$images|html|htm" ;;
         video) _filedir "$videos" ;;
         *) _filedir "$images" ;;
     esac

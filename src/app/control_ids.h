@@ -20,6 +20,7 @@ inline constexpr int Down = 1048;
 inline constexpr int Left = 1049;
 inline constexpr int Right = 1050;
 inline constexpr int Advanced = 1060;
+inline constexpr int LookAround = 1061;
 inline constexpr int MirrorSelection = 1076;
 }  // namespace control
 

@@ -29,11 +29,13 @@
 #include "export/result_names.h"
 #include "export/video_export.h"
 #include "image/file_type.h"
+#include "movie/qtvr_panorama_reader.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "settings/settings_version.h"
 #include "ui/advanced_image_tools_dialog.h"
+#include "ui/look_around_view.h"
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_properties_dialog.h"
 #include "ui/video_save_progress.h"
@@ -62,7 +64,7 @@ constexpr ButtonPlace kButtonPlaces[] = {
     {control::SaveMovie, 354, 213}, {control::SaveImage, 228, 214}, {control::Crop, 154, 21},
     {control::Undo, 89, 21},       {control::Advanced, 222, 22},   {control::BackToRound, 24, 21},
     {control::Up, 417, 202},       {control::Down, 419, 244},      {control::Left, 389, 224},
-    {control::Right, 445, 224},
+    {control::Right, 445, 224},     {control::LookAround, 228, 273},
 };
 
 struct ModeLayout {
@@ -82,7 +84,7 @@ ModeLayout layoutOf(DisplayMode mode) {
     case DisplayMode::Panorama:
       return {QRect(57, 137, 638, 155), true, QRect(450, 47, 240, 20),
               {control::SaveMovie, control::SaveImage, control::Crop, control::NewRestart, control::Undo,
-               control::Advanced}};
+               control::Advanced, control::LookAround}};
   }
   return {};
 }
@@ -197,6 +199,7 @@ void MainDialog::connectCommands() {
     refreshInfoArea();
   });
   button(control::Advanced, true, [this] { showAdvancedTools(); });
+  button(control::LookAround, true, [this] { lookAround(); });
   button(control::BackToRound, true, [this] { backToRound(); });
   button(control::NewRestart, true, [this] { newRestart(); });
   button(control::SaveImage, true, [this] { saveCurrent(false); });
@@ -211,6 +214,11 @@ void MainDialog::connectCommands() {
   findRingAction_->setShortcut(QKeySequence(Qt::Key_F));
   findRingAction_->setShortcutContext(Qt::WindowShortcut);
   addAction(findRingAction_);
+  // L and the context menu open the look-around view too, on the panorama screen.
+  QAction* look = actions_.value(control::LookAround);
+  look->setShortcut(QKeySequence(Qt::Key_L));
+  look->setShortcutContext(Qt::WindowShortcut);
+  addAction(look);
   findRingOnOpenAction_ = new QAction("Find the Ring When a &Photograph Opens", this);
   findRingOnOpenAction_->setCheckable(true);
   connect(findRingOnOpenAction_, &QAction::triggered, this, &MainDialog::setFindRingOnOpen);
@@ -300,6 +308,7 @@ int MainDialog::layoutForMode() {
   progressBar_->setGeometry(layout.progressBar);
   frameSlider_->setVisible(mode_ == DisplayMode::Round && view_->workspace().isVideo());
   findRingAction_->setEnabled(mode_ == DisplayMode::Round);
+  actions_.value(control::LookAround)->setEnabled(mode_ == DisplayMode::Panorama);
   update();
   return 0;
 }
@@ -384,9 +393,10 @@ void MainDialog::setMode(DisplayMode mode) {
 
 bool MainDialog::mayDiscardPanorama() { return !hasUnsavedPanorama() || ask("Discard the unsaved panorama?"); }
 
-QString MainDialog::askForPicture(const char* title, bool videos) {
+QString MainDialog::askForPicture(const char* title, bool videos, bool movies) {
   if (!mayDiscardPanorama()) return {};
-  return services_.fileDialogs->openFileName(this, title, QString::fromStdString(openDialogFilter(videos).text));
+  const DialogFilter filter = movies ? openPanoramaDialogFilter() : openDialogFilter(videos);
+  return services_.fileDialogs->openFileName(this, title, QString::fromStdString(filter.text));
 }
 
 void MainDialog::openRound() {
@@ -397,7 +407,18 @@ void MainDialog::openRound() {
 
 void MainDialog::openRoundFile(const std::string& path) {
   guarded([&] {
-    if (mayDiscardPanorama()) openRoundPath(path);
+    if (!mayDiscardPanorama()) return;
+    // A QuickTime file may be a mirror video as well as a panorama movie.
+    if (!isQuickTimeVrMovie(path)) {
+      openRoundPath(path);
+      return;
+    }
+    openedFileName_ = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
+    if (!openMoviePanorama(path)) return;
+    savedRevision_ = view_->workspace().panoramaRevision();
+    setMode(DisplayMode::Panorama);
+    view_->refreshDisplay();
+    refreshInfoArea();
   });
 }
 
@@ -426,14 +447,34 @@ void MainDialog::showVideoFrame(int frame) {
 }
 
 void MainDialog::openPanorama() {
-  const QString path = askForPicture("Select a panoramic image file");
+  const QString path = askForPicture("Select a panoramic image file", false, true);
   if (path.isEmpty()) return;
   openedFileName_ = QFileInfo(path).fileName();
-  if (view_->workspace().openPanorama(path.toStdString()) != WorkspaceResult::Done) return;
+  const std::string file = QFile::encodeName(path).toStdString();
+  if (looksLikeQuickTimeMovie(file)) {
+    if (!openMoviePanorama(file)) return;
+  } else if (view_->workspace().openPanorama(file) != WorkspaceResult::Done) {
+    return;
+  }
   savedRevision_ = view_->workspace().panoramaRevision();
   setMode(DisplayMode::Panorama);
   view_->refreshDisplay();
   refreshInfoArea();
+}
+
+bool MainDialog::openMoviePanorama(const std::string& path) {
+  QtvrPanorama movie;
+  if (const std::string why = readQtvrPanorama(path, movie); !why.empty()) {
+    prompts_->showMessage(why, MessageIcon::Stop, MessageButtons::Ok);
+    return false;
+  }
+  RowElevations rows(movie.rowElevations());
+  if (view_->workspace().showPanorama(movie.panorama, std::move(rows)) != WorkspaceResult::Done) return false;
+  if (movie.hasHotSpots) {
+    prompts_->showMessage("The movie's hot spots were left out; the panorama is shown without them.",
+                          MessageIcon::Information, MessageButtons::Ok);
+  }
+  return true;
 }
 
 void MainDialog::makePanorama() {
@@ -517,6 +558,13 @@ void MainDialog::showAdvancedTools() {
   AdvancedImageToolsDialog dialog(view_, services_.prompts, this);
   if (dialog.exec() != QDialog::Accepted) workspace.restoreAdjustBase();
   workspace.freeAdjustBase();
+}
+
+void MainDialog::lookAround() {
+  const Workspace& workspace = view_->workspace();
+  if (mode_ != DisplayMode::Panorama || !workspace.panorama().hasPixels()) return;
+  LookAroundView view(workspace.panorama(), workspace.panoramaRows(), this);
+  view.exec();
 }
 
 int MainDialog::saveCurrent(bool asMovie) {
@@ -702,6 +750,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
   // The window manager's menu cannot take our entries, so the window's own menu carries them.
   QMenu menu(this);
   if (mode_ == DisplayMode::Round) menu.addAction(findRingAction_);
+  if (mode_ == DisplayMode::Panorama) menu.addAction(actions_.value(control::LookAround));
   findRingOnOpenAction_->setChecked(findRingOnOpen());
   menu.addAction(findRingOnOpenAction_);
   menu.addSeparator();

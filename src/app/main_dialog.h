@@ -121,6 +121,8 @@ class MainDialog : public QDialog, public ProgressSink {
   // Writes the 360-degree video of the video open to savePath_, with a progress dialog.
   int saveVideo();
   void openPanorama();
+  // A QuickTime VR panorama movie put back together and shown; false when it was refused.
+  bool openMoviePanorama(const std::string& path);
   void makePanorama();
   void backToRound();
   void newRestart();
@@ -130,6 +132,7 @@ class MainDialog : public QDialog, public ProgressSink {
   // Hands the calibrated mirror and the rig to the workspace.
   void useCalibratedMirror();
   void showAdvancedTools();
+  void lookAround();
   void showAbout();
   // Writes the panorama on screen to savePath_ as `kind`: 0, or -1 (-2 when the movie
   // toolbox failed) once the user is told why not.
@@ -138,7 +141,8 @@ class MainDialog : public QDialog, public ProgressSink {
   // False when the user keeps an unsaved panorama rather than let a command replace it.
   bool mayDiscardPanorama();
   // The picture chosen in the open dialog; empty on Cancel, or when the unsaved panorama is kept.
-  QString askForPicture(const char* title, bool videos = false);
+  // `videos`: mirror videos offered too (Open Round); `movies`: QuickTime VR movies (Open Pano).
+  QString askForPicture(const char* title, bool videos = false, bool movies = false);
   void tell(const QString& text, MessageIcon icon);
   bool ask(const QString& text);
 

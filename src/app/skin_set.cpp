@@ -9,7 +9,7 @@ static void registerSkinResources() { Q_INIT_RESOURCE(kelmira); }
 
 namespace kelmira {
 
-const ButtonArt kButtonArt[16] = {
+const ButtonArt kButtonArt[17] = {
     {control::MakePano, "make-pano", "Make Pano"},
     {control::SaveMovie, "save-movie", "Save Movie"},
     {control::SaveImage, "save-image", "Save Image"},
@@ -26,6 +26,7 @@ const ButtonArt kButtonArt[16] = {
     {control::Left, "left", "left"},
     {control::Right, "right", "right"},
     {control::Advanced, "advanced", "Advanced"},
+    {control::LookAround, "look-around", "Look Around"},
 };
 
 namespace {

@@ -16,8 +16,8 @@ struct ButtonArt {
   const char* label;  // the command's name, painted into its pictures
 };
 
-// The sixteen buttons in the order their pictures load.
-extern const ButtonArt kButtonArt[16];
+// The seventeen buttons in the order their pictures load.
+extern const ButtonArt kButtonArt[17];
 
 // The window's pictures: three backgrounds, a picture pair per button, the About
 // background and the icon. This platform has only true-colour displays, so only the

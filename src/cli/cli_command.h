@@ -45,5 +45,6 @@ std::unique_ptr<CliCommand> addWebCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addVideoCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addFindRingCommand(CLI::App& app);
 std::unique_ptr<CliCommand> addMovdumpCommand(CLI::App& app);
+std::unique_ptr<CliCommand> addPanoramaCommand(CLI::App& app);
 
 }  // namespace kelmira

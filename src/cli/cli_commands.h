@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "export/export_request.h"
 #include "export/output_kind.h"
 #include "mirror/mirror_rig.h"
 #include "video/video_settings.h"
@@ -97,5 +98,8 @@ FileOutcome videoFile(const VideoOptions& options, const std::string& inputPath,
                       StepProgress& progress);
 FileOutcome sphereFile(const SphereOptions& options, OutputKind kind, const std::string& roundPath,
                        const std::string& outputPath, StepProgress& progress, bool unwarpPanoramas);
+
+// The result `request` names made from the panorama of a QuickTime VR panorama movie.
+FileOutcome moviePanoramaFile(const std::string& moviePath, ExportRequest request, StepProgress& progress);
 
 }  // namespace kelmira

@@ -33,7 +33,8 @@ int runCommandLine(int argc, char** argv) {
   std::vector<std::unique_ptr<kelmira::CliCommand>> commands;
   for (const auto add : {kelmira::addUnwarpCommand, kelmira::addInfoCommand, kelmira::addSimulateCommand,
                          kelmira::addMovieCommand, kelmira::addSphereCommand, kelmira::addWebCommand,
-                         kelmira::addVideoCommand, kelmira::addFindRingCommand, kelmira::addMovdumpCommand}) {
+                         kelmira::addVideoCommand, kelmira::addFindRingCommand, kelmira::addMovdumpCommand,
+                         kelmira::addPanoramaCommand}) {
     commands.push_back(add(app));
   }
   // Positionals are named by themselves; "TEXT" after each says nothing.

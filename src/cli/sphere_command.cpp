@@ -12,6 +12,7 @@
 #include "cli/terminal_progress.h"
 #include "export/panorama_export.h"
 #include "image/dib_image.h"
+#include "movie/qtvr_panorama_reader.h"
 #include "workspace/workspace.h"
 
 namespace kelmira {
@@ -30,6 +31,12 @@ std::string describeSphere(const std::string& path, const SphereFrame& frame) {
 
 FileOutcome sphereFile(const SphereOptions& options, OutputKind kind, const std::string& roundPath,
                        const std::string& outputPath, StepProgress& progress, bool unwarpPanoramas) {
+  if (looksLikeQuickTimeMovie(roundPath)) {
+    ExportRequest request = exportRequest(kind, outputPath, progress);
+    request.quality = options.quality;
+    request.title = options.title;
+    return moviePanoramaFile(roundPath, request, progress);
+  }
   RecordingPrompts prompts(roundPath, !unwarpPanoramas);
   Workspace workspace(&prompts, &progress, nullptr);
   workspace.setMirror(mirrorChoiceOf(options.mirror));
@@ -78,7 +85,7 @@ namespace {
 class SphereCommand final : public CliCommand {
  public:
   explicit SphereCommand(CLI::App* command) : CliCommand(command) {
-    command->add_option("FILES", paths_, "ROUND OUT.jpg, or the photographs of a batch with --out-dir")
+    command->add_option("FILES", paths_, "ROUND OUT.jpg (ROUND may be a QuickTime VR panorama movie), or the photographs of a batch with --out-dir")
         ->required()
         ->type_name("");
     addBatchOptions(*command, batch_, false);

@@ -31,7 +31,7 @@ namespace {
 class WebCommand final : public CliCommand {
  public:
   explicit WebCommand(CLI::App* command) : CliCommand(command) {
-    command->add_option("ROUND", options_.roundPath, "The round photograph")->required();
+    command->add_option("ROUND", options_.roundPath, "The round photograph, or a QuickTime VR panorama movie")->required();
     command->add_option("OUT", options_.outputPath, "The web page to write (.html)")->required();
     addRingOptions(*command, options_.ring);
     command->add_flag("--lens-thread", options_.lensThread, "The lens-thread attachment: mirror left to right");

@@ -78,6 +78,15 @@ DialogFilter openDialogFilter(bool videos) {
   return filter;
 }
 
+DialogFilter openPanoramaDialogFilter() {
+  DialogFilter filter;
+  addOfferedFormats(filter, false, "");
+  add(filter, fileFormatOf(FileTypeMovie)->dialogLabel, patternOf(extensionsOf(OutputKind::Movie)[0]),
+      OutputKind::None);
+  addAllFiles(filter);
+  return filter;
+}
+
 DialogFilter saveImageDialogFilter(bool video) {
   DialogFilter filter;
   // The group's pattern text has always carried its label.

@@ -20,6 +20,8 @@ struct DialogFilter {
 // Open Round and Open Pano: the formats the dialogs offer that Kelmira reads; with
 // `videos` (Open Round), the videos too.
 DialogFilter openDialogFilter(bool videos = false);
+// Open Pano: those, and QuickTime VR panorama movies.
+DialogFilter openPanoramaDialogFilter();
 // Save Image: the formats offered that Kelmira writes, then every other kind with an entry;
 // the kinds made from a video only with `video` (a video is open).
 DialogFilter saveImageDialogFilter(bool video = false);

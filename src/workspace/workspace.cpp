@@ -279,6 +279,21 @@ WorkspaceResult Workspace::openPanorama(const std::string& path) {
   return WorkspaceResult::Done;
 }
 
+WorkspaceResult Workspace::showPanorama(DibImage& picture, RowElevations rows) {
+  if (!picture.hasPixels() || rows.size() != static_cast<std::size_t>(picture.height())) return WorkspaceResult::Failed;
+  panorama_.swap(picture);
+  picture.free();
+  if (viewer_ != nullptr) viewer_->releaseDisplayImage();
+  circleCentreX_ = panorama_.width() / 2;
+  circleCentreY_ = panorama_.height() / 2;
+  panoramaRows_ = std::move(rows);
+  ++panoramaRevision_;
+  state_ = WorkspaceState::PanoramaOpened;
+  resetCropLines();
+  refreshDisplay();
+  return WorkspaceResult::Done;
+}
+
 WorkspaceResult Workspace::makePanorama(int attachmentFlag, int /*mirrorSetting: no effect*/,
                                        PanoramaRowListener* listener) {
   if (!roundImage_.hasPixels()) return WorkspaceResult::Failed;

@@ -60,6 +60,9 @@ class Workspace {
   // Opens a photograph already identified as `type`.
   WorkspaceResult openRound(const std::string& path, FileType type);
   WorkspaceResult openPanorama(const std::string& path);
+  // Shows a panorama read elsewhere (a QuickTime VR movie's) whose rows look at `rows`;
+  // `picture` is taken over.
+  WorkspaceResult showPanorama(DibImage& picture, RowElevations rows);
   // Opens a mirror video as a round photograph: the round image is one of its frames at a
   // time, the first to begin with, and the ring is looked for on it. A save of the video
   // then unwarps every frame with the circle and ring placed on this one.

@@ -10,6 +10,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QListWidget>
 #include <QSlider>
 #include <QLineEdit>
@@ -34,11 +36,13 @@
 #include "app/application.h"
 #include "app/control_ids.h"
 #include "ui/advanced_image_tools_dialog.h"
+#include "ui/look_around_view.h"
 #include "app/image_button.h"
 #include "base/interruption.h"
 #include "ui/mirror_properties_dialog.h"
 #include "ui/movie_defaults_dialog.h"
 #include "ui/movie_properties_dialog.h"
+#include "movie/panorama_movie_export.h"
 #include "movie/quicktime/movie_runtime.h"
 #include "settings/settings_store.h"
 #include "app_fakes.h"
@@ -81,7 +85,7 @@ class MainDialogTest : public testing::Test {
   }
   std::set<int> visibleButtons() {
     std::set<int> ids;
-    for (int id : {control::MakePano, control::SaveMovie, control::OpenRound, control::OpenPano, control::SaveImage, control::Crop, control::NewRestart, control::BackToRound, control::Undo, control::Help, control::Up, control::Down, control::Left, control::Right, control::Advanced, control::MirrorSelection})
+    for (int id : {control::MakePano, control::SaveMovie, control::OpenRound, control::OpenPano, control::SaveImage, control::Crop, control::NewRestart, control::BackToRound, control::Undo, control::Help, control::Up, control::Down, control::Left, control::Right, control::Advanced, control::MirrorSelection, control::LookAround})
       if (window().button(id)->isVisible()) ids.insert(id);
     return ids;
   }
@@ -127,7 +131,7 @@ TEST_F(MainDialogTest, TheWholeJobByMouseFromRoundPhotographToSavedJpeg) {
 
   click(control::MakePano);
   ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
-  EXPECT_EQ(visibleButtons(), (std::set<int>{control::SaveMovie, control::SaveImage, control::Crop, control::NewRestart, control::BackToRound, control::Undo, control::Advanced}));
+  EXPECT_EQ(visibleButtons(), (std::set<int>{control::SaveMovie, control::SaveImage, control::Crop, control::NewRestart, control::BackToRound, control::Undo, control::Advanced, control::LookAround}));
   EXPECT_EQ(w.workspaceView().geometry(), QRect(57, 137, 638, 155));
   EXPECT_EQ(w.progressBar()->geometry(), QRect(450, 47, 240, 20));
   EXPECT_FALSE(w.progressBar()->isVisible());
@@ -203,6 +207,30 @@ TEST_F(MainDialogTest, AGuardedCommandDuringALongTaskGetsTheBusyMessage) {
   EXPECT_FALSE(w.busy());
 }
 
+TEST_F(MainDialogTest, OpenPanoTakesAQuickTimeVrMovieAndSaysItsHotSpotsWereLeftOut) {
+  DibImage pano;
+  const auto pixels = test::patternPixels(960, 192);
+  ASSERT_EQ(pano.copyFromPixels(pixels.data(), 960, 192), ImageError::None);
+  ASSERT_EQ(initializeQtml(), noErr);
+  ASSERT_EQ(savePanoramaMovie(pano, dir.file("garden.mov"), {}).code, 0);
+  terminateQtml();
+  test::writeFileBytes(dir.file("broken.mov"), {0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0, 0, 9, 'm', 'o', 'o', 'v'});
+
+  MainDialog& w = window(false);
+  files.answers << QString::fromStdString(dir.file("broken.mov"));
+  click(control::OpenPano);
+  EXPECT_TRUE(files.lastFilter().contains("MOVIE Files (*.MOV)|*.MOV|"));
+  EXPECT_EQ(lastMessage(), "The file is not a QuickTime movie, or it is damaged.");
+  EXPECT_NE(w.displayMode(), DisplayMode::Panorama);
+
+  files.answers << QString::fromStdString(dir.file("garden.mov"));
+  click(control::OpenPano);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  EXPECT_EQ(w.infoText(), "PANO 960 x 192");
+  EXPECT_EQ(lastMessage(), "The movie's hot spots were left out; the panorama is shown without them.");
+  EXPECT_FALSE(w.hasUnsavedPanorama());
+}
+
 TEST_F(MainDialogTest, OpenPanoAndTheSaveRefusals) {
   DibImage pano;
   const auto pixels = test::patternPixels(1000, 150);
@@ -214,7 +242,7 @@ TEST_F(MainDialogTest, OpenPanoAndTheSaveRefusals) {
   click(control::OpenPano);
   EXPECT_EQ(files.lastTitle(), "Select a panoramic image file");
   ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
-  EXPECT_EQ(visibleButtons(), (std::set<int>{control::SaveMovie, control::SaveImage, control::Crop, control::NewRestart, control::Undo, control::Advanced}));  // no Back to Round
+  EXPECT_EQ(visibleButtons(), (std::set<int>{control::SaveMovie, control::SaveImage, control::Crop, control::NewRestart, control::Undo, control::Advanced, control::LookAround}));  // no Back to Round
   EXPECT_EQ(w.infoText(), "PANO 1000 x 150");
   EXPECT_FALSE(w.hasUnsavedPanorama());
 
@@ -760,6 +788,62 @@ TEST_F(MainDialogTest, TheButtonTheKeyAndTheMenuRunOneActionInsideOneBusyGuard) 
   EXPECT_FALSE(w.findRingAction()->isEnabled());
   click(control::Crop);
   EXPECT_EQ(crops.count(), 1);
+}
+
+// Look Around: its button, the L key and the context menu open the view of the panorama
+// as it stands, which Escape closes; the round screen does not offer it.
+TEST_F(MainDialogTest, LookAroundOpensFromTheButtonTheKeyAndTheMenuOnThePanoramaScreen) {
+  MainDialog& w = window();
+  QAction* look = w.commandAction(control::LookAround);
+  ASSERT_NE(look, nullptr);
+  EXPECT_EQ(look->text(), "Look Around");
+  EXPECT_EQ(look->shortcut(), QKeySequence(Qt::Key_L));
+  EXPECT_FALSE(look->isEnabled());
+  openPatternPanorama("strip.bmp", 1200, 200);
+  ASSERT_EQ(w.displayMode(), DisplayMode::Panorama);
+  ASSERT_TRUE(look->isEnabled());
+  EXPECT_EQ(w.button(control::LookAround)->geometry(), QRect(342, 444, 180, 64));
+
+  // Each way in: the view shows the panorama's pixels, then Escape closes it.
+  int opened = 0;
+  std::function<void(int)> closeWhenOpen = [&](int tries) {
+    QTimer::singleShot(10, [&, tries] {
+      auto* view = qobject_cast<LookAroundView*>(QApplication::activeModalWidget());
+      if (view == nullptr) {
+        if (tries > 0) closeWhenOpen(tries - 1);
+        return;
+      }
+      ++opened;
+      EXPECT_TRUE(w.busy());
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(view));
+      view->repaint();
+      EXPECT_FALSE(view->frame().isNull());
+      EXPECT_EQ(view->surface().kind(), LookSurfaceKind::Cylinder);  // an opened picture: the square cylinder
+      QTest::keyClick(view, Qt::Key_Escape);
+      if (view->isVisible()) view->reject();
+    });
+  };
+  closeWhenOpen(100);
+  click(control::LookAround);
+  EXPECT_EQ(opened, 1);
+  closeWhenOpen(100);
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClick(&w, Qt::Key_L);
+  EXPECT_EQ(opened, 2);
+  QTimer::singleShot(0, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->actions().contains(look));
+    closeWhenOpen(100);
+    menu->close();
+    look->trigger();
+  });
+  QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(300, 300), w.mapToGlobal(QPoint(300, 300)));
+  QApplication::sendEvent(&w, &event);
+  EXPECT_EQ(opened, 3);
+  EXPECT_FALSE(w.busy());
+  EXPECT_TRUE(prompts.messages.empty()) << lastMessage();
 }
 
 TEST_F(MainDialogTest, OpenRoundPutsTheCircleOnTheRingAndTheFKeyFindsItAgain) {

@@ -39,7 +39,7 @@ const std::vector<Placed> kPlaced = {
     {"back-to-round", "panorama", 36, 34},  {"undo", "panorama", 134, 34},
     {"crop", "panorama", 231, 34},          {"advanced", "panorama", 333, 36},
     {"save-image", "panorama", 342, 348},   {"save-movie", "panorama", 531, 346},
-    {"new-restart", "panorama", 135, 442},
+    {"new-restart", "panorama", 135, 442},  {"look-around", "panorama", 342, 444},
 };
 
 const std::vector<Picture> kButtons = {
@@ -47,6 +47,7 @@ const std::vector<Picture> kButtons = {
     {"open-pano", 175, 67}, {"mirror-selection", 175, 67}, {"crop", 96, 48},        {"new-restart", 61, 63},
     {"back-to-round", 96, 48}, {"help", 175, 67},          {"undo", 96, 48},        {"up", 48, 48},
     {"down", 48, 48},       {"left", 48, 48},              {"right", 48, 48},       {"advanced", 91, 45},
+    {"look-around", 180, 64},
 };
 
 // Mean red and blue over the face, 8 pixels in from the edges.
@@ -79,7 +80,7 @@ TEST(SkinResources, EveryPictureLoadsAtItsSizeWithoutAlpha) {
       pictures.push_back({QString("button-%1-%2.png").arg(b.name, state), b.width, b.height});
     }
   }
-  ASSERT_EQ(pictures.size(), 38u);
+  ASSERT_EQ(pictures.size(), 40u);
   for (const Expected& picture : pictures) {
     const std::string name = picture.name.toStdString();
     const QImage image = load(name.c_str());

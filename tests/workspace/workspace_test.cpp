@@ -141,6 +141,23 @@ TEST_F(WorkspaceTest, OpenRoundPlacesTheCircleAndFitsTheDisplay) {
   EXPECT_EQ(display.panoDisplaySize().height, 600);
 }
 
+TEST_F(WorkspaceTest, APanoramaReadElsewhereKeepsItsRowsThroughACrop) {
+  DibImage movie;
+  ASSERT_EQ(movie.allocate(400, 4), ImageError::None);
+  EXPECT_EQ(workspace.showPanorama(movie, RowElevations({30.0, 10.0})), WorkspaceResult::Failed);  // rows miscounted
+  EXPECT_TRUE(movie.hasPixels());
+  ASSERT_EQ(workspace.showPanorama(movie, RowElevations({30.0, 10.0, -10.0, -30.0})), WorkspaceResult::Done);
+  EXPECT_FALSE(movie.hasPixels());
+  EXPECT_EQ(workspace.state(), WorkspaceState::PanoramaShown);
+  EXPECT_EQ(workspace.panorama().width(), 400);
+  EXPECT_EQ(workspace.cropBottom(), 3);
+  workspace.setCropLines(1, 2);
+  ASSERT_EQ(workspace.cropPanorama(), WorkspaceResult::Done);
+  ASSERT_EQ(workspace.panoramaRows().size(), 2u);
+  EXPECT_EQ(workspace.panoramaRows().top(), 10.0);
+  EXPECT_EQ(workspace.panoramaRows().bottom(), -10.0);
+}
+
 TEST_F(WorkspaceTest, MakePanoramaSizesAndTheLensThread) {
   makeSmallPanorama();
   EXPECT_EQ(workspace.panorama().width(), 376);

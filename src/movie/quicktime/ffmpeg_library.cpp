@@ -33,6 +33,9 @@ bool load(FfmpegLibrary& ffmpeg) {
          find(avcodec, "avcodec_free_context", ffmpeg.freeContext) && find(avcodec, "avcodec_open2", ffmpeg.open) &&
          find(avcodec, "avcodec_send_frame", ffmpeg.sendFrame) &&
          find(avcodec, "avcodec_receive_packet", ffmpeg.receivePacket) &&
+         find(avcodec, "avcodec_find_decoder", ffmpeg.findDecoder) &&
+         find(avcodec, "avcodec_send_packet", ffmpeg.sendPacket) &&
+         find(avcodec, "avcodec_receive_frame", ffmpeg.receiveFrame) &&
          find(avcodec, "av_packet_alloc", ffmpeg.allocPacket) && find(avcodec, "av_packet_free", ffmpeg.freePacket) &&
          find(avutil, "av_frame_alloc", ffmpeg.allocFrame) && find(avutil, "av_frame_free", ffmpeg.freeFrame) &&
          find(avutil, "av_frame_get_buffer", ffmpeg.frameGetBuffer) &&

@@ -8,7 +8,7 @@ extern "C" {
 
 namespace kelmira {
 
-// The few FFmpeg calls the Cinepak and Sorenson encoders make, found in libavcodec,
+// The few FFmpeg calls the Cinepak and Sorenson encoders and decoders make, found in libavcodec,
 // libavutil and libswscale when first needed. Loading FFmpeg pulls in some ninety more
 // libraries, which would add tens of milliseconds to every start of the programs, most
 // of which never write such a movie.
@@ -19,6 +19,9 @@ struct FfmpegLibrary {
   decltype(&avcodec_open2) open;
   decltype(&avcodec_send_frame) sendFrame;
   decltype(&avcodec_receive_packet) receivePacket;
+  decltype(&avcodec_find_decoder) findDecoder;
+  decltype(&avcodec_send_packet) sendPacket;
+  decltype(&avcodec_receive_frame) receiveFrame;
   decltype(&av_packet_alloc) allocPacket;
   decltype(&av_packet_free) freePacket;
   decltype(&av_frame_alloc) allocFrame;
