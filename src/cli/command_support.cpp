@@ -171,9 +171,8 @@ std::optional<std::string> placeRing(Workspace& workspace, const RingOptions& op
   if (options.needsFinder()) {
     found = workspace.findRingInRound();
     if (!found || found->confidence < kRingConfidenceThreshold) {
-      char confidence[32];
-      std::snprintf(confidence, sizeof confidence, "%.2f", found ? found->confidence : 0.0);
-      return printable(roundPath) + ": the mirror's ring was not found for sure (confidence " + confidence +
+      return printable(roundPath) + ": the mirror's ring was not found for sure (confidence " +
+             fixedDecimal(found ? found->confidence : 0.0, 2) +
              "); give --centre X,Y and --ring-radius R instead of auto";
     }
   }

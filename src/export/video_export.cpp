@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
+#include "base/decimal_text.h"
 #include "mirror/mirror_choice.h"
 #include "unwarp/unwarp_ring.h"
 #include "video/calibrated_frame_map.h"
@@ -22,13 +22,6 @@ ExportResult failed(const ExportRequest& request, std::string detail) {
   result.destination = request.destination;
   result.detail = std::move(detail);
   return result;
-}
-
-std::string timeText(double seconds) {
-  char text[32];
-  const auto minutes = static_cast<long>(seconds / 60);
-  std::snprintf(text, sizeof text, "%ld:%05.2f", minutes, seconds - 60.0 * minutes);
-  return text;
 }
 
 // Why a video was not made, in one line that names the file it concerns.
@@ -83,10 +76,8 @@ ExportResult writeSphereVideo(const VideoSource& source, const ExportRequest& re
     if (request.stageBegins) request.stageBegins(ExportStage::FindingRing);
     const std::optional<FoundRing> found = findVideoRing(source.path);
     if (!found || found->confidence < kRingConfidenceThreshold) {
-      char confidence[32];
-      std::snprintf(confidence, sizeof confidence, "%.2f", found ? found->confidence : 0.0);
       return failed(request, source.path + ": the mirror's ring was not found for sure in the video (confidence " +
-                                 confidence + "); give --centre X,Y and --ring-radius R instead of auto");
+                                 fixedDecimal(found ? found->confidence : 0.0, 2) + "); give --centre X,Y and --ring-radius R instead of auto");
     }
     if (!centreX || !centreY) {
       centreX = found->centreX;
@@ -138,7 +129,7 @@ ExportResult writeSphereVideo(const VideoSource& source, const ExportRequest& re
   if (made.status == VideoStatus::Damaged) {
     result.status = ExportStatus::VideoDamaged;
     result.detail = source.path + " is damaged (" + made.detail + "): " + request.destination + " holds its first " +
-                    std::to_string(made.frames) + " frames, up to " + timeText(made.stoppedAt);
+                    std::to_string(made.frames) + " frames, up to " + videoTimeText(made.stoppedAt);
   }
   return result;
 }

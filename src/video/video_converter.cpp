@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -22,6 +21,7 @@
 #include "video/spherical_v1_box.h"
 #include "video/video_decoder.h"
 #include "video/video_encoder.h"
+#include "video/video_facts.h"
 #include "video/yuv_remap_kernel.h"
 #include "video/yuv_remap_table.h"
 #include "video/yuv_tone.h"
@@ -243,13 +243,6 @@ class FrameNormaliser {
   int fromFormat_ = -1;
 };
 
-std::string timeText(double seconds) {
-  char text[32];
-  const auto minutes = static_cast<long>(seconds / 60);
-  std::snprintf(text, sizeof text, "%ld:%05.2f", minutes, seconds - 60.0 * minutes);
-  return text;
-}
-
 }  // namespace
 
 VideoResult convertVideo(const VideoConversion& job) {
@@ -274,7 +267,7 @@ VideoResult convertVideo(const VideoConversion& job) {
     return failWith(VideoStatus::NoMemory, "out of memory");
   }
   const VideoSettings& settings = job.settings;
-  if (!decoder.seek(settings.start)) return failWith(VideoStatus::Unreadable, "it cannot be read from " + timeText(settings.start));
+  if (!decoder.seek(settings.start)) return failWith(VideoStatus::Unreadable, "it cannot be read from " + videoTimeText(settings.start));
 
   const AVStream* stream = decoder.videoStream();
   const AVRational timeBase = stream->time_base;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "base/decimal_text.h"
 #include "video/ffmpeg_calls.h"
 #include "video/video_decoder.h"
 
@@ -44,6 +45,13 @@ bool hasVideoExtension(const std::string& path) {
     if (extension == known) return true;
   }
   return false;
+}
+
+std::string videoTimeText(double seconds) {
+  const auto minutes = static_cast<long>(seconds / 60);
+  std::string rest = fixedDecimal(seconds - 60.0 * minutes, 2);
+  if (rest.size() < 5) rest.insert(0, 5 - rest.size(), '0');  // two digits before the point
+  return std::to_string(minutes) + ":" + rest;
 }
 
 }  // namespace kelmira

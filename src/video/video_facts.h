@@ -25,6 +25,9 @@ struct VideoFacts {
 // word in `detail`; EncoderMissing when FFmpeg's libraries cannot be loaded.
 VideoStatus readVideoFacts(const std::string& path, VideoFacts& facts, std::string& detail);
 
+// A time in a video as messages give it, minutes and seconds: 65.3 is "1:05.30".
+std::string videoTimeText(double seconds);
+
 // The extensions of the videos the window offers to open, lower-case, without the dot.
 std::span<const std::string_view> videoExtensions();
 // Whether the name has one of them, in upper or lower case.
